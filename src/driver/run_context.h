@@ -1,0 +1,30 @@
+// What one run of the bootstrapper shares between its steps: the platform, the hidden
+// owner window of the message boxes, and the few process-wide values.
+#pragma once
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace boot {
+
+// Where IsWow64Process was found, remembered for the rest of the run.
+struct Wow64Lookup {
+  enum class State { kNotLookedUp, kAbsent, kPresent };
+  State state = State::kNotLookedUp;
+  ProcAddress address = 0;
+};
+
+struct RunContext {
+  explicit RunContext(Platform& platform) : os(platform) {}
+
+  Platform& os;
+  WindowHandle ownerWindow = 0;
+  // The security level and language chosen on the command line or in the CSP dialog,
+  // as wildcard texts. Gathered for the CSP installation; nothing reads them yet.
+  std::wstring kcPattern;
+  std::wstring langPattern;
+  Wow64Lookup wow64;
+};
+
+}  // namespace boot

@@ -1,0 +1,177 @@
+// The seam between the bootstrapper's decisions and Windows. Each member stands for one
+// Win32, Windows Installer or C runtime call and is as thin as that call: the flags, sizes,
+// access masks and call orders are chosen by the caller. There are two implementations:
+// the real one over Win32 and a simulated Windows for the native unit tests.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "platform/win_types.h"
+
+namespace boot {
+
+// A dialog procedure of the core; the platform calls it for each message of a dialog.
+class DialogHandler {
+ public:
+  virtual ~DialogHandler() = default;
+  virtual bool OnMessage(WindowHandle dialog, unsigned message, std::uintptr_t wParam,
+                         std::intptr_t lParam) = 0;
+};
+
+struct FindData {
+  Dword attributes = 0;
+  std::wstring fileName;
+};
+
+struct ProcessInformation {
+  KernelHandle process = 0;
+  KernelHandle thread = 0;
+};
+
+// OSVERSIONINFOEXW, reduced to the fields the bootstrapper sets.
+struct OsVersionInfoEx {
+  Dword majorVersion = 0;
+  Dword minorVersion = 0;
+  Dword buildNumber = 0;
+  Dword platformId = 0;
+  Word servicePackMajor = 0;
+  Word servicePackMinor = 0;
+  Word suiteMask = 0;
+  std::uint8_t productType = 0;
+};
+
+struct Luid {
+  Dword lowPart = 0;
+  Long highPart = 0;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // Process, errors, runtime exit.
+  virtual std::wstring GetCommandLine() = 0;
+  // CommandLineToArgvW followed by LocalFree; false when the line cannot be split.
+  virtual bool CommandLineToArgv(const std::wstring& commandLine, std::vector<std::wstring>* args) = 0;
+  virtual Dword GetLastError() = 0;
+  // exit(): runs the runtime's exit handlers and never returns.
+  [[noreturn]] virtual void Exit(Dword exitCode) = 0;
+
+  // Windows, message boxes and the dialog.
+  virtual WindowHandle CreateWindowEx(Dword exStyle, const std::wstring& className,
+                                      const std::wstring& windowName, Dword style, int x, int y,
+                                      int width, int height) = 0;
+  virtual int MessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
+                         Dword type) = 0;
+  virtual std::intptr_t DialogBoxParam(int templateId, WindowHandle owner, DialogHandler* handler,
+                                       std::intptr_t initParam) = 0;
+  virtual bool EndDialog(WindowHandle dialog, std::intptr_t result) = 0;
+  virtual WindowHandle GetDlgItem(WindowHandle dialog, int controlId) = 0;
+  virtual bool ShowWindow(WindowHandle window, int command) = 0;
+  virtual bool CheckDlgButton(WindowHandle dialog, int controlId, unsigned check) = 0;
+  virtual unsigned IsDlgButtonChecked(WindowHandle dialog, int controlId) = 0;
+  // GetDlgItemTextW into a buffer of maxCount characters (terminator included).
+  virtual std::wstring GetDlgItemText(WindowHandle dialog, int controlId, int maxCount) = 0;
+  virtual bool SetDlgItemText(WindowHandle dialog, int controlId, const std::wstring& text) = 0;
+  virtual std::intptr_t SendMessage(WindowHandle window, unsigned message, std::uintptr_t wParam,
+                                    std::intptr_t lParam) = 0;
+  // LoadImageW of a resource of the program's own module (GetModuleHandleW(NULL)).
+  virtual IconHandle LoadOwnImage(int resourceId, unsigned type, int cx, int cy, unsigned flags) = 0;
+  virtual bool DestroyIcon(IconHandle icon) = 0;
+
+  // Resources: the raw bytes of a string-table block (FindResourceExW, LoadResource,
+  // LockResource, SizeofResource); empty when the block is not there.
+  virtual std::vector<std::uint8_t> FindStringTableBlock(Word blockNumber, Word language) = 0;
+
+  // Modules.
+  virtual ModuleHandle GetModuleHandle(const std::wstring& moduleName) = 0;
+  virtual ModuleHandle LoadLibrary(const std::wstring& fileName) = 0;
+  virtual ProcAddress GetProcAddress(ModuleHandle module, const std::string& procName) = 0;
+  // Calls through addresses found with GetProcAddress.
+  virtual bool CallIsWow64Process(ProcAddress isWow64Process, bool* wow64) = 0;
+  virtual Long CallRegDeleteKeyEx(ProcAddress regDeleteKeyEx, RegKey key, const std::wstring& subKey,
+                                  Dword samDesired, Dword reserved) = 0;
+  virtual Long CallRegDeleteKey(ProcAddress regDeleteKey, RegKey key, const std::wstring& subKey) = 0;
+
+  // System facts.
+  virtual bool IsUserAnAdmin() = 0;
+  virtual std::uint64_t VerSetConditionMask(std::uint64_t conditionMask, Dword typeMask,
+                                            std::uint8_t condition) = 0;
+  virtual bool VerifyVersionInfo(const OsVersionInfoEx& info, Dword typeMask,
+                                 std::uint64_t conditionMask) = 0;
+  // RtlGetNtVersionNumbers; a null pointer is not asked for.
+  virtual void RtlGetNtVersionNumbers(Dword* major, Dword* minor, Dword* build) = 0;
+  virtual Word GetSystemDefaultUILanguage() = 0;
+
+  // Files and folders.
+  // GetModuleFileNameW(NULL) into a buffer of bufferChars characters; returns the length copied.
+  virtual Dword GetModuleFileName(std::wstring* path, Dword bufferChars) = 0;
+  // FindFirstFileW; returns 0 (INVALID_HANDLE_VALUE is reported as 0) when nothing matches.
+  virtual KernelHandle FindFirstFile(const std::wstring& pattern, FindData* data) = 0;
+  virtual bool FindNextFile(KernelHandle find, FindData* data) = 0;
+  virtual bool FindClose(KernelHandle find) = 0;
+  virtual bool FileExists(const std::wstring& path) = 0;  // _wstat succeeded
+  virtual bool DeleteFile(const std::wstring& path) = 0;
+  // GetSystemDirectoryW / GetWindowsDirectoryW into a buffer of `size` characters.
+  virtual Dword GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) = 0;
+  virtual Dword GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword size) = 0;
+
+  // Environment.
+  // GetEnvironmentVariableW: buffer may be null with size 0 to ask for the size.
+  virtual Dword GetEnvironmentVariable(const std::wstring& name, wchar_t* buffer, Dword size) = 0;
+  // _wgetenv: false when the variable is not set.
+  virtual bool GetRuntimeEnvironment(const std::wstring& name, std::wstring* value) = 0;
+
+  // Clock and standard output.
+  virtual std::time_t Time() = 0;
+  virtual bool LocalTime(std::time_t time, std::tm* local) = 0;
+  virtual void PutWs(const std::wstring& text) = 0;  // _putws: the text and a line break
+
+  // Child processes.
+  // CreateProcessW with no application name, the writable command line, no security
+  // attributes, no inheritance, the given flags, own environment and folder.
+  virtual bool CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
+                             ProcessInformation* information) = 0;
+  virtual Dword WaitForSingleObject(KernelHandle handle, Dword milliseconds) = 0;
+  virtual bool GetExitCodeProcess(KernelHandle process, Dword* exitCode) = 0;
+  virtual bool CloseHandle(KernelHandle handle) = 0;
+
+  // Token and shutdown.
+  virtual bool OpenProcessToken(Dword desiredAccess, KernelHandle* token) = 0;
+  virtual bool LookupPrivilegeValue(const std::wstring& name, Luid* luid) = 0;
+  // One privilege with the given attributes; DisableAllPrivileges false; no previous state.
+  virtual bool AdjustTokenPrivileges(KernelHandle token, const Luid& luid, Dword attributes) = 0;
+  virtual bool ExitWindowsEx(Dword flags, Dword reason) = 0;
+
+  // Registry.
+  virtual Long RegOpenKeyEx(RegKey key, const std::wstring& subKey, Dword options, Dword samDesired,
+                            RegKey* result) = 0;
+  virtual Long RegCreateKeyEx(RegKey key, const std::wstring& subKey, Dword options,
+                              Dword samDesired, RegKey* result, Dword* disposition) = 0;
+  virtual Long RegCloseKey(RegKey key) = 0;
+
+  // Windows Installer.
+  virtual int MsiSetInternalUI(int uiLevel) = 0;
+  virtual Dword MsiOpenPackageEx(const std::wstring& packagePath, Dword options,
+                                 MsiHandle* handle) = 0;
+  // value may be non-null with *size 0 to ask for the length.
+  virtual Dword MsiGetProperty(MsiHandle install, const std::wstring& name, wchar_t* value,
+                               Dword* size) = 0;
+  virtual Dword MsiEnumRelatedProducts(const std::wstring& upgradeCode, Dword reserved,
+                                       Dword productIndex, wchar_t* productBuffer) = 0;
+  virtual Dword MsiViewClose(MsiHandle view) = 0;
+  virtual Dword MsiCloseHandle(MsiHandle handle) = 0;
+  // value may be null to ask for the length.
+  virtual Dword MsiGetProductInfo(const std::wstring& product, const std::wstring& property,
+                                  wchar_t* value, Dword* size) = 0;
+  virtual int MsiQueryProductState(const std::wstring& product) = 0;
+  virtual int MsiQueryFeatureState(const std::wstring& product, const std::wstring& feature) = 0;
+  virtual Dword MsiSourceListClearAll(const std::wstring& product, Dword reserved) = 0;
+  virtual Dword MsiSourceListSetInfo(const std::wstring& product, int context, Dword options,
+                                     const std::wstring& property, const std::wstring& value) = 0;
+};
+
+}  // namespace boot

@@ -1,0 +1,104 @@
+// Windows data types and constants as plain numbers, so that the portable core can
+// name the exact flags, sizes and codes it passes to Windows without <windows.h>.
+#pragma once
+
+#include <cstdint>
+
+namespace boot {
+
+using Dword = std::uint32_t;
+using Word = std::uint16_t;
+using Long = std::int32_t;
+using WindowHandle = std::uintptr_t;  // HWND; 0 is none
+using RegKey = std::uintptr_t;        // HKEY; 0 is none
+using MsiHandle = std::uint32_t;      // MSIHANDLE; 0 is none
+using KernelHandle = std::uintptr_t;  // HANDLE of a process, thread or token
+using ModuleHandle = std::uintptr_t;  // HMODULE; 0 is none
+using ProcAddress = std::uintptr_t;   // FARPROC; 0 is none
+using IconHandle = std::uintptr_t;    // HICON; 0 is none
+
+// Error and result codes.
+constexpr Dword kErrorSuccess = 0;
+constexpr Dword kErrorFileNotFound = 2;
+constexpr Dword kErrorPathNotFound = 3;
+constexpr Dword kErrorEnvVarNotFound = 203;
+constexpr Dword kErrorNoData = 232;
+constexpr Dword kErrorMoreData = 234;
+constexpr Dword kErrorNoMoreItems = 259;
+constexpr Dword kErrorNotAllAssigned = 1300;
+constexpr Dword kErrorUnknownProduct = 1605;
+constexpr Dword kErrorInstallUserExit = 1602;
+constexpr Dword kErrorInstallFailure = 1603;
+constexpr Dword kErrorProductVersion = 1638;
+constexpr Dword kErrorInstallPackageOpenFailed = 1619;
+constexpr Dword kErrorInstallPackageInvalid = 1620;
+constexpr Dword kErrorSuccessRebootInitiated = 1641;
+constexpr Dword kErrorSuccessRebootRequired = 3010;
+constexpr Dword kErrorSuccessRestartRequired = 3011;
+
+// Message boxes.
+constexpr Dword kMbOk = 0x0;
+constexpr Dword kMbYesNo = 0x4;
+constexpr Dword kMbIconError = 0x10;
+constexpr Dword kMbIconWarning = 0x30;
+constexpr Dword kMbIconInformation = 0x40;
+constexpr Dword kMbSetForeground = 0x10000;
+constexpr Dword kMbTopmost = 0x40000;
+constexpr int kIdOk = 1;
+constexpr int kIdCancel = 2;
+constexpr int kIdYes = 6;
+constexpr int kIdNo = 7;
+
+// Windows.
+constexpr Dword kWsDisabled = 0x08000000;
+constexpr int kCwUseDefault = static_cast<int>(0x80000000u);
+constexpr unsigned kWmInitDialog = 0x0110;
+constexpr unsigned kWmCommand = 0x0111;
+constexpr unsigned kWmDestroy = 0x0002;
+constexpr unsigned kWmSetIcon = 0x0080;
+constexpr std::uintptr_t kIconBig = 1;
+constexpr int kSwHide = 0;
+constexpr int kSwShow = 5;
+constexpr unsigned kBstUnchecked = 0;
+constexpr unsigned kBstChecked = 1;
+constexpr unsigned kImageIcon = 1;
+constexpr unsigned kLrDefaultColor = 0;
+
+// Registry.
+constexpr RegKey kHkeyCurrentUser = 0x80000001u;
+constexpr Dword kKeyRead = 0x20019;
+constexpr Dword kKeyWrite = 0x20006;
+constexpr Dword kKeyWow64_32Key = 0x0200;
+constexpr Dword kRegOptionNonVolatile = 0;
+
+// Version checks.
+constexpr Dword kVerMinorVersion = 0x1;
+constexpr Dword kVerMajorVersion = 0x2;
+constexpr Dword kVerServicePackMajor = 0x20;
+constexpr std::uint8_t kVerEqual = 1;
+constexpr std::uint8_t kVerLess = 4;
+
+// Processes, tokens and shutdown.
+constexpr Dword kCreateNoWindow = 0x08000000;
+constexpr Dword kInfinite = 0xFFFFFFFF;
+constexpr Dword kTokenAdjustPrivileges = 0x20;
+constexpr Dword kTokenQuery = 0x8;
+constexpr Dword kSePrivilegeEnabled = 0x2;
+constexpr Dword kEwxReboot = 0x2;
+constexpr Dword kEwxRestartApps = 0x40;
+constexpr Dword kShtdnReasonMajorApplication = 0x40000;
+
+// Files.
+constexpr Dword kFileAttributeDirectory = 0x10;
+
+// Windows Installer.
+constexpr int kInstallUiLevelNone = 2;
+constexpr Dword kMsiOpenPackageFlagsIgnoreMachineState = 1;
+constexpr int kInstallStateAbsent = 2;
+constexpr int kInstallStateDefault = 5;
+constexpr int kMsiInstallContextMachine = 4;
+constexpr Dword kMsiCodeProduct = 0;
+
+constexpr Dword kMaxPath = 260;
+
+}  // namespace boot

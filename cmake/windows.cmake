@@ -1,12 +1,32 @@
 # Windows build (MinGW-w64): the bootstrapper as a GUI program with a Unicode entry point,
-# a static runtime and resources compiled from UTF-8.
+# a static runtime and resources compiled from UTF-8. It imports system DLLs only; msi.dll
+# is loaded at run time from the system directory.
 enable_language(RC)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 
+# The icon is drawn at build time, so the tree holds no binary files.
+set(GENERATED_RESOURCE_DIR ${CMAKE_BINARY_DIR}/generated-resources)
+set(ICON_FILE ${GENERATED_RESOURCE_DIR}/bootstrapper.ico)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+add_custom_command(
+  OUTPUT ${ICON_FILE}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${GENERATED_RESOURCE_DIR}
+  COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/src/resources/make_icon.py ${ICON_FILE}
+  DEPENDS ${CMAKE_SOURCE_DIR}/src/resources/make_icon.py
+  COMMENT "Drawing the program icon"
+  VERBATIM)
+
+set(RESOURCE_SCRIPT ${CMAKE_SOURCE_DIR}/src/resources/bootstrapper.rc)
+set_source_files_properties(${RESOURCE_SCRIPT} PROPERTIES OBJECT_DEPENDS
+  "${ICON_FILE};${CMAKE_SOURCE_DIR}/src/resources/bootstrapper.manifest;${CMAKE_SOURCE_DIR}/src/resources/messages.inc;${CMAKE_SOURCE_DIR}/src/resources/resource_ids.h")
+
 file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
-file(GLOB RESOURCE_SCRIPTS CONFIGURE_DEPENDS src/resources/*.rc)
-add_executable(bootstrapper WIN32 ${WIN32_SOURCES} ${RESOURCE_SCRIPTS})
-target_link_libraries(bootstrapper PRIVATE core)
+add_executable(bootstrapper WIN32 ${WIN32_SOURCES} ${RESOURCE_SCRIPT} ${ICON_FILE})
+set_target_properties(bootstrapper PROPERTIES OUTPUT_NAME bootstrapper SUFFIX .exe)
+target_include_directories(bootstrapper PRIVATE
+  $<$<COMPILE_LANGUAGE:RC>:${CMAKE_SOURCE_DIR}/src/resources>
+  $<$<COMPILE_LANGUAGE:RC>:${GENERATED_RESOURCE_DIR}>)
+target_link_libraries(bootstrapper PRIVATE core shell32 advapi32 user32 kernel32)
 target_compile_definitions(core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
 target_link_options(bootstrapper PRIVATE -municode -mwindows -static -static-libgcc
   -static-libstdc++ -Wl,--no-insert-timestamp)

@@ -1,0 +1,27 @@
+#include "driver/child_process.h"
+
+#include <vector>
+
+namespace boot {
+
+ChildResult RunChild(RunContext& context, const std::wstring& commandLine) {
+  // CreateProcessW may write into the command line it is given.
+  std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
+  writable.push_back(L'\0');
+  ProcessInformation process;
+  if (!context.os.CreateProcess(&writable, kCreateNoWindow, &process)) {
+    return ChildResult{false, context.os.GetLastError()};
+  }
+  context.os.WaitForSingleObject(process.process, kInfinite);
+  Dword exitCode = 0;
+  context.os.GetExitCodeProcess(process.process, &exitCode);
+  context.os.CloseHandle(process.process);
+  context.os.CloseHandle(process.thread);
+  return ChildResult{true, exitCode};
+}
+
+Dword RunAndWait(RunContext& context, const std::wstring& commandLine) {
+  return RunChild(context, commandLine).code;
+}
+
+}  // namespace boot

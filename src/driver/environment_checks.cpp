@@ -1,0 +1,67 @@
+#include "driver/environment_checks.h"
+
+#include "driver/box_styles.h"
+#include "driver/exit_codes.h"
+#include "resources/message_catalogue.h"
+
+namespace boot {
+namespace {
+
+struct ServicePackRule {
+  Word minor;
+  Word servicePack;
+  Word message;
+  Dword result;
+};
+
+constexpr ServicePackRule kServicePackRules[] = {
+    {0, 4, msg::kWindows2000NeedsSp4, kExitWindows2000BelowSp4},
+    {1, 2, msg::kWindowsXpNeedsSp2, kExitWindowsXpBelowSp2},
+    {2, 1, msg::kWindows2003NeedsSp1, kExitWindows2003BelowSp1},
+};
+
+}  // namespace
+
+Dword CheckAdministrator(RunContext& context, bool silent, const std::wstring& caption) {
+  if (context.os.IsUserAnAdmin()) return kExitSuccess;
+  if (!silent) {
+    context.os.MessageBox(context.ownerWindow, LoadMessage(context, msg::kNotAdministrator),
+                          caption, kErrorBox);
+  }
+  return kExitNotAdministrator;
+}
+
+Dword CheckWindowsRelease(RunContext& context, bool silent) {
+  std::wstring title = LoadMessage(context, msg::kPluginCaption);
+  for (const auto& rule : kServicePackRules) {
+    if (!IsNt5ServicePackBelow(context, rule.minor, rule.servicePack)) continue;
+    if (!silent) {
+      context.os.MessageBox(context.ownerWindow, LoadMessage(context, rule.message), title,
+                            kErrorBox);
+    }
+    return rule.result;
+  }
+  return kExitSuccess;
+}
+
+bool IsNt5ServicePackBelow(RunContext& context, Word minor, Word servicePack) {
+  OsVersionInfoEx wanted;
+  wanted.majorVersion = 5;
+  wanted.minorVersion = minor;
+  wanted.servicePackMajor = servicePack;
+  std::uint64_t conditions = 0;
+  conditions = context.os.VerSetConditionMask(conditions, kVerMajorVersion, kVerEqual);
+  conditions = context.os.VerSetConditionMask(conditions, kVerMinorVersion, kVerEqual);
+  conditions = context.os.VerSetConditionMask(conditions, kVerServicePackMajor, kVerLess);
+  return context.os.VerifyVersionInfo(
+      wanted, kVerMajorVersion | kVerMinorVersion | kVerServicePackMajor, conditions);
+}
+
+bool IsNt5Release(RunContext& context, Dword minor) {
+  Dword major = 0;
+  Dword reportedMinor = 0;
+  context.os.RtlGetNtVersionNumbers(&major, &reportedMinor, nullptr);
+  return major == 5 && reportedMinor == minor;
+}
+
+}  // namespace boot

@@ -1,0 +1,23 @@
+// The checks made before anything is installed: administrator rights and the Windows
+// release with its service pack; and the two release tests they rest on.
+#pragma once
+
+#include <string>
+
+#include "driver/run_context.h"
+
+namespace boot {
+
+// 0 for an administrator, else 1 (after message 101 unless silent).
+Dword CheckAdministrator(RunContext& context, bool silent, const std::wstring& caption);
+
+// 0 when the release may be installed on, else 3, 4 or 5 (after its message unless silent).
+Dword CheckWindowsRelease(RunContext& context, bool silent);
+
+// Windows runs as release 5.minor with a major service pack below servicePack.
+bool IsNt5ServicePackBelow(RunContext& context, Word minor, Word servicePack);
+
+// Windows reports release 5.minor.
+bool IsNt5Release(RunContext& context, Dword minor);
+
+}  // namespace boot

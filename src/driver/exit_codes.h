@@ -1,0 +1,17 @@
+// Every exit code the bootstrapper decides on itself. Results of the CSP and plug-in
+// installations (for example 1602 or 1638) are passed through as exit codes unchanged.
+#pragma once
+
+#include "platform/win_types.h"
+
+namespace boot {
+
+constexpr Dword kExitSuccess = 0;                  // also: help shown, user said No, cancelled
+constexpr Dword kExitNotAdministrator = 1;
+constexpr Dword kExitUpgradeDeclined = 1;          // No to the upgrade question
+constexpr Dword kExitWindows2000BelowSp4 = 3;
+constexpr Dword kExitWindowsXpBelowSp2 = 4;
+constexpr Dword kExitWindows2003BelowSp1 = 5;
+constexpr Dword kExitRestartFailed = 7;
+
+}  // namespace boot

@@ -1,0 +1,14 @@
+#include "driver/failure_report.h"
+
+#include "resources/message_catalogue.h"
+
+namespace boot {
+
+std::wstring BuildFailureReport(RunContext& context, Word messageId, Dword code,
+                                const std::wstring& logPath) {
+  std::wstring text = LoadMessage(context, messageId) + L": " + std::to_wstring(code) + L".\n";
+  if (!logPath.empty() && context.os.FileExists(logPath)) text += L"Install log: " + logPath;
+  return text;
+}
+
+}  // namespace boot

@@ -1,0 +1,14 @@
+// The text that tells the user an installation failed: the catalogue text, the code and,
+// when the install log exists, where it is.
+#pragma once
+
+#include <string>
+
+#include "driver/run_context.h"
+
+namespace boot {
+
+std::wstring BuildFailureReport(RunContext& context, Word messageId, Dword code,
+                                const std::wstring& logPath);
+
+}  // namespace boot

@@ -1,0 +1,38 @@
+#include <cstdlib>
+
+#include "driver/box_styles.h"
+#include "driver/exit_codes.h"
+#include "driver/install_options.h"
+
+namespace boot {
+
+std::wstring HelpText(bool csp) {
+  std::wstring text =
+      L"Установщик Сталвер ЭЦП Browser plug-in.\n"
+      L"При запуске без параметров осуществляет установку с параметрами по умолчанию.\n"
+      L"\n"
+      L"Возможные параметры командной строки:\n"
+      L"  -?\t\t\tвывести данную справку\n"
+      L"  -quorlargs \"<args>\"\tдополнительные параметры\n\t\t\tкомандной строки(<args>) для\n"
+      L"\t\t\tвызова msiexec /i при установке\n\t\t\tпакета MSI плагина\n"
+      L"  -reinstall\t\t\tпереустановка продукта\n"
+      L"  -silent\t\t\tподавить диалоговые окна\n\t\t\tбутстраппера\n"
+      L"  -norestart\t\tподавить перезагрузку, если она\n\t\t\tбудет необходима\n";
+  if (csp) {
+    text +=
+        L"  -cspargs \"<args>\"\tдополнителные параметры\n\t\t\tкомандной строки (<args>) для\n"
+        L"\t\t\tвызова msiexec /i при установке\n\t\t\tпакета MSI Сталвер CSP\n"
+        L"  -selectDlg\tвывести диалог выбора конфигурации Сталвер CSP\n"
+        L"  -KC\t\t\tуровень KC Сталвер CSP\n"
+        L"  -Lang\t\t\tязык Сталвер CSP\n";
+  }
+  return text;
+}
+
+void ShowHelpAndExit(RunContext& context, bool csp) {
+  context.os.MessageBox(context.ownerWindow, HelpText(csp), L"Справка", kInformationBox);
+  context.os.Exit(kExitSuccess);
+  std::abort();  // Exit does not return; the compiler cannot see that through the seam.
+}
+
+}  // namespace boot

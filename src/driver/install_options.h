@@ -1,0 +1,32 @@
+// The run options, read from the process command line.
+#pragma once
+
+#include <string>
+
+#include "driver/run_context.h"
+
+namespace boot {
+
+struct InstallOptions {
+  bool silent = false;
+  bool noRestart = false;
+  bool reinstall = false;
+  bool csp = false;
+  bool selectDlg = false;
+  std::wstring cspArgs;    // each value followed by one blank
+  std::wstring quorlArgs;  // each value with one blank before and one after
+  std::wstring vbscript;   // values appended directly
+};
+
+// Fills `options` from the full process command line. An unrecognised argument, a CSP
+// option before "-csp" or a value option without its value shows the help and ends the
+// process with 0. A command line that cannot be split leaves the defaults.
+void ParseCommandLine(RunContext& context, InstallOptions* options);
+
+// The help text; the four CSP lines only when `csp` is on.
+std::wstring HelpText(bool csp);
+
+// Shows the help box and ends the process with exit code 0.
+[[noreturn]] void ShowHelpAndExit(RunContext& context, bool csp);
+
+}  // namespace boot

@@ -1,0 +1,18 @@
+// Naming the verbose install logs that msiexec and the CSP's Setup.exe write.
+#pragma once
+
+#include <string>
+
+#include "driver/run_context.h"
+
+namespace boot {
+
+// logPath becomes %TMP%\<baseName>_<time stamp>.log; returns 0. When TMP cannot be read,
+// shows message 144 unless silent, leaves logPath as it was and returns the system error.
+Dword MakeLogPath(RunContext& context, bool silent, const std::wstring& baseName,
+                  std::wstring& logPath);
+
+// The local time as YYYY-MM-DD-HH-MM-SS, also written as a line to standard output.
+std::wstring LogTimestamp(RunContext& context);
+
+}  // namespace boot

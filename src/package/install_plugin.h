@@ -1,0 +1,16 @@
+// Installing, upgrading or reinstalling the plug-in package.
+#pragma once
+
+#include <string>
+
+#include "driver/run_context.h"
+
+namespace boot {
+
+// Returns 0 on success (a restart request has then become the restart marker), 1602 when
+// the user declined, 1638 when a newer version is installed, else the failing step's code.
+// logPath receives the install log that msiexec was asked to write.
+Dword InstallPlugin(RunContext& context, bool silent, std::wstring& logPath,
+                    std::wstring quorlArgs, bool reinstall);
+
+}  // namespace boot

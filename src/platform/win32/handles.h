@@ -1,0 +1,32 @@
+// Conversions between the seam's plain numbers and the Win32 handle types.
+#pragma once
+
+#include "platform/platform.h"
+#include "platform/win32/windows_api.h"
+
+namespace boot {
+
+inline HWND ToHwnd(WindowHandle window) { return reinterpret_cast<HWND>(window); }
+inline WindowHandle FromHwnd(HWND window) { return reinterpret_cast<WindowHandle>(window); }
+
+inline HANDLE ToHandle(KernelHandle handle) { return reinterpret_cast<HANDLE>(handle); }
+inline KernelHandle FromHandle(HANDLE handle) { return reinterpret_cast<KernelHandle>(handle); }
+
+inline HMODULE ToHmodule(ModuleHandle module) { return reinterpret_cast<HMODULE>(module); }
+inline ModuleHandle FromHmodule(HMODULE module) { return reinterpret_cast<ModuleHandle>(module); }
+
+inline HICON ToHicon(IconHandle icon) { return reinterpret_cast<HICON>(icon); }
+inline IconHandle FromHandleOfImage(HANDLE image) { return reinterpret_cast<IconHandle>(image); }
+
+// The core names the predefined keys by their 32-bit values (HKEY_CURRENT_USER is
+// 0x80000001), while Windows defines them sign-extended to the pointer width
+// (0xFFFFFFFF80000001 in a 64-bit process). Other keys are opened handles, kept as they are.
+inline HKEY ToHkey(RegKey key) {
+  const bool predefined = (key >> 31) == 1;
+  if (!predefined) return reinterpret_cast<HKEY>(key);
+  const LONG value = static_cast<LONG>(static_cast<DWORD>(key));
+  return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(value));
+}
+inline RegKey FromHkey(HKEY key) { return reinterpret_cast<RegKey>(key); }
+
+}  // namespace boot

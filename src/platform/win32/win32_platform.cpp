@@ -1,0 +1,115 @@
+// Process, modules and system facts.
+#include "platform/win32/win32_platform.h"
+
+#include <cstdlib>
+
+#include "platform/win32/function_address.h"
+#include "platform/win32/handles.h"
+#include "platform/win32/system_library.h"
+
+namespace boot {
+namespace {
+
+// IsUserAnAdmin is exported from shell32.dll by ordinal only on some releases.
+constexpr WORD kIsUserAnAdminOrdinal = 680;
+
+using IsUserAnAdminFunction = BOOL(WINAPI*)();
+using RtlGetNtVersionNumbersFunction = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
+using IsWow64ProcessFunction = decltype(&::IsWow64Process);
+using RegDeleteKeyExFunction = decltype(&::RegDeleteKeyExW);
+using RegDeleteKeyFunction = decltype(&::RegDeleteKeyW);
+
+}  // namespace
+
+std::wstring Win32Platform::GetCommandLine() { return ::GetCommandLineW(); }
+
+bool Win32Platform::CommandLineToArgv(const std::wstring& commandLine,
+                                      std::vector<std::wstring>* args) {
+  int count = 0;
+  LPWSTR* argv = ::CommandLineToArgvW(commandLine.c_str(), &count);
+  if (argv == nullptr) return false;
+  args->assign(argv, argv + count);
+  ::LocalFree(argv);
+  return true;
+}
+
+Dword Win32Platform::GetLastError() { return ::GetLastError(); }
+
+void Win32Platform::Exit(Dword exitCode) { std::exit(static_cast<int>(exitCode)); }
+
+ModuleHandle Win32Platform::GetModuleHandle(const std::wstring& moduleName) {
+  return FromHmodule(::GetModuleHandleW(moduleName.empty() ? nullptr : moduleName.c_str()));
+}
+
+ModuleHandle Win32Platform::LoadLibrary(const std::wstring& fileName) {
+  return FromHmodule(::LoadLibraryW(fileName.c_str()));
+}
+
+ProcAddress Win32Platform::GetProcAddress(ModuleHandle module, const std::string& procName) {
+  return AddressOf(::GetProcAddress(ToHmodule(module), procName.c_str()));
+}
+
+bool Win32Platform::CallIsWow64Process(ProcAddress isWow64Process, bool* wow64) {
+  BOOL flag = FALSE;
+  const BOOL done =
+      FunctionAt<IsWow64ProcessFunction>(isWow64Process)(::GetCurrentProcess(), &flag);
+  *wow64 = flag != FALSE;
+  return done != FALSE;
+}
+
+Long Win32Platform::CallRegDeleteKeyEx(ProcAddress regDeleteKeyEx, RegKey key,
+                                       const std::wstring& subKey, Dword samDesired,
+                                       Dword reserved) {
+  return FunctionAt<RegDeleteKeyExFunction>(regDeleteKeyEx)(ToHkey(key), subKey.c_str(),
+                                                            samDesired, reserved);
+}
+
+Long Win32Platform::CallRegDeleteKey(ProcAddress regDeleteKey, RegKey key,
+                                     const std::wstring& subKey) {
+  return FunctionAt<RegDeleteKeyFunction>(regDeleteKey)(ToHkey(key), subKey.c_str());
+}
+
+bool Win32Platform::IsUserAnAdmin() {
+  HMODULE shell32 = ::GetModuleHandleW(L"shell32.dll");
+  if (shell32 == nullptr) shell32 = LoadSystemLibrary(L"shell32.dll");
+  const auto isUserAnAdmin =
+      FindFunction<IsUserAnAdminFunction>(shell32, MAKEINTRESOURCEA(kIsUserAnAdminOrdinal));
+  return isUserAnAdmin != nullptr && isUserAnAdmin() != FALSE;
+}
+
+std::uint64_t Win32Platform::VerSetConditionMask(std::uint64_t conditionMask, Dword typeMask,
+                                                 std::uint8_t condition) {
+  return ::VerSetConditionMask(conditionMask, typeMask, condition);
+}
+
+bool Win32Platform::VerifyVersionInfo(const OsVersionInfoEx& info, Dword typeMask,
+                                      std::uint64_t conditionMask) {
+  OSVERSIONINFOEXW version{};
+  version.dwOSVersionInfoSize = sizeof(version);
+  version.dwMajorVersion = info.majorVersion;
+  version.dwMinorVersion = info.minorVersion;
+  version.dwBuildNumber = info.buildNumber;
+  version.dwPlatformId = info.platformId;
+  version.wServicePackMajor = info.servicePackMajor;
+  version.wServicePackMinor = info.servicePackMinor;
+  version.wSuiteMask = info.suiteMask;
+  version.wProductType = info.productType;
+  return ::VerifyVersionInfoW(&version, typeMask, conditionMask) != FALSE;
+}
+
+void Win32Platform::RtlGetNtVersionNumbers(Dword* major, Dword* minor, Dword* build) {
+  DWORD values[3] = {0, 0, 0};
+  const auto rtlGetNtVersionNumbers = FindFunction<RtlGetNtVersionNumbersFunction>(
+      ::GetModuleHandleW(L"ntdll.dll"), "RtlGetNtVersionNumbers");
+  if (rtlGetNtVersionNumbers != nullptr) {
+    rtlGetNtVersionNumbers(major ? &values[0] : nullptr, minor ? &values[1] : nullptr,
+                           build ? &values[2] : nullptr);
+  }
+  if (major) *major = values[0];
+  if (minor) *minor = values[1];
+  if (build) *build = values[2];
+}
+
+Word Win32Platform::GetSystemDefaultUILanguage() { return ::GetSystemDefaultUILanguage(); }
+
+}  // namespace boot

@@ -1,0 +1,133 @@
+// Files and folders, environment, clock, standard output and child processes.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/win32/handles.h"
+#include "platform/win32/win32_platform.h"
+
+namespace boot {
+namespace {
+
+void CopyFindData(const WIN32_FIND_DATAW& found, FindData* data) {
+  data->attributes = found.dwFileAttributes;
+  data->fileName = found.cFileName;
+}
+
+// The Windows API writes `size` characters into the buffer; it grows to hold them.
+wchar_t* BufferOfAtLeast(std::vector<wchar_t>* buffer, Dword size) {
+  if (buffer->size() < size) buffer->resize(size, L'\0');
+  return buffer->data();
+}
+
+bool IsTerminated(const std::vector<wchar_t>& text) {
+  return std::find(text.begin(), text.end(), L'\0') != text.end();
+}
+
+}  // namespace
+
+Dword Win32Platform::GetModuleFileName(std::wstring* path, Dword bufferChars) {
+  std::vector<wchar_t> buffer(bufferChars + 1, L'\0');
+  const DWORD copied = ::GetModuleFileNameW(nullptr, buffer.data(), bufferChars);
+  path->assign(buffer.data(), std::min<DWORD>(copied, bufferChars));
+  return copied;
+}
+
+KernelHandle Win32Platform::FindFirstFile(const std::wstring& pattern, FindData* data) {
+  WIN32_FIND_DATAW found{};
+  const HANDLE find = ::FindFirstFileW(pattern.c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return 0;
+  CopyFindData(found, data);
+  return FromHandle(find);
+}
+
+bool Win32Platform::FindNextFile(KernelHandle find, FindData* data) {
+  WIN32_FIND_DATAW found{};
+  if (!::FindNextFileW(ToHandle(find), &found)) return false;
+  CopyFindData(found, data);
+  return true;
+}
+
+bool Win32Platform::FindClose(KernelHandle find) { return ::FindClose(ToHandle(find)) != FALSE; }
+
+bool Win32Platform::FileExists(const std::wstring& path) {
+  struct _stat status;
+  return ::_wstat(path.c_str(), &status) == 0;
+}
+
+bool Win32Platform::DeleteFile(const std::wstring& path) {
+  return ::DeleteFileW(path.c_str()) != FALSE;
+}
+
+Dword Win32Platform::GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) {
+  return ::GetSystemDirectoryW(BufferOfAtLeast(buffer, size), size);
+}
+
+Dword Win32Platform::GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword size) {
+  return ::GetWindowsDirectoryW(BufferOfAtLeast(buffer, size), size);
+}
+
+Dword Win32Platform::GetEnvironmentVariable(const std::wstring& name, wchar_t* buffer,
+                                            Dword size) {
+  return ::GetEnvironmentVariableW(name.c_str(), buffer, size);
+}
+
+bool Win32Platform::GetRuntimeEnvironment(const std::wstring& name, std::wstring* value) {
+  const wchar_t* found = ::_wgetenv(name.c_str());
+  if (found == nullptr) return false;
+  *value = found;
+  return true;
+}
+
+std::time_t Win32Platform::Time() { return std::time(nullptr); }
+
+bool Win32Platform::LocalTime(std::time_t time, std::tm* local) {
+  const std::tm* converted = std::localtime(&time);
+  if (converted == nullptr) return false;
+  *local = *converted;
+  return true;
+}
+
+void Win32Platform::PutWs(const std::wstring& text) {
+  ::_putws(text.c_str());
+  std::fflush(stdout);
+}
+
+bool Win32Platform::CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
+                                  ProcessInformation* information) {
+  // CreateProcessW reads up to a terminator and may write into the line.
+  if (!IsTerminated(*commandLine)) {
+    ::SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started{};
+  if (!::CreateProcessW(nullptr, commandLine->data(), nullptr, nullptr, FALSE, creationFlags,
+                        nullptr, nullptr, &startup, &started)) {
+    return false;
+  }
+  information->process = FromHandle(started.hProcess);
+  information->thread = FromHandle(started.hThread);
+  return true;
+}
+
+Dword Win32Platform::WaitForSingleObject(KernelHandle handle, Dword milliseconds) {
+  return ::WaitForSingleObject(ToHandle(handle), milliseconds);
+}
+
+bool Win32Platform::GetExitCodeProcess(KernelHandle process, Dword* exitCode) {
+  DWORD code = *exitCode;
+  const BOOL done = ::GetExitCodeProcess(ToHandle(process), &code);
+  if (done) *exitCode = code;
+  return done != FALSE;
+}
+
+bool Win32Platform::CloseHandle(KernelHandle handle) {
+  return ::CloseHandle(ToHandle(handle)) != FALSE;
+}
+
+}  // namespace boot

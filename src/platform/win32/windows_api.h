@@ -1,0 +1,42 @@
+// <windows.h> and the Windows Installer headers for the Win32 side of the seam.
+// The seam's members carry the names of the calls they stand for, and <windows.h>
+// turns many of those names into macros (MessageBox becomes MessageBoxW). Those macros
+// are removed here so that boot::Platform reads the same in every translation unit;
+// the Win32 side always calls the W functions by their full names.
+#pragma once
+
+#include <windows.h>
+// Included after <windows.h>, which they depend on.
+#include <msi.h>
+#include <msiquery.h>
+#include <shellapi.h>
+
+#undef CreateProcess
+#undef CreateWindowEx
+#undef DeleteFile
+#undef DialogBoxParam
+#undef FindFirstFile
+#undef FindNextFile
+#undef GetCommandLine
+#undef GetDlgItemText
+#undef GetEnvironmentVariable
+#undef GetModuleFileName
+#undef GetModuleHandle
+#undef GetSystemDirectory
+#undef GetWindowsDirectory
+#undef LoadLibrary
+#undef LookupPrivilegeValue
+#undef MessageBox
+#undef MsiEnumRelatedProducts
+#undef MsiGetProductInfo
+#undef MsiGetProperty
+#undef MsiOpenPackageEx
+#undef MsiQueryFeatureState
+#undef MsiQueryProductState
+#undef MsiSourceListClearAll
+#undef MsiSourceListSetInfo
+#undef RegCreateKeyEx
+#undef RegOpenKeyEx
+#undef SendMessage
+#undef SetDlgItemText
+#undef VerifyVersionInfo

@@ -1,0 +1,750 @@
+#include "support/simulated_windows.h"
+
+#include <algorithm>
+#include <cstring>
+#include <cwctype>
+
+#include "support/string_table.h"
+
+namespace boot::sim {
+namespace {
+
+constexpr ModuleHandle kKernel32 = 0x7000;
+constexpr ModuleHandle kLocalRegistry = 0x7100;
+constexpr ModuleHandle kAdvapi32 = 0x7200;
+constexpr ProcAddress kIsWow64Process = 0x9001;
+constexpr ProcAddress kRegDeleteKeyEx = 0x9002;
+constexpr ProcAddress kRegDeleteKey = 0x9003;
+constexpr IconHandle kIcon = 0x1C0;
+constexpr Long kErrorAccessDenied = 5;
+constexpr Dword kProductCodeChars = 39;
+
+std::wstring FolderOf(const std::wstring& path) {
+  auto slash = path.find_last_of(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring NameOf(const std::wstring& path) {
+  auto slash = path.find_last_of(L'\\');
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring Decimal(std::uint64_t value) { return std::to_wstring(value); }
+
+// Copies text into a Windows Installer style buffer: *size is the buffer in characters on
+// entry and the text length on return; ERROR_MORE_DATA when the buffer is too small.
+Dword CopyOut(const std::wstring& text, wchar_t* buffer, Dword* size) {
+  Dword capacity = *size;
+  *size = static_cast<Dword>(text.size());
+  if (buffer == nullptr) return kErrorSuccess;
+  if (capacity <= text.size()) {
+    if (capacity > 0) {
+      std::copy_n(text.begin(), capacity - 1, buffer);
+      buffer[capacity - 1] = L'\0';
+    }
+    return kErrorMoreData;
+  }
+  std::copy(text.begin(), text.end(), buffer);
+  buffer[text.size()] = L'\0';
+  return kErrorSuccess;
+}
+
+// Splits a command line by the rules of CommandLineToArgvW.
+std::vector<std::wstring> SplitCommandLine(const std::wstring& line) {
+  std::vector<std::wstring> args;
+  std::size_t i = 0;
+  std::wstring program;
+  bool quoted = false;
+  for (; i < line.size(); ++i) {
+    wchar_t c = line[i];
+    if (c == L'"') {
+      quoted = !quoted;
+    } else if (!quoted && (c == L' ' || c == L'\t')) {
+      break;
+    } else {
+      program += c;
+    }
+  }
+  args.push_back(program);
+  while (true) {
+    while (i < line.size() && (line[i] == L' ' || line[i] == L'\t')) ++i;
+    if (i >= line.size()) break;
+    std::wstring arg;
+    quoted = false;
+    while (i < line.size()) {
+      wchar_t c = line[i];
+      if (c == L'\\') {
+        std::size_t slashes = 0;
+        while (i < line.size() && line[i] == L'\\') ++slashes, ++i;
+        if (i < line.size() && line[i] == L'"') {
+          arg.append(slashes / 2, L'\\');
+          if (slashes % 2 == 1) {
+            arg += L'"';
+            ++i;
+          }
+        } else {
+          arg.append(slashes, L'\\');
+        }
+        continue;
+      }
+      if (c == L'"') {
+        if (quoted && i + 1 < line.size() && line[i + 1] == L'"') {
+          arg += L'"';
+          i += 2;
+          continue;
+        }
+        quoted = !quoted;
+        ++i;
+        continue;
+      }
+      if (!quoted && (c == L' ' || c == L'\t')) break;
+      arg += c;
+      ++i;
+    }
+    args.push_back(arg);
+  }
+  return args;
+}
+
+int ConditionFor(std::uint64_t mask, Dword typeBit) {
+  int index = 0;
+  while (((typeBit >> index) & 1u) == 0) ++index;
+  return static_cast<int>((mask >> (index * 3)) & 7u);
+}
+
+bool Compare(Dword actual, Dword wanted, int condition) {
+  switch (condition) {
+    case 1: return actual == wanted;
+    case 2: return actual > wanted;
+    case 3: return actual >= wanted;
+    case 4: return actual < wanted;
+    case 5: return actual <= wanted;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+std::wstring FoldCase(const std::wstring& text) {
+  std::wstring folded = text;
+  for (auto& c : folded) {
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    if (c >= 0x0410 && c <= 0x042F) c = static_cast<wchar_t>(c + 0x20);
+    if (c == 0x0401) c = 0x0451;
+  }
+  return folded;
+}
+
+bool WildcardMatch(const std::wstring& pattern, const std::wstring& name) {
+  std::wstring p = FoldCase(pattern), n = FoldCase(name);
+  std::size_t pi = 0, ni = 0, star = std::wstring::npos, mark = 0;
+  while (ni < n.size()) {
+    if (pi < p.size() && (p[pi] == L'?' || p[pi] == n[ni])) {
+      ++pi, ++ni;
+    } else if (pi < p.size() && p[pi] == L'*') {
+      star = pi++;
+      mark = ni;
+    } else if (star != std::wstring::npos) {
+      pi = star + 1;
+      ni = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (pi < p.size() && p[pi] == L'*') ++pi;
+  return pi == p.size();
+}
+
+SimulatedWindows::SimulatedWindows() : dialog(SimulatedDialog::CspSetupTemplate()) {
+  environment[L"TMP"] = L"C:\\Temp";
+  environment[L"WINDIR"] = L"C:\\Windows";
+  AddFolder(L"C:\\Temp");
+  AddFile(moduleFileName);
+  AddKey(L"Software");
+}
+
+// ---- Files and registry ----
+
+void SimulatedWindows::AddFile(const std::wstring& path) {
+  auto folder = FolderOf(path);
+  if (!folder.empty() && !PathExists(folder)) AddFolder(folder);
+  folders_[FoldCase(folder)].push_back(FindData{0x20, NameOf(path)});
+}
+
+void SimulatedWindows::AddFolder(const std::wstring& path) {
+  if (PathExists(path)) return;
+  auto parent = FolderOf(path);
+  if (!parent.empty() && !PathExists(parent) && parent.find(L'\\') != std::wstring::npos) {
+    AddFolder(parent);
+  }
+  if (!parent.empty()) folders_[FoldCase(parent)].push_back(FindData{kFileAttributeDirectory, NameOf(path)});
+  folders_[FoldCase(path)];
+}
+
+bool SimulatedWindows::PathExists(const std::wstring& path) const {
+  if (folders_.count(FoldCase(path))) return true;
+  auto entries = folders_.find(FoldCase(FolderOf(path)));
+  if (entries == folders_.end()) return false;
+  auto name = FoldCase(NameOf(path));
+  return std::any_of(entries->second.begin(), entries->second.end(),
+                     [&](const FindData& entry) { return FoldCase(entry.fileName) == name; });
+}
+
+void SimulatedWindows::AddKey(const std::wstring& path) {
+  std::wstring folded = FoldCase(path);
+  for (std::size_t slash = folded.find(L'\\'); slash != std::wstring::npos;
+       slash = folded.find(L'\\', slash + 1)) {
+    keys_.insert(folded.substr(0, slash));
+  }
+  keys_.insert(folded);
+}
+
+bool SimulatedWindows::KeyExists(const std::wstring& path) const {
+  return keys_.count(FoldCase(path)) != 0;
+}
+
+std::vector<FindData> SimulatedWindows::ListFolder(const std::wstring& folder) const {
+  std::vector<FindData> entries;
+  auto found = folders_.find(FoldCase(folder));
+  if (found == folders_.end()) return entries;
+  if (folder.find(L'\\') != std::wstring::npos) {
+    entries.push_back(FindData{kFileAttributeDirectory, L"."});
+    entries.push_back(FindData{kFileAttributeDirectory, L".."});
+  }
+  entries.insert(entries.end(), found->second.begin(), found->second.end());
+  return entries;
+}
+
+// ---- Process ----
+
+std::wstring SimulatedWindows::GetCommandLine() { return commandLine; }
+
+bool SimulatedWindows::CommandLineToArgv(const std::wstring& line, std::vector<std::wstring>* args) {
+  if (commandLineSplitFails) return false;
+  *args = SplitCommandLine(line);
+  return true;
+}
+
+Dword SimulatedWindows::GetLastError() { return lastError; }
+
+void SimulatedWindows::Exit(Dword exitCode) {
+  events.push_back(L"exit:" + Decimal(exitCode));
+  throw SimulatedExit(exitCode);
+}
+
+// ---- Windows ----
+
+WindowHandle SimulatedWindows::CreateWindowEx(Dword exStyle, const std::wstring& className,
+                                              const std::wstring& windowName, Dword style, int x,
+                                              int y, int width, int height) {
+  events.push_back(L"window:" + Decimal(exStyle) + L"," + className + L"," + windowName + L"," +
+                   Decimal(style) + L"," + std::to_wstring(x) + L"," + std::to_wstring(y) + L"," +
+                   std::to_wstring(width) + L"," + std::to_wstring(height));
+  return ownerWindowHandle;
+}
+
+int SimulatedWindows::MessageBox(WindowHandle owner, const std::wstring& text,
+                                 const std::wstring& caption, Dword type) {
+  boxes.push_back(RecordedBox{owner, text, caption, type});
+  events.push_back(L"box:" + caption + L":" + text);
+  if (!boxAnswers.empty()) {
+    int answer = boxAnswers.front();
+    boxAnswers.pop_front();
+    return answer;
+  }
+  return (type & 0xF) == kMbYesNo ? kIdYes : kIdOk;
+}
+
+std::intptr_t SimulatedWindows::DialogBoxParam(int templateId, WindowHandle owner,
+                                               DialogHandler* handler, std::intptr_t initParam) {
+  events.push_back(L"dialog:" + std::to_wstring(templateId));
+  return dialog.Run(templateId, owner, handler, initParam);
+}
+
+bool SimulatedWindows::EndDialog(WindowHandle, std::intptr_t result) {
+  dialog.End(result);
+  return true;
+}
+
+WindowHandle SimulatedWindows::GetDlgItem(WindowHandle, int controlId) {
+  return dialog.controls.count(controlId) ? static_cast<WindowHandle>(0x10000 + controlId) : 0;
+}
+
+bool SimulatedWindows::ShowWindow(WindowHandle window, int command) {
+  if (window < 0x10000) return false;
+  auto& control = dialog.At(static_cast<int>(window - 0x10000));
+  bool wasVisible = control.visible;
+  control.visible = command != kSwHide;
+  return wasVisible;
+}
+
+bool SimulatedWindows::CheckDlgButton(WindowHandle, int controlId, unsigned check) {
+  dialog.At(controlId).checked = check;
+  return true;
+}
+
+unsigned SimulatedWindows::IsDlgButtonChecked(WindowHandle, int controlId) {
+  return dialog.At(controlId).checked;
+}
+
+std::wstring SimulatedWindows::GetDlgItemText(WindowHandle, int controlId, int maxCount) {
+  const auto& text = dialog.At(controlId).text;
+  return maxCount <= 0 ? std::wstring() : text.substr(0, static_cast<std::size_t>(maxCount - 1));
+}
+
+bool SimulatedWindows::SetDlgItemText(WindowHandle, int controlId, const std::wstring& text) {
+  dialog.At(controlId).text = text;
+  return true;
+}
+
+std::intptr_t SimulatedWindows::SendMessage(WindowHandle, unsigned message, std::uintptr_t wParam,
+                                            std::intptr_t lParam) {
+  if (message == kWmSetIcon) dialog.iconsSet.emplace_back(wParam, lParam);
+  return 0;
+}
+
+IconHandle SimulatedWindows::LoadOwnImage(int resourceId, unsigned type, int cx, int cy,
+                                          unsigned flags) {
+  events.push_back(L"load-image:" + std::to_wstring(resourceId) + L"," + Decimal(type) + L"," +
+                   std::to_wstring(cx) + L"x" + std::to_wstring(cy) + L"," + Decimal(flags));
+  return iconPresent && resourceId == 100 && type == kImageIcon ? kIcon : 0;
+}
+
+bool SimulatedWindows::DestroyIcon(IconHandle icon) {
+  events.push_back(L"destroy-icon:" + Decimal(icon));
+  return icon == kIcon;
+}
+
+std::vector<std::uint8_t> SimulatedWindows::FindStringTableBlock(Word blockNumber, Word language) {
+  if (language != 0) return {};
+  auto overridden = stringTableOverrides.find(blockNumber);
+  if (overridden != stringTableOverrides.end()) return overridden->second;
+  return BuildCatalogueBlock(blockNumber);
+}
+
+// ---- Modules ----
+
+ModuleHandle SimulatedWindows::GetModuleHandle(const std::wstring& moduleName) {
+  moduleLookups.push_back(moduleName);
+  auto name = FoldCase(moduleName);
+  if (name == L"kernel32") return kernel32Loaded ? kKernel32 : 0;
+  if (name == L"api-ms-win-core-localregistry-l1-1-0.dll") {
+    return localRegistryModuleLoaded ? kLocalRegistry : 0;
+  }
+  return 0;
+}
+
+ModuleHandle SimulatedWindows::LoadLibrary(const std::wstring& fileName) {
+  librariesLoaded.push_back(fileName);
+  return FoldCase(fileName) == L"advapi32.dll" ? kAdvapi32 : 0;
+}
+
+ProcAddress SimulatedWindows::GetProcAddress(ModuleHandle module, const std::string& procName) {
+  if (missingProcedures.count(procName)) return 0;
+  if (module == kKernel32 && procName == "IsWow64Process") {
+    return isWow64ProcessPresent ? kIsWow64Process : 0;
+  }
+  if (module == kLocalRegistry && procName == "RegDeleteKeyExW") return kRegDeleteKeyEx;
+  if (module == kAdvapi32 && procName == "RegDeleteKeyW") return kRegDeleteKey;
+  if (module == kAdvapi32 && procName == "RegDeleteKeyExW") return kRegDeleteKeyEx;
+  return 0;
+}
+
+bool SimulatedWindows::CallIsWow64Process(ProcAddress isWow64Process, bool* result) {
+  events.push_back(L"is-wow64-process");
+  if (isWow64Process != kIsWow64Process || isWow64ProcessFails) return false;
+  *result = wow64;
+  return true;
+}
+
+Long SimulatedWindows::CallRegDeleteKeyEx(ProcAddress regDeleteKeyEx, RegKey key,
+                                          const std::wstring& subKey, Dword samDesired,
+                                          Dword reserved) {
+  if (regDeleteKeyEx != kRegDeleteKeyEx) return kErrorAccessDenied;
+  auto path = KeyPath(key, subKey);
+  registryCalls.push_back(RegistryCall{L"delete-ex", path, samDesired, reserved});
+  return DeleteKey(path);
+}
+
+Long SimulatedWindows::CallRegDeleteKey(ProcAddress regDeleteKey, RegKey key,
+                                        const std::wstring& subKey) {
+  if (regDeleteKey != kRegDeleteKey) return kErrorAccessDenied;
+  auto path = KeyPath(key, subKey);
+  registryCalls.push_back(RegistryCall{L"delete", path, 0, 0});
+  return DeleteKey(path);
+}
+
+Long SimulatedWindows::DeleteKey(const std::wstring& path) {
+  auto folded = FoldCase(path);
+  if (!keys_.count(folded)) return static_cast<Long>(kErrorFileNotFound);
+  auto prefix = folded + L"\\";
+  for (const auto& key : keys_) {
+    if (key.compare(0, prefix.size(), prefix) == 0) return kErrorAccessDenied;
+  }
+  keys_.erase(folded);
+  events.push_back(L"reg-delete:" + path);
+  return 0;
+}
+
+// ---- System facts ----
+
+bool SimulatedWindows::IsUserAnAdmin() { return administrator; }
+
+std::uint64_t SimulatedWindows::VerSetConditionMask(std::uint64_t conditionMask, Dword typeMask,
+                                                    std::uint8_t condition) {
+  for (int index = 0; index < 8; ++index) {
+    if ((typeMask >> index) & 1u) {
+      conditionMask &= ~(std::uint64_t{7} << (index * 3));
+      conditionMask |= std::uint64_t{condition & 7u} << (index * 3);
+    }
+  }
+  return conditionMask;
+}
+
+bool SimulatedWindows::VerifyVersionInfo(const OsVersionInfoEx& info, Dword typeMask,
+                                         std::uint64_t conditionMask) {
+  versionChecks.push_back(VersionCheck{info, typeMask, conditionMask});
+  if (verifyVersionFails) return false;
+  const std::pair<Dword, std::pair<Dword, Dword>> fields[] = {
+      {kVerMajorVersion, {majorVersion, info.majorVersion}},
+      {kVerMinorVersion, {minorVersion, info.minorVersion}},
+      {kVerServicePackMajor, {servicePackMajor, info.servicePackMajor}},
+  };
+  for (const auto& [bit, values] : fields) {
+    if ((typeMask & bit) && !Compare(values.first, values.second, ConditionFor(conditionMask, bit))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void SimulatedWindows::RtlGetNtVersionNumbers(Dword* major, Dword* minor, Dword* build) {
+  if (major) *major = majorVersion;
+  if (minor) *minor = minorVersion;
+  if (build) *build = 0xF0000000u | 19045u;
+}
+
+Word SimulatedWindows::GetSystemDefaultUILanguage() { return uiLanguage; }
+
+// ---- Files ----
+
+Dword SimulatedWindows::GetModuleFileName(std::wstring* path, Dword bufferChars) {
+  *path = moduleFileName.substr(0, bufferChars);
+  return static_cast<Dword>(path->size());
+}
+
+KernelHandle SimulatedWindows::FindFirstFile(const std::wstring& pattern, FindData* data) {
+  events.push_back(L"find:" + pattern);
+  Search search;
+  for (const auto& entry : ListFolder(FolderOf(pattern))) {
+    if (WildcardMatch(NameOf(pattern), entry.fileName)) search.entries.push_back(entry);
+  }
+  if (search.entries.empty()) {
+    lastError = kErrorFileNotFound;
+    return 0;
+  }
+  *data = search.entries[0];
+  search.next = 1;
+  KernelHandle handle = nextHandle_++;
+  searches_[handle] = search;
+  openKernelHandles_.insert(handle);
+  return handle;
+}
+
+bool SimulatedWindows::FindNextFile(KernelHandle find, FindData* data) {
+  auto& search = searches_.at(find);
+  if (search.next >= search.entries.size()) {
+    lastError = 18;  // ERROR_NO_MORE_FILES
+    return false;
+  }
+  *data = search.entries[search.next++];
+  return true;
+}
+
+bool SimulatedWindows::FindClose(KernelHandle find) {
+  searches_.erase(find);
+  return openKernelHandles_.erase(find) == 1;
+}
+
+bool SimulatedWindows::FileExists(const std::wstring& path) { return PathExists(path); }
+
+bool SimulatedWindows::DeleteFile(const std::wstring& path) {
+  events.push_back(L"delete-file:" + path);
+  auto entries = folders_.find(FoldCase(FolderOf(path)));
+  if (entries == folders_.end()) return false;
+  auto name = FoldCase(NameOf(path));
+  auto& list = entries->second;
+  auto found = std::find_if(list.begin(), list.end(), [&](const FindData& entry) {
+    return FoldCase(entry.fileName) == name && !(entry.attributes & kFileAttributeDirectory);
+  });
+  if (found == list.end()) return false;
+  list.erase(found);
+  return true;
+}
+
+namespace {
+Dword CopyDirectory(const std::wstring& value, std::vector<wchar_t>* buffer, Dword size) {
+  buffer->assign(size, L'\0');
+  if (value.size() + 1 > size) return static_cast<Dword>(value.size() + 1);
+  std::copy(value.begin(), value.end(), buffer->begin());
+  return static_cast<Dword>(value.size());
+}
+}  // namespace
+
+Dword SimulatedWindows::GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) {
+  if (systemDirectoryError != 0) {
+    lastError = systemDirectoryError;
+    buffer->assign(size, L'\0');
+    return 0;
+  }
+  return CopyDirectory(systemDirectory, buffer, size);
+}
+
+Dword SimulatedWindows::GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword size) {
+  if (windowsDirectory.empty()) {
+    lastError = kErrorPathNotFound;
+    buffer->assign(size, L'\0');
+    return 0;
+  }
+  return CopyDirectory(windowsDirectory, buffer, size);
+}
+
+// ---- Environment, clock, output ----
+
+Dword SimulatedWindows::GetEnvironmentVariable(const std::wstring& name, wchar_t* buffer,
+                                               Dword size) {
+  events.push_back(L"getenv:" + name);
+  auto found = environment.find(name);
+  if (found == environment.end()) {
+    lastError = kErrorEnvVarNotFound;
+    return 0;
+  }
+  const auto& value = found->second;
+  if (buffer == nullptr || size <= value.size()) return static_cast<Dword>(value.size() + 1);
+  std::copy(value.begin(), value.end(), buffer);
+  buffer[value.size()] = L'\0';
+  return static_cast<Dword>(value.size());
+}
+
+bool SimulatedWindows::GetRuntimeEnvironment(const std::wstring& name, std::wstring* value) {
+  auto found = environment.find(name);
+  if (found == environment.end()) return false;
+  *value = found->second;
+  return true;
+}
+
+std::time_t SimulatedWindows::Time() { return now; }
+
+bool SimulatedWindows::LocalTime(std::time_t time, std::tm* local) {
+  std::time_t shifted = time + utcOffsetSeconds;
+  return gmtime_r(&shifted, local) != nullptr;
+}
+
+void SimulatedWindows::PutWs(const std::wstring& text) {
+  standardOutput.push_back(text);
+  events.push_back(L"stdout:" + text);
+}
+
+// ---- Child processes ----
+
+bool SimulatedWindows::CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
+                                     ProcessInformation* information) {
+  std::wstring line(commandLine->data());
+  children.push_back(RecordedChild{line, creationFlags});
+  events.push_back(L"run:" + line);
+  auto program = SplitCommandLine(line).front();
+  ChildBehaviour behaviour;
+  for (const auto& [name, scripted] : childBehaviours) {
+    if (FoldCase(name) == FoldCase(program)) behaviour = scripted;
+  }
+  if (behaviour.startError != 0) {
+    lastError = behaviour.startError;
+    return false;
+  }
+  if (behaviour.effect) behaviour.effect();
+  information->process = nextHandle_++;
+  information->thread = nextHandle_++;
+  processes_[information->process] = Process{behaviour.exitCode};
+  openKernelHandles_.insert(information->process);
+  openKernelHandles_.insert(information->thread);
+  return true;
+}
+
+Dword SimulatedWindows::WaitForSingleObject(KernelHandle handle, Dword milliseconds) {
+  events.push_back(L"wait:" + Decimal(milliseconds));
+  return processes_.count(handle) ? 0 : 0xFFFFFFFFu;
+}
+
+bool SimulatedWindows::GetExitCodeProcess(KernelHandle process, Dword* exitCode) {
+  auto found = processes_.find(process);
+  if (found == processes_.end()) return false;
+  *exitCode = found->second.exitCode;
+  return true;
+}
+
+bool SimulatedWindows::CloseHandle(KernelHandle handle) {
+  events.push_back(L"close-handle");
+  return openKernelHandles_.erase(handle) == 1;
+}
+
+// ---- Token and shutdown ----
+
+bool SimulatedWindows::OpenProcessToken(Dword desiredAccess, KernelHandle* token) {
+  events.push_back(L"open-token:" + Decimal(desiredAccess));
+  if (!tokenOpens) {
+    lastError = kErrorAccessDenied;
+    return false;
+  }
+  *token = nextHandle_++;
+  openKernelHandles_.insert(*token);
+  return true;
+}
+
+bool SimulatedWindows::LookupPrivilegeValue(const std::wstring& name, Luid* luid) {
+  events.push_back(L"lookup-privilege:" + name);
+  *luid = Luid{19, 0};
+  return true;
+}
+
+bool SimulatedWindows::AdjustTokenPrivileges(KernelHandle, const Luid& luid, Dword attributes) {
+  events.push_back(L"adjust-privilege:" + Decimal(luid.lowPart) + L"," + Decimal(attributes));
+  lastError = holdsShutdownPrivilege ? 0 : kErrorNotAllAssigned;
+  return true;
+}
+
+bool SimulatedWindows::ExitWindowsEx(Dword flags, Dword reason) {
+  exitWindowsCalls.emplace_back(flags, reason);
+  events.push_back(L"exit-windows:" + Decimal(flags) + L"," + Decimal(reason));
+  return exitWindowsSucceeds;
+}
+
+// ---- Registry ----
+
+std::wstring SimulatedWindows::KeyPath(RegKey key, const std::wstring& subKey) const {
+  if (key == kHkeyCurrentUser) return subKey;
+  auto found = openKeys_.find(key);
+  std::wstring base = found == openKeys_.end() ? L"?" : found->second;
+  return subKey.empty() ? base : base + L"\\" + subKey;
+}
+
+Long SimulatedWindows::RegOpenKeyEx(RegKey key, const std::wstring& subKey, Dword options,
+                                    Dword samDesired, RegKey* result) {
+  auto path = KeyPath(key, subKey);
+  registryCalls.push_back(RegistryCall{L"open", path, samDesired, options});
+  if (!KeyExists(path)) return static_cast<Long>(kErrorFileNotFound);
+  *result = nextKey_++;
+  openKeys_[*result] = path;
+  return 0;
+}
+
+Long SimulatedWindows::RegCreateKeyEx(RegKey key, const std::wstring& subKey, Dword options,
+                                      Dword samDesired, RegKey* result, Dword* disposition) {
+  auto path = KeyPath(key, subKey);
+  registryCalls.push_back(RegistryCall{L"create", path, samDesired, options});
+  bool existed = KeyExists(path);
+  AddKey(path);
+  events.push_back(L"reg-create:" + path);
+  if (disposition) *disposition = existed ? 2 : 1;
+  *result = nextKey_++;
+  openKeys_[*result] = path;
+  return 0;
+}
+
+Long SimulatedWindows::RegCloseKey(RegKey key) {
+  return openKeys_.erase(key) == 1 ? 0 : static_cast<Long>(6);
+}
+
+// ---- Windows Installer ----
+
+int SimulatedWindows::MsiSetInternalUI(int uiLevel) {
+  events.push_back(L"msi-ui:" + std::to_wstring(uiLevel));
+  int previous = msiInternalUiLevel;
+  msiInternalUiLevel = uiLevel;
+  return previous;
+}
+
+Dword SimulatedWindows::MsiOpenPackageEx(const std::wstring& packagePath, Dword options,
+                                         MsiHandle* handle) {
+  events.push_back(L"msi-open:" + packagePath + L"," + Decimal(options));
+  for (const auto& [path, package] : packages) {
+    if (FoldCase(path) != FoldCase(packagePath)) continue;
+    if (package.damaged) return kErrorInstallPackageInvalid;
+    *handle = nextMsiHandle_++;
+    openMsiHandles_[*handle] = path;
+    return kErrorSuccess;
+  }
+  return kErrorInstallPackageOpenFailed;
+}
+
+Dword SimulatedWindows::MsiGetProperty(MsiHandle install, const std::wstring& name, wchar_t* value,
+                                       Dword* size) {
+  auto open = openMsiHandles_.find(install);
+  if (open == openMsiHandles_.end()) return 6;  // ERROR_INVALID_HANDLE
+  events.push_back(L"msi-property:" + name + L"," + Decimal(*size));
+  const auto& properties = packages.at(open->second).properties;
+  auto found = properties.find(name);
+  return CopyOut(found == properties.end() ? std::wstring() : found->second, value, size);
+}
+
+Dword SimulatedWindows::MsiEnumRelatedProducts(const std::wstring& upgradeCode, Dword,
+                                               Dword productIndex, wchar_t* productBuffer) {
+  Dword index = 0;
+  for (const auto& product : products) {
+    if (product.upgradeCode != upgradeCode) continue;
+    if (index++ != productIndex) continue;
+    Dword size = kProductCodeChars;
+    return CopyOut(product.productCode, productBuffer, &size);
+  }
+  return kErrorNoMoreItems;
+}
+
+Dword SimulatedWindows::MsiViewClose(MsiHandle) { return kErrorSuccess; }
+
+Dword SimulatedWindows::MsiCloseHandle(MsiHandle handle) {
+  events.push_back(L"msi-close:" + Decimal(handle));
+  return openMsiHandles_.erase(handle) == 1 ? kErrorSuccess : 6;
+}
+
+const SimulatedProduct* SimulatedWindows::FindProduct(const std::wstring& productCode) const {
+  for (const auto& product : products) {
+    if (product.productCode == productCode) return &product;
+  }
+  return nullptr;
+}
+
+Dword SimulatedWindows::MsiGetProductInfo(const std::wstring& product, const std::wstring& property,
+                                          wchar_t* value, Dword* size) {
+  const auto* found = FindProduct(product);
+  if (found == nullptr || product.empty()) return kErrorUnknownProduct;
+  if (property != L"VersionString") return 1608;  // ERROR_UNKNOWN_PROPERTY
+  if (value != nullptr && productInfoValueError != 0) return productInfoValueError;
+  return CopyOut(found->versionString, value, size);
+}
+
+int SimulatedWindows::MsiQueryProductState(const std::wstring& product) {
+  const auto* found = FindProduct(product);
+  return found == nullptr || product.empty() ? -1 : found->state;
+}
+
+int SimulatedWindows::MsiQueryFeatureState(const std::wstring& product,
+                                           const std::wstring& feature) {
+  const auto* found = FindProduct(product);
+  if (found == nullptr) return -1;
+  auto state = found->features.find(feature);
+  return state == found->features.end() ? -1 : state->second;
+}
+
+Dword SimulatedWindows::MsiSourceListClearAll(const std::wstring& product, Dword reserved) {
+  events.push_back(L"msi-source-clear:" + product + L"," + Decimal(reserved));
+  return FindProduct(product) ? kErrorSuccess : kErrorUnknownProduct;
+}
+
+Dword SimulatedWindows::MsiSourceListSetInfo(const std::wstring& product, int context,
+                                             Dword options, const std::wstring& property,
+                                             const std::wstring& value) {
+  events.push_back(L"msi-source-set:" + product + L"," + std::to_wstring(context) + L"," +
+                   Decimal(options) + L"," + property + L"=" + value);
+  return FindProduct(product) ? kErrorSuccess : kErrorUnknownProduct;
+}
+
+}  // namespace boot::sim

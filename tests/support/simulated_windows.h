@@ -1,0 +1,247 @@
+// A simulated Windows for the native unit tests: an in-memory HKEY_CURRENT_USER, files and
+// folders, Windows Installer packages and products, scripted message-box answers and child
+// processes, system facts, environment and clock. Every side effect is appended to `events`
+// in the order it happens, so tests can check orders as well as outcomes.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "support/simulated_dialog.h"
+
+namespace boot::sim {
+
+// Thrown by Exit(): the run ended the process with this code.
+struct SimulatedExit : std::runtime_error {
+  explicit SimulatedExit(Dword code) : std::runtime_error("process exit"), exitCode(code) {}
+  Dword exitCode;
+};
+
+struct RecordedBox {
+  WindowHandle owner = 0;
+  std::wstring text;
+  std::wstring caption;
+  Dword style = 0;
+};
+
+struct RecordedChild {
+  std::wstring commandLine;
+  Dword creationFlags = 0;
+};
+
+// What a child process does: fail to start with `startError`, or run `effect` and exit
+// with `exitCode`.
+struct ChildBehaviour {
+  Dword startError = 0;
+  Dword exitCode = 0;
+  std::function<void()> effect;
+};
+
+struct RegistryCall {
+  std::wstring operation;  // "open", "create", "delete-ex", "delete"
+  std::wstring path;       // full path below HKEY_CURRENT_USER
+  Dword access = 0;
+  Dword options = 0;
+};
+
+struct VersionCheck {
+  OsVersionInfoEx info;
+  Dword typeMask = 0;
+  std::uint64_t conditionMask = 0;
+};
+
+struct SimulatedPackage {
+  std::map<std::wstring, std::wstring> properties;
+  bool damaged = false;  // MsiOpenPackageEx fails with 1620
+};
+
+struct SimulatedProduct {
+  std::wstring productCode;
+  std::wstring upgradeCode;
+  std::wstring versionString;
+  int state = kInstallStateDefault;
+  std::map<std::wstring, int> features;  // feature name -> install state
+};
+
+class SimulatedWindows : public Platform {
+ public:
+  SimulatedWindows();
+
+  // ---- Scripted facts ----
+  std::wstring commandLine = L"C:\\Setup\\bootstrapper.exe";
+  bool commandLineSplitFails = false;
+  WindowHandle ownerWindowHandle = 0x1001;
+  std::deque<int> boxAnswers;  // one per box in order; IDOK or IDYES when none is left
+  bool administrator = true;
+  Dword majorVersion = 10;
+  Dword minorVersion = 0;
+  Word servicePackMajor = 0;
+  bool verifyVersionFails = false;
+  Word uiLanguage = 0x0419;
+  bool kernel32Loaded = true;
+  bool isWow64ProcessPresent = true;
+  bool isWow64ProcessFails = false;
+  bool wow64 = true;
+  bool localRegistryModuleLoaded = false;
+  std::set<std::string> missingProcedures;
+  std::wstring moduleFileName = L"C:\\Setup\\bootstrapper.exe";
+  std::wstring systemDirectory = L"C:\\Windows\\system32";
+  Dword systemDirectoryError = 0;  // non-zero: GetSystemDirectoryW fails with it
+  std::wstring windowsDirectory = L"C:\\Windows";
+  std::map<std::wstring, std::wstring> environment;  // both Win32 and runtime environment
+  std::time_t now = 1803958703;                      // 2027-03-01 09:05:03 UTC
+  int utcOffsetSeconds = 0;                          // local time = UTC + offset
+  bool tokenOpens = true;
+  bool holdsShutdownPrivilege = true;
+  bool exitWindowsSucceeds = true;
+  std::map<std::wstring, ChildBehaviour> childBehaviours;  // by program (first token)
+  std::map<std::wstring, SimulatedPackage> packages;        // by full path
+  std::vector<SimulatedProduct> products;
+  Dword productInfoValueError = 0;  // non-zero: the value query of VersionString fails
+  std::map<Word, std::vector<std::uint8_t>> stringTableOverrides;
+  bool iconPresent = true;
+  SimulatedDialog dialog;
+
+  // ---- Files and registry ----
+  void AddFile(const std::wstring& path);
+  void AddFolder(const std::wstring& path);
+  bool PathExists(const std::wstring& path) const;
+  void AddKey(const std::wstring& pathBelowCurrentUser);
+  bool KeyExists(const std::wstring& pathBelowCurrentUser) const;
+
+  // ---- Records ----
+  std::vector<std::wstring> events;
+  std::vector<RecordedBox> boxes;
+  std::vector<RecordedChild> children;
+  std::vector<RegistryCall> registryCalls;
+  std::vector<VersionCheck> versionChecks;
+  std::vector<std::pair<Dword, Dword>> exitWindowsCalls;  // flags, reason
+  std::vector<std::wstring> standardOutput;
+  std::vector<std::wstring> moduleLookups;
+  std::vector<std::wstring> librariesLoaded;
+  int msiInternalUiLevel = 0;
+  int openMsiHandles() const { return static_cast<int>(openMsiHandles_.size()); }
+  int openKernelHandles() const { return static_cast<int>(openKernelHandles_.size()); }
+  int openRegistryKeys() const { return static_cast<int>(openKeys_.size()); }
+  Dword lastError = 0;
+
+  // ---- Platform ----
+  std::wstring GetCommandLine() override;
+  bool CommandLineToArgv(const std::wstring& commandLine, std::vector<std::wstring>* args) override;
+  Dword GetLastError() override;
+  [[noreturn]] void Exit(Dword exitCode) override;
+  WindowHandle CreateWindowEx(Dword exStyle, const std::wstring& className,
+                              const std::wstring& windowName, Dword style, int x, int y, int width,
+                              int height) override;
+  int MessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
+                 Dword type) override;
+  std::intptr_t DialogBoxParam(int templateId, WindowHandle owner, DialogHandler* handler,
+                               std::intptr_t initParam) override;
+  bool EndDialog(WindowHandle dialog, std::intptr_t result) override;
+  WindowHandle GetDlgItem(WindowHandle dialog, int controlId) override;
+  bool ShowWindow(WindowHandle window, int command) override;
+  bool CheckDlgButton(WindowHandle dialog, int controlId, unsigned check) override;
+  unsigned IsDlgButtonChecked(WindowHandle dialog, int controlId) override;
+  std::wstring GetDlgItemText(WindowHandle dialog, int controlId, int maxCount) override;
+  bool SetDlgItemText(WindowHandle dialog, int controlId, const std::wstring& text) override;
+  std::intptr_t SendMessage(WindowHandle window, unsigned message, std::uintptr_t wParam,
+                            std::intptr_t lParam) override;
+  IconHandle LoadOwnImage(int resourceId, unsigned type, int cx, int cy, unsigned flags) override;
+  bool DestroyIcon(IconHandle icon) override;
+  std::vector<std::uint8_t> FindStringTableBlock(Word blockNumber, Word language) override;
+  ModuleHandle GetModuleHandle(const std::wstring& moduleName) override;
+  ModuleHandle LoadLibrary(const std::wstring& fileName) override;
+  ProcAddress GetProcAddress(ModuleHandle module, const std::string& procName) override;
+  bool CallIsWow64Process(ProcAddress isWow64Process, bool* wow64) override;
+  Long CallRegDeleteKeyEx(ProcAddress regDeleteKeyEx, RegKey key, const std::wstring& subKey,
+                          Dword samDesired, Dword reserved) override;
+  Long CallRegDeleteKey(ProcAddress regDeleteKey, RegKey key, const std::wstring& subKey) override;
+  bool IsUserAnAdmin() override;
+  std::uint64_t VerSetConditionMask(std::uint64_t conditionMask, Dword typeMask,
+                                    std::uint8_t condition) override;
+  bool VerifyVersionInfo(const OsVersionInfoEx& info, Dword typeMask,
+                         std::uint64_t conditionMask) override;
+  void RtlGetNtVersionNumbers(Dword* major, Dword* minor, Dword* build) override;
+  Word GetSystemDefaultUILanguage() override;
+  Dword GetModuleFileName(std::wstring* path, Dword bufferChars) override;
+  KernelHandle FindFirstFile(const std::wstring& pattern, FindData* data) override;
+  bool FindNextFile(KernelHandle find, FindData* data) override;
+  bool FindClose(KernelHandle find) override;
+  bool FileExists(const std::wstring& path) override;
+  bool DeleteFile(const std::wstring& path) override;
+  Dword GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) override;
+  Dword GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword size) override;
+  Dword GetEnvironmentVariable(const std::wstring& name, wchar_t* buffer, Dword size) override;
+  bool GetRuntimeEnvironment(const std::wstring& name, std::wstring* value) override;
+  std::time_t Time() override;
+  bool LocalTime(std::time_t time, std::tm* local) override;
+  void PutWs(const std::wstring& text) override;
+  bool CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
+                     ProcessInformation* information) override;
+  Dword WaitForSingleObject(KernelHandle handle, Dword milliseconds) override;
+  bool GetExitCodeProcess(KernelHandle process, Dword* exitCode) override;
+  bool CloseHandle(KernelHandle handle) override;
+  bool OpenProcessToken(Dword desiredAccess, KernelHandle* token) override;
+  bool LookupPrivilegeValue(const std::wstring& name, Luid* luid) override;
+  bool AdjustTokenPrivileges(KernelHandle token, const Luid& luid, Dword attributes) override;
+  bool ExitWindowsEx(Dword flags, Dword reason) override;
+  Long RegOpenKeyEx(RegKey key, const std::wstring& subKey, Dword options, Dword samDesired,
+                    RegKey* result) override;
+  Long RegCreateKeyEx(RegKey key, const std::wstring& subKey, Dword options, Dword samDesired,
+                      RegKey* result, Dword* disposition) override;
+  Long RegCloseKey(RegKey key) override;
+  int MsiSetInternalUI(int uiLevel) override;
+  Dword MsiOpenPackageEx(const std::wstring& packagePath, Dword options, MsiHandle* handle) override;
+  Dword MsiGetProperty(MsiHandle install, const std::wstring& name, wchar_t* value,
+                       Dword* size) override;
+  Dword MsiEnumRelatedProducts(const std::wstring& upgradeCode, Dword reserved, Dword productIndex,
+                               wchar_t* productBuffer) override;
+  Dword MsiViewClose(MsiHandle view) override;
+  Dword MsiCloseHandle(MsiHandle handle) override;
+  Dword MsiGetProductInfo(const std::wstring& product, const std::wstring& property, wchar_t* value,
+                          Dword* size) override;
+  int MsiQueryProductState(const std::wstring& product) override;
+  int MsiQueryFeatureState(const std::wstring& product, const std::wstring& feature) override;
+  Dword MsiSourceListClearAll(const std::wstring& product, Dword reserved) override;
+  Dword MsiSourceListSetInfo(const std::wstring& product, int context, Dword options,
+                             const std::wstring& property, const std::wstring& value) override;
+
+ private:
+  struct Search {
+    std::vector<FindData> entries;
+    std::size_t next = 0;
+  };
+  struct Process {
+    Dword exitCode = 0;
+  };
+
+  const SimulatedProduct* FindProduct(const std::wstring& productCode) const;
+  std::wstring KeyPath(RegKey key, const std::wstring& subKey) const;
+  Long DeleteKey(const std::wstring& path);
+  std::vector<FindData> ListFolder(const std::wstring& folder) const;
+
+  std::map<std::wstring, std::vector<FindData>> folders_;  // lower-case folder -> entries
+  std::set<std::wstring> keys_;                            // lower-case paths below HKCU
+  std::map<RegKey, std::wstring> openKeys_;
+  std::map<MsiHandle, std::wstring> openMsiHandles_;       // handle -> package path
+  std::map<KernelHandle, Search> searches_;
+  std::map<KernelHandle, Process> processes_;
+  std::set<KernelHandle> openKernelHandles_;
+  KernelHandle nextHandle_ = 0x100;
+  RegKey nextKey_ = 0x5000;
+  MsiHandle nextMsiHandle_ = 0x40;
+};
+
+// Lower-cases ASCII letters and the Cyrillic alphabet, as the file system and registry compare.
+std::wstring FoldCase(const std::wstring& text);
+
+// Windows wildcard match (* and ?), ignoring case.
+bool WildcardMatch(const std::wstring& pattern, const std::wstring& name);
+
+}  // namespace boot::sim

@@ -1,0 +1,176 @@
+/* run_exit: starts one command line with CreateProcessW, waits for it and reports its full
+   32-bit exit code (the Linux side of Wine only sees the low byte).
+
+   run_exit.exe [options] --cmd TEXT          (or --cmdfile FILE, a UTF-8 file)
+     --cwd DIR          working folder of the child (default: ours)
+     --stdout FILE      the child's standard output and error go to this file
+     --pid FILE         written once the child runs: its process id
+     --code FILE        written once the child has ended: the line that is also printed
+     --timeout SECONDS  end the child with TerminateProcess after this long
+     --set NAME=VALUE   set an environment variable for the child (repeatable)
+     --unset NAME       remove an environment variable for the child (repeatable)
+   A first argument "@FILE" reads all arguments from a UTF-8 file, one per line.
+
+   The printed line is "exit-code N" (unsigned decimal), "start-error N" (GetLastError of
+   CreateProcessW) or "timeout". Our own exit code: 0 the child ended, 1 usage error,
+   2 start error, 3 timeout. */
+#include <stdio.h>
+#include <stdlib.h>
+#include <wchar.h>
+#include <windows.h>
+
+#include "tool_io.h"
+
+typedef struct {
+  const wchar_t* commandLine;
+  const wchar_t* commandFile;
+  const wchar_t* workingFolder;
+  const wchar_t* stdoutFile;
+  const wchar_t* pidFile;
+  const wchar_t* codeFile;
+  DWORD timeoutSeconds;
+} RunRequest;
+
+enum { kEnded = 0, kUsage = 1, kStartError = 2, kTimeout = 3 };
+
+static int Usage(const wchar_t* problem) {
+  fwprintf(stderr, L"run_exit: %ls\n", problem);
+  return kUsage;
+}
+
+static BOOL ApplyEnvironmentChange(const wchar_t* option, const wchar_t* value) {
+  if (wcscmp(option, L"--unset") == 0) {
+    SetEnvironmentVariableW(value, NULL);
+    return TRUE;
+  }
+  const wchar_t* equals = wcschr(value, L'=');
+  if (!equals || equals == value) return FALSE;
+  size_t nameLength = (size_t)(equals - value);
+  wchar_t* name = malloc(sizeof(wchar_t) * (nameLength + 1));
+  if (!name) return FALSE;
+  wcsncpy(name, value, nameLength);
+  name[nameLength] = L'\0';
+  BOOL ok = SetEnvironmentVariableW(name, equals + 1);
+  free(name);
+  return ok;
+}
+
+/* Fills the request from the arguments; environment options take effect at once. */
+static int ParseArguments(int argc, wchar_t** argv, RunRequest* request) {
+  for (int i = 1; i < argc; i += 2) {
+    const wchar_t* option = argv[i];
+    if (i + 1 >= argc) return Usage(L"an option lacks its value");
+    const wchar_t* value = argv[i + 1];
+    if (wcscmp(option, L"--cmd") == 0) {
+      request->commandLine = value;
+    } else if (wcscmp(option, L"--cmdfile") == 0) {
+      request->commandFile = value;
+    } else if (wcscmp(option, L"--cwd") == 0) {
+      request->workingFolder = value;
+    } else if (wcscmp(option, L"--stdout") == 0) {
+      request->stdoutFile = value;
+    } else if (wcscmp(option, L"--pid") == 0) {
+      request->pidFile = value;
+    } else if (wcscmp(option, L"--code") == 0) {
+      request->codeFile = value;
+    } else if (wcscmp(option, L"--timeout") == 0) {
+      if (!ParseNumber(value, &request->timeoutSeconds)) return Usage(L"bad --timeout");
+    } else if (wcscmp(option, L"--set") == 0 || wcscmp(option, L"--unset") == 0) {
+      if (!ApplyEnvironmentChange(option, value)) return Usage(L"bad --set");
+    } else {
+      return Usage(L"unknown option");
+    }
+  }
+  if (!request->commandLine && !request->commandFile) return Usage(L"no --cmd or --cmdfile");
+  return kEnded;
+}
+
+/* The command line as CreateProcessW may modify it; a trailing line break of a command
+   file is not part of it. */
+static wchar_t* LoadCommandLine(const RunRequest* request) {
+  if (request->commandLine) return _wcsdup(request->commandLine);
+  wchar_t* text = ReadUtf8File(request->commandFile);
+  if (!text) return NULL;
+  size_t length = wcslen(text);
+  while (length > 0 && (text[length - 1] == L'\n' || text[length - 1] == L'\r')) {
+    text[--length] = L'\0';
+  }
+  return text;
+}
+
+static HANDLE OpenInheritableOutput(const wchar_t* path) {
+  SECURITY_ATTRIBUTES inherit = {sizeof(inherit), NULL, TRUE};
+  return CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+static void Report(const RunRequest* request, const wchar_t* line) {
+  wprintf(L"%ls\n", line);
+  fflush(stdout);
+  if (request->codeFile) {
+    wchar_t withBreak[64];
+    swprintf(withBreak, 64, L"%ls\n", line);
+    WriteUtf8FileAtomically(request->codeFile, withBreak);
+  }
+}
+
+static int WaitAndReport(const RunRequest* request, PROCESS_INFORMATION* child) {
+  DWORD limit = request->timeoutSeconds ? request->timeoutSeconds * 1000 : INFINITE;
+  int outcome = kEnded;
+  wchar_t line[64];
+  if (WaitForSingleObject(child->hProcess, limit) == WAIT_TIMEOUT) {
+    TerminateProcess(child->hProcess, 1);
+    WaitForSingleObject(child->hProcess, 5000);
+    swprintf(line, 64, L"timeout");
+    outcome = kTimeout;
+  } else {
+    DWORD code = 0;
+    GetExitCodeProcess(child->hProcess, &code);
+    swprintf(line, 64, L"exit-code %lu", (unsigned long)code);
+  }
+  Report(request, line);
+  return outcome;
+}
+
+static int Run(const RunRequest* request) {
+  wchar_t* commandLine = LoadCommandLine(request);
+  if (!commandLine) return Usage(L"cannot read the command file");
+  STARTUPINFOW startup = {.cb = sizeof(startup)};
+  HANDLE output = INVALID_HANDLE_VALUE;
+  if (request->stdoutFile) {
+    output = OpenInheritableOutput(request->stdoutFile);
+    if (output == INVALID_HANDLE_VALUE) return Usage(L"cannot create the --stdout file");
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output;
+    startup.hStdError = output;
+  }
+  PROCESS_INFORMATION child = {0};
+  BOOL started = CreateProcessW(NULL, commandLine, NULL, NULL, request->stdoutFile != NULL, 0,
+                                NULL, request->workingFolder, &startup, &child);
+  DWORD startError = started ? 0 : GetLastError();
+  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+  free(commandLine);
+  if (!started) {
+    wchar_t line[64];
+    swprintf(line, 64, L"start-error %lu", (unsigned long)startError);
+    Report(request, line);
+    return kStartError;
+  }
+  if (request->pidFile) {
+    wchar_t pid[32];
+    swprintf(pid, 32, L"%lu\n", (unsigned long)child.dwProcessId);
+    WriteUtf8FileAtomically(request->pidFile, pid);
+  }
+  int outcome = WaitAndReport(request, &child);
+  CloseHandle(child.hThread);
+  CloseHandle(child.hProcess);
+  return outcome;
+}
+
+int wmain(int argc, wchar_t** argv) {
+  if (!ExpandResponseFile(&argc, &argv)) return Usage(L"cannot read the response file");
+  RunRequest request = {0};
+  int parsed = ParseArguments(argc, argv, &request);
+  if (parsed != kEnded) return parsed;
+  return Run(&request);
+}

@@ -1,0 +1,144 @@
+#include "window_inspect.h"
+
+#include <stdlib.h>
+#include <wchar.h>
+
+/* How long one message to the box's thread may take before we give up on it. */
+#define SEND_LIMIT_MS 2000
+/* The icon control of Wine's message box template. */
+#define MESSAGE_ICON_ID 0x0440
+
+wchar_t* ReadWindowText(HWND window) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, SEND_LIMIT_MS,
+                           &length)) {
+    length = 0;
+  }
+  wchar_t* text = calloc(length + 2, sizeof(wchar_t));
+  if (!text) abort();
+  DWORD_PTR copied = 0;
+  if (length > 0 && SendMessageTimeoutW(window, WM_GETTEXT, length + 1, (LPARAM)text,
+                                        SMTO_ABORTIFHUNG, SEND_LIMIT_MS, &copied)) {
+    text[copied <= length ? copied : length] = L'\0';
+  }
+  return text;
+}
+
+HWND FindVisibleControl(HWND box, int id) {
+  HWND control = GetDlgItem(box, id);
+  return control && IsWindowVisible(control) ? control : NULL;
+}
+
+static const wchar_t* ButtonName(int id) {
+  static const wchar_t* const names[] = {NULL,    L"ok",     L"cancel", L"abort",
+                                         L"retry", L"ignore", L"yes",    L"no",
+                                         NULL,    L"help",   L"tryagain", L"continue"};
+  return id > 0 && id < (int)(sizeof(names) / sizeof(names[0])) ? names[id] : NULL;
+}
+
+static void AppendButtons(HWND box, JsonText* record) {
+  JsonAppend(record, L"\"buttons\":[");
+  BOOL first = TRUE;
+  for (int id = 1; id <= 11; ++id) {
+    if (!ButtonName(id) || !FindVisibleControl(box, id)) continue;
+    JsonAppend(record, first ? L"" : L",");
+    JsonAppendString(record, ButtonName(id));
+    first = FALSE;
+  }
+  JsonAppend(record, L"]");
+}
+
+/* Which standard icon the message box shows; Wine hides the icon control when there is
+   none. System icons are shared, so their handles compare across processes. */
+static const wchar_t* IconName(HWND box) {
+  HWND control = FindVisibleControl(box, MESSAGE_ICON_ID);
+  if (!control) return L"none";
+  DWORD_PTR icon = 0;
+  SendMessageTimeoutW(control, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, SEND_LIMIT_MS, &icon);
+  static const struct {
+    LPCWSTR resource;
+    const wchar_t* name;
+  } known[] = {{IDI_HAND, L"error"},
+               {IDI_EXCLAMATION, L"warning"},
+               {IDI_ASTERISK, L"information"},
+               {IDI_QUESTION, L"question"}};
+  for (size_t i = 0; i < sizeof(known) / sizeof(known[0]); ++i) {
+    if ((HICON)icon == LoadIconW(NULL, known[i].resource)) return known[i].name;
+  }
+  return icon ? L"other" : L"empty";
+}
+
+static void AppendOwner(HWND box, JsonText* record) {
+  HWND owner = GetWindow(box, GW_OWNER);
+  JsonAppend(record, L"\"owner\":");
+  if (!owner) {
+    JsonAppend(record, L"null");
+    return;
+  }
+  wchar_t className[64] = L"";
+  GetClassNameW(owner, className, 64);
+  JsonAppend(record, L"{\"class\":");
+  JsonAppendString(record, className);
+  JsonAppendFormat(record, L",\"visible\":%ls,\"enabled\":%ls}",
+                   IsWindowVisible(owner) ? L"true" : L"false",
+                   IsWindowEnabled(owner) ? L"true" : L"false");
+}
+
+static void AppendControl(HWND control, JsonText* record) {
+  wchar_t className[64] = L"";
+  GetClassNameW(control, className, 64);
+  wchar_t* text = ReadWindowText(control);
+  JsonAppendFormat(record, L"{\"id\":%u,\"class\":", (unsigned)GetDlgCtrlID(control) & 0xFFFF);
+  JsonAppendString(record, className);
+  JsonAppend(record, L",\"text\":");
+  JsonAppendString(record, text);
+  JsonAppendFormat(record, L",\"visible\":%ls,\"enabled\":%ls,\"style\":\"0x%08lx\"",
+                   IsWindowVisible(control) ? L"true" : L"false",
+                   IsWindowEnabled(control) ? L"true" : L"false",
+                   (unsigned long)GetWindowLongW(control, GWL_STYLE));
+  if (_wcsicmp(className, L"Button") == 0) {
+    DWORD_PTR state = 0;
+    SendMessageTimeoutW(control, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, SEND_LIMIT_MS, &state);
+    JsonAppendFormat(record, L",\"checked\":%u", (unsigned)state);
+  }
+  JsonAppend(record, L"}");
+  free(text);
+}
+
+typedef struct {
+  HWND box;
+  JsonText* record;
+  BOOL first;
+} ControlWalk;
+
+static BOOL CALLBACK AppendDirectChild(HWND control, LPARAM context) {
+  ControlWalk* walk = (ControlWalk*)context;
+  if (GetParent(control) != walk->box) return TRUE;
+  JsonAppend(walk->record, walk->first ? L"" : L",");
+  AppendControl(control, walk->record);
+  walk->first = FALSE;
+  return TRUE;
+}
+
+void DescribeBox(HWND box, JsonText* record) {
+  HWND textControl = GetDlgItem(box, MESSAGE_TEXT_ID);
+  wchar_t* caption = ReadWindowText(box);
+  wchar_t* text = textControl ? ReadWindowText(textControl) : NULL;
+  JsonAppendFormat(record, L"\"kind\":\"%ls\",\"caption\":",
+                   textControl ? L"message-box" : L"dialog");
+  JsonAppendString(record, caption);
+  JsonAppend(record, L",\"text\":");
+  JsonAppendString(record, text ? text : L"");
+  JsonAppend(record, L",");
+  AppendButtons(box, record);
+  JsonAppendFormat(record, L",\"icon\":\"%ls\",", IconName(box));
+  AppendOwner(box, record);
+  JsonAppendFormat(record, L",\"style\":\"0x%08lx\",\"exstyle\":\"0x%08lx\",\"controls\":[",
+                   (unsigned long)GetWindowLongW(box, GWL_STYLE),
+                   (unsigned long)GetWindowLongW(box, GWL_EXSTYLE));
+  ControlWalk walk = {box, record, TRUE};
+  EnumChildWindows(box, AppendDirectChild, (LPARAM)&walk);
+  JsonAppend(record, L"]");
+  free(caption);
+  free(text);
+}

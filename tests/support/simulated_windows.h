@@ -95,7 +95,7 @@ class SimulatedWindows : public Platform {
   Dword systemDirectoryError = 0;  // non-zero: GetSystemDirectoryW fails with it
   std::wstring windowsDirectory = L"C:\\Windows";
   std::map<std::wstring, std::wstring> environment;  // both Win32 and runtime environment
-  std::time_t now = 1803958703;                      // 2027-03-01 09:05:03 UTC
+  std::time_t now = 1803891903;                      // 2027-03-01 09:05:03 UTC
   int utcOffsetSeconds = 0;                          // local time = UTC + offset
   bool tokenOpens = true;
   bool holdsShutdownPrivilege = true;

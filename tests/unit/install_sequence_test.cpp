@@ -1,0 +1,328 @@
+#include "driver/install_sequence.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/run_bootstrapper.h"
+#include "support/simulated_windows.h"
+
+namespace boot {
+namespace {
+
+using sim::RunBootstrapper;
+
+const wchar_t kPluginCaption[] = L"Сталвер ЭЦП Browser plug-in";
+const wchar_t kCspCaption[] = L"Установка Сталвер";
+const wchar_t kMarker[] = L"Software\\NeedBstrReboot";
+const wchar_t kInstalled[] =
+    L"Сталвер ЭЦП Browser plug-in успешно установлен.\nДля корректной работы Сталвер ЭЦП Browser "
+    L"plug-in может потребоваться перезапустить браузер.";
+const wchar_t kRestartQuestion[] =
+    L"Сталвер ЭЦП Browser plug-in успешно установлен.\nДля корректной работы Сталвер ЭЦП Browser "
+    L"plug-in необходимо перезагрузить компьютер.\nПроизвести перезагрузку сейчас?";
+const wchar_t kRestartFailed[] =
+    L"Не удалось произвести перезагрузку.\nПерезагрузите компьютер вручную.";
+const wchar_t kLogPath[] = L"C:\\Temp\\quorlcom-x64.msi_2027-03-01-09-05-03.log";
+
+std::size_t IndexOf(const std::vector<std::wstring>& events, const std::wstring& prefix) {
+  auto found = std::find_if(events.begin(), events.end(), [&](const std::wstring& event) {
+    return event.compare(0, prefix.size(), prefix) == 0;
+  });
+  return static_cast<std::size_t>(found - events.begin());
+}
+
+class InstallSequenceTest : public ::testing::Test {
+ protected:
+  InstallSequenceTest() {
+    sim::AddPluginPackage(windows);
+    sim::ScriptMsiexec(windows, 0);
+  }
+
+  bool MsiexecRan() const {
+    return std::any_of(windows.children.begin(), windows.children.end(), [](const auto& child) {
+      return child.commandLine.find(L"msiexec.exe") != std::wstring::npos;
+    });
+  }
+
+  sim::SimulatedWindows windows;
+};
+
+TEST_F(InstallSequenceTest, OwnerWindowIsAHiddenDisabledStatic) {
+  RunBootstrapper(windows, L"-silent");
+  EXPECT_EQ(windows.events.at(0), L"window:0,STATIC,,134217728,-2147483648,0,-2147483648,0");
+}
+
+TEST_F(InstallSequenceTest, PlainStartAsksOnceInstallsAndReports) {
+  windows.boxAnswers = {kIdYes, kIdOk};
+  EXPECT_EQ(RunBootstrapper(windows, L""), 0u);
+  ASSERT_EQ(windows.boxes.size(), 2u);
+  EXPECT_EQ(windows.boxes[0].text, L"Установить Сталвер ЭЦП Browser plug-in?");
+  EXPECT_EQ(windows.boxes[0].caption, kPluginCaption);
+  EXPECT_EQ(windows.boxes[0].style, 0x50004u);
+  EXPECT_EQ(windows.boxes[0].owner, windows.ownerWindowHandle);
+  EXPECT_EQ(windows.boxes[1].text, kInstalled);
+  EXPECT_EQ(windows.boxes[1].style, 0x50000u);
+  EXPECT_LT(IndexOf(windows.events, L"msi-ui:2"), IndexOf(windows.events, L"box:"));
+  EXPECT_EQ(windows.msiInternalUiLevel, 2);
+}
+
+TEST_F(InstallSequenceTest, EmptyCommandTailIsNotParsed) {
+  windows.boxAnswers = {kIdNo};
+  windows.commandLine = L"C:\\Setup\\bootstrapper.exe -help";
+  RunContext context(windows);
+  EXPECT_EQ(RunInstallSequence(context, L""), 0u);
+  EXPECT_EQ(windows.boxes.at(0).text, L"Установить Сталвер ЭЦП Browser plug-in?");
+}
+
+TEST_F(InstallSequenceTest, NoToTheQuestionEndsWithZeroBeforeAnythingRuns) {
+  windows.boxAnswers = {kIdNo};
+  EXPECT_EQ(RunBootstrapper(windows, L""), 0u);
+  EXPECT_EQ(windows.boxes.size(), 1u);
+  EXPECT_TRUE(windows.children.empty());
+  windows.boxes.clear();
+  windows.boxAnswers = {kIdNo};
+  EXPECT_EQ(RunBootstrapper(windows, L"-csp"), 0u);
+  EXPECT_EQ(windows.boxes.at(0).text, L"Установить Сталвер CSP и Browser plug-in?");
+  EXPECT_EQ(windows.boxes.at(0).caption, kCspCaption);
+  EXPECT_TRUE(windows.children.empty());
+}
+
+TEST_F(InstallSequenceTest, SelectDlgWithoutCspAsksThePluginQuestion) {
+  windows.boxAnswers = {kIdNo};
+  RunBootstrapper(windows, L"-selectDlg");
+  EXPECT_EQ(windows.boxes.at(0).text, L"Установить Сталвер ЭЦП Browser plug-in?");
+  EXPECT_EQ(windows.dialog.timesShown, 0);
+}
+
+struct RefusalCase {
+  const char* name;
+  bool administrator;
+  Dword minor;
+  Word servicePack;
+  const wchar_t* arguments;
+  Dword exitCode;
+  const wchar_t* text;
+  const wchar_t* caption;
+};
+
+TEST_F(InstallSequenceTest, RefusalsEndTheRunBeforeTheQuestion) {
+  const wchar_t kAdmin[] = L"Программа должна быть запущена от имени администратора.";
+  const wchar_t k2000[] = L"Для установки продукта на Windows 2000 требуется пакет обновлений SP4.";
+  const wchar_t kXp[] = L"Для установки продукта на Windows XP требуется пакет обновлений SP2.";
+  const wchar_t k2003[] = L"Для установки продукта на Windows 2003 требуется пакет обновлений SP1.";
+  const RefusalCase cases[] = {
+      {"not administrator", false, 0, 0, L"", 1, kAdmin, kPluginCaption},
+      {"not administrator, csp", false, 0, 0, L"-csp", 1, kAdmin, kCspCaption},
+      {"not administrator on XP SP1", false, 1, 1, L"", 1, kAdmin, kPluginCaption},
+      {"not administrator, silent", false, 0, 0, L"-silent", 1, nullptr, nullptr},
+      {"2000 SP3", true, 0, 3, L"", 3, k2000, kPluginCaption},
+      {"XP SP1", true, 1, 1, L"", 4, kXp, kPluginCaption},
+      {"XP SP1, csp", true, 1, 1, L"-csp", 4, kXp, kPluginCaption},
+      {"XP SP0, silent", true, 1, 0, L"-silent", 4, nullptr, nullptr},
+      {"2003 SP0", true, 2, 0, L"", 5, k2003, kPluginCaption},
+  };
+  for (const auto& c : cases) {
+    sim::SimulatedWindows machine;
+    machine.administrator = c.administrator;
+    machine.majorVersion = 5;
+    machine.minorVersion = c.minor;
+    machine.servicePackMajor = c.servicePack;
+    EXPECT_EQ(RunBootstrapper(machine, c.arguments), c.exitCode) << c.name;
+    EXPECT_TRUE(machine.children.empty()) << c.name;
+    EXPECT_NE(machine.msiInternalUiLevel, 2) << c.name;
+    if (c.text == nullptr) {
+      EXPECT_TRUE(machine.boxes.empty()) << c.name;
+      continue;
+    }
+    ASSERT_EQ(machine.boxes.size(), 1u) << c.name;
+    EXPECT_EQ(machine.boxes[0].text, c.text) << c.name;
+    EXPECT_EQ(machine.boxes[0].caption, c.caption) << c.name;
+    EXPECT_EQ(machine.boxes[0].style, 0x50010u) << c.name;
+    EXPECT_EQ(machine.boxes[0].owner, machine.ownerWindowHandle) << c.name;
+  }
+}
+
+TEST_F(InstallSequenceTest, PluginCancelAndNewerVersionEndQuietly) {
+  for (Dword code : {kErrorInstallUserExit, kErrorProductVersion}) {
+    sim::SimulatedWindows machine;
+    sim::AddPluginPackage(machine);
+    sim::ScriptMsiexec(machine, code);
+    machine.AddKey(kMarker);
+    EXPECT_EQ(RunBootstrapper(machine, L""), code);
+    EXPECT_EQ(machine.boxes.size(), 1u) << code;  // only the confirmation question
+    EXPECT_TRUE(machine.KeyExists(kMarker)) << "a failed run does not look at the marker";
+  }
+}
+
+TEST_F(InstallSequenceTest, FailureReportCarriesTheCodeAndTheLogWhenItExists) {
+  sim::ScriptMsiexec(windows, kErrorInstallFailure);
+  windows.childBehaviours[sim::kMsiexec].effect = [this] { windows.AddFile(kLogPath); };
+  windows.boxAnswers = {kIdYes, kIdOk};
+  EXPECT_EQ(RunBootstrapper(windows, L""), 1603u);
+  ASSERT_EQ(windows.boxes.size(), 2u);
+  EXPECT_EQ(windows.boxes[1].text,
+            std::wstring(L"В процессе установки или обновления Сталвер ЭЦП Browser plug-in "
+                         L"возникла ошибка: 1603.\nInstall log: ") +
+                kLogPath);
+  EXPECT_EQ(windows.boxes[1].caption, kPluginCaption);
+  EXPECT_EQ(windows.boxes[1].style, 0x50010u);
+}
+
+TEST_F(InstallSequenceTest, FailureReportLeavesOutAMissingLog) {
+  sim::ScriptMsiexec(windows, 1627);
+  windows.boxAnswers = {kIdYes, kIdOk};
+  EXPECT_EQ(RunBootstrapper(windows, L"-csp"), 1627u);
+  EXPECT_EQ(windows.boxes.back().text,
+            L"В процессе установки или обновления Сталвер ЭЦП Browser plug-in возникла ошибка: "
+            L"1627.\n");
+  EXPECT_EQ(windows.boxes.back().caption, kCspCaption);
+}
+
+TEST_F(InstallSequenceTest, SilentFailureShowsNothingAndKeepsTheCode) {
+  sim::ScriptMsiexec(windows, kErrorInstallFailure);
+  EXPECT_EQ(RunBootstrapper(windows, L"-silent"), 1603u);
+  EXPECT_TRUE(windows.boxes.empty());
+}
+
+TEST_F(InstallSequenceTest, WithoutMarkerOrWithNoRestartTheRunEndsWithTheInstalledText) {
+  windows.AddKey(kMarker);
+  windows.boxAnswers = {kIdYes, kIdOk};
+  EXPECT_EQ(RunBootstrapper(windows, L"-norestart"), 0u);
+  EXPECT_TRUE(windows.KeyExists(kMarker));
+  EXPECT_EQ(windows.boxes.back().text, kInstalled);
+  EXPECT_TRUE(windows.exitWindowsCalls.empty());
+  EXPECT_EQ(windows.openRegistryKeys(), 0);
+}
+
+TEST_F(InstallSequenceTest, MarkerIsLookedUpInThe32BitView) {
+  RunBootstrapper(windows, L"-silent");
+  auto open = std::find_if(windows.registryCalls.begin(), windows.registryCalls.end(),
+                           [](const sim::RegistryCall& call) { return call.path == kMarker; });
+  ASSERT_NE(open, windows.registryCalls.end());
+  EXPECT_EQ(open->operation, L"open");
+  EXPECT_EQ(open->access, 0x20219u);
+  EXPECT_EQ(open->options, 0u);
+}
+
+TEST_F(InstallSequenceTest, AnsweringNoToRestartEndsWithZeroAndNoMarker) {
+  windows.AddKey(kMarker);
+  windows.boxAnswers = {kIdYes, kIdNo};
+  EXPECT_EQ(RunBootstrapper(windows, L""), 0u);
+  EXPECT_FALSE(windows.KeyExists(kMarker));
+  ASSERT_EQ(windows.boxes.size(), 2u);
+  EXPECT_EQ(windows.boxes[1].text, kRestartQuestion);
+  EXPECT_EQ(windows.boxes[1].style, 0x50034u);
+  EXPECT_LT(IndexOf(windows.events, L"reg-delete:"), IndexOf(windows.events, L"box:" +
+                                                                 std::wstring(kPluginCaption) +
+                                                                 L":" + kRestartQuestion));
+  EXPECT_TRUE(windows.exitWindowsCalls.empty());
+}
+
+TEST_F(InstallSequenceTest, RestartQuestionWithCspUsesItsOwnText) {
+  windows.AddKey(kMarker);
+  windows.boxAnswers = {kIdYes, kIdNo};
+  RunBootstrapper(windows, L"-csp");
+  EXPECT_EQ(windows.boxes.back().text,
+            L"Сталвер ЭЦП Browser plug-in и CSP успешно установлены.\nДля корректной работы "
+            L"Сталвер ЭЦП Browser plug-in и CSP необходимо перезагрузить компьютер.\nПроизвести "
+            L"перезагрузку сейчас?");
+  EXPECT_EQ(windows.boxes.back().caption, kCspCaption);
+}
+
+TEST_F(InstallSequenceTest, YesToRestartRestartsWindows) {
+  windows.AddKey(kMarker);
+  windows.boxAnswers = {kIdYes, kIdYes};
+  EXPECT_EQ(RunBootstrapper(windows, L""), 0u);
+  ASSERT_EQ(windows.exitWindowsCalls.size(), 1u);
+  EXPECT_EQ(windows.exitWindowsCalls[0], std::make_pair(Dword{0x42}, Dword{0x40000}));
+  EXPECT_FALSE(windows.KeyExists(kMarker));
+}
+
+TEST_F(InstallSequenceTest, SilentRunRestartsWithoutAskingAfterDeletingTheMarker) {
+  windows.AddKey(kMarker);
+  EXPECT_EQ(RunBootstrapper(windows, L"-silent"), 0u);
+  EXPECT_TRUE(windows.boxes.empty());
+  EXPECT_FALSE(windows.KeyExists(kMarker));
+  EXPECT_LT(IndexOf(windows.events, L"reg-delete:"), IndexOf(windows.events, L"exit-windows:"));
+}
+
+TEST_F(InstallSequenceTest, FailedRestartReportsAndEndsWithSeven) {
+  windows.AddKey(kMarker);
+  windows.holdsShutdownPrivilege = false;
+  windows.boxAnswers = {kIdYes, kIdYes, kIdOk};
+  EXPECT_EQ(RunBootstrapper(windows, L""), 7u);
+  ASSERT_EQ(windows.boxes.size(), 3u);
+  EXPECT_EQ(windows.boxes[2].text, kRestartFailed);
+  EXPECT_EQ(windows.boxes[2].style, 0x50000u);
+  EXPECT_TRUE(windows.exitWindowsCalls.empty());
+
+  sim::SimulatedWindows silentMachine;
+  sim::AddPluginPackage(silentMachine);
+  silentMachine.AddKey(kMarker);
+  silentMachine.exitWindowsSucceeds = false;
+  EXPECT_EQ(RunBootstrapper(silentMachine, L"-silent"), 7u);
+  EXPECT_TRUE(silentMachine.boxes.empty());
+}
+
+TEST_F(InstallSequenceTest, MarkerDeletionPicksTheLoadedRegistryApi) {
+  struct Case {
+    bool apiSetLoaded;
+    const wchar_t* operation;
+  } cases[] = {{true, L"delete-ex"}, {false, L"delete"}};
+  for (const auto& c : cases) {
+    sim::SimulatedWindows machine;
+    sim::AddPluginPackage(machine);
+    machine.AddKey(kMarker);
+    machine.localRegistryModuleLoaded = c.apiSetLoaded;
+    machine.exitWindowsSucceeds = true;
+    RunBootstrapper(machine, L"-silent");
+    auto deletion = std::find_if(
+        machine.registryCalls.begin(), machine.registryCalls.end(),
+        [](const sim::RegistryCall& call) { return call.operation.compare(0, 6, L"delete") == 0; });
+    ASSERT_NE(deletion, machine.registryCalls.end());
+    EXPECT_EQ(deletion->operation, c.operation);
+    EXPECT_EQ(deletion->path, kMarker);
+    EXPECT_EQ(deletion->access, 0u);
+    EXPECT_FALSE(machine.KeyExists(kMarker));
+    auto parent = std::find_if(machine.registryCalls.begin(), machine.registryCalls.end(),
+                               [](const sim::RegistryCall& call) { return call.path == L"Software"; });
+    ASSERT_NE(parent, machine.registryCalls.end());
+    EXPECT_EQ(parent->access, 0x2021Fu);
+    EXPECT_EQ(machine.librariesLoaded.empty(), c.apiSetLoaded);
+  }
+}
+
+TEST_F(InstallSequenceTest, UndeletableMarkerStillLeadsToTheQuestion) {
+  windows.AddKey(kMarker);
+  windows.AddKey(std::wstring(kMarker) + L"\\Child");  // a key with subkeys cannot be deleted
+  windows.boxAnswers = {kIdYes, kIdNo};
+  EXPECT_EQ(RunBootstrapper(windows, L""), 0u);
+  EXPECT_EQ(windows.boxes.back().text, kRestartQuestion);
+}
+
+TEST_F(InstallSequenceTest, ScriptRunsThroughWscriptBeforeThePlugin) {
+  windows.childBehaviours[L"C:\\Windows\\System32\\wscript.exe"].startError = 2;
+  EXPECT_EQ(RunBootstrapper(windows, L"-silent -vbscript \"C:\\my scripts\\a.vbs\" -vbscript /x"),
+            0u);
+  ASSERT_EQ(windows.children.size(), 2u);
+  EXPECT_EQ(windows.children[0].commandLine,
+            L"C:\\Windows\\System32\\wscript.exe C:\\my scripts\\a.vbs/x");
+  EXPECT_NE(windows.children[1].commandLine.find(L"msiexec.exe"), std::wstring::npos);
+}
+
+TEST_F(InstallSequenceTest, ScriptIsSkippedWithoutAWindowsDirectory) {
+  windows.windowsDirectory.clear();
+  EXPECT_EQ(RunBootstrapper(windows, L"-silent -vbscript a.vbs"), 0u);
+  ASSERT_EQ(windows.children.size(), 1u);
+  EXPECT_TRUE(MsiexecRan());
+}
+
+TEST_F(InstallSequenceTest, ScriptFailureDoesNotFailTheRun) {
+  windows.childBehaviours[L"C:\\Windows\\System32\\wscript.exe"].exitCode = 1;
+  EXPECT_EQ(RunBootstrapper(windows, L"-silent -vbscript missing.vbs"), 0u);
+  EXPECT_TRUE(MsiexecRan());
+}
+
+}  // namespace
+}  // namespace boot

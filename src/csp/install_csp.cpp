@@ -1,8 +1,42 @@
 #include "csp/install_csp.h"
 
-namespace boot {
+#include "csp/csp_command_line.h"
+#include "driver/box_styles.h"
+#include "driver/child_process.h"
+#include "driver/failure_report.h"
+#include "package/install_log.h"
+#include "resources/message_catalogue.h"
 
-// Stand-in until the CSP installation arrives.
-Dword InstallCspPackage(RunContext&, bool, bool, const std::wstring&, std::wstring) { return 0; }
+namespace boot {
+namespace {
+
+// Exit codes of Setup.exe after which the run goes on: done, its own codes 3 and 4, and
+// an installation the user cancelled.
+bool SetupLetsTheRunGoOn(Dword exitCode) {
+  return exitCode == 0 || exitCode == 3 || exitCode == 4 || exitCode == kErrorInstallUserExit;
+}
+
+void ReportFailure(RunContext& context, Dword result, const std::wstring& logPath) {
+  context.os.MessageBox(context.ownerWindow,
+                        BuildFailureReport(context, msg::kCspInstallFailed, result, logPath),
+                        LoadMessage(context, msg::kCspCaption), kErrorBox);
+}
+
+}  // namespace
+
+Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
+                        const std::wstring& cspFolder, std::wstring cspArgs) {
+  std::wstring logPath;
+  if (!CspOptionsNameTheirLog(cspArgs)) {
+    if (Dword error = MakeLogPath(context, silent, cspFolder, logPath)) return error;
+  }
+  ChildResult setup =
+      RunChild(context, BuildCspCommandLine(cspFolder, cspArgs, logPath, silent, reinstall));
+  // Only Setup.exe's own exit codes can let the run go on: a start error such as 3 (no
+  // "csp" folder) is a failure even though the same number is a harmless exit code.
+  if (setup.started && SetupLetsTheRunGoOn(setup.code)) return kErrorSuccess;
+  if (!silent) ReportFailure(context, setup.code, logPath);
+  return setup.code;
+}
 
 }  // namespace boot

@@ -1,0 +1,39 @@
+#include "csp/csp_command_line.h"
+
+namespace boot {
+namespace {
+
+bool Contains(const std::wstring& text, const wchar_t* part) {
+  return text.find(part) != std::wstring::npos;
+}
+
+// Verbose log written through line by line; the path stands in three quotes on each side.
+std::wstring LogOption(const std::wstring& logPath) {
+  return L"/Lv! \"\"\"" + logPath + L"\"\"\" ";
+}
+
+std::wstring SetupArguments(const std::wstring& cspOptions, const std::wstring& logPath) {
+  std::wstring options = cspOptions;
+  if (!CspOptionsNameTheirLog(options)) options = LogOption(logPath) + options;
+  // Exact case: "/Q..." is not taken as a quiet option.
+  if (!Contains(options, L"/q")) options = L"/qb " + options;
+  return options;
+}
+
+}  // namespace
+
+bool CspOptionsNameTheirLog(const std::wstring& cspOptions) {
+  return Contains(cspOptions, L"/l") || Contains(cspOptions, L"/L");
+}
+
+std::wstring BuildCspCommandLine(const std::wstring& cspFolder, const std::wstring& cspOptions,
+                                 const std::wstring& logPath, bool silent, bool reinstall) {
+  std::wstring commandLine = cspFolder + L"\\Setup.exe ";
+  commandLine += L"-args \"" + SetupArguments(cspOptions, logPath) + L"\"";
+  commandLine += L" -noreboot -root";
+  if (silent) commandLine += L" -silent";
+  if (reinstall) commandLine += L" -reinstall";
+  return commandLine;
+}
+
+}  // namespace boot

@@ -1,0 +1,19 @@
+// The command line of the CSP distribution's Setup.exe. The text inside "-args" is a set of
+// Windows Installer options for the CSP's own package: the user's options, with a verbose
+// log option and a basic-user-interface option put in front unless the user gave their own.
+#pragma once
+
+#include <string>
+
+namespace boot {
+
+// True when the CSP options carry their own log option: "/l" or "/L" anywhere in the text.
+bool CspOptionsNameTheirLog(const std::wstring& cspOptions);
+
+// The whole Setup.exe command line. The log option for logPath goes in front of the options
+// only when they name no log of their own; then the quiet option "/qb " goes in front when
+// the options, so extended, hold no "/q".
+std::wstring BuildCspCommandLine(const std::wstring& cspFolder, const std::wstring& cspOptions,
+                                 const std::wstring& logPath, bool silent, bool reinstall);
+
+}  // namespace boot

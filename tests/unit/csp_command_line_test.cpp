@@ -1,0 +1,95 @@
+#include "csp/csp_command_line.h"
+
+#include <gtest/gtest.h>
+
+#include "csp/install_csp.h"
+#include "csp_test_support.h"
+
+namespace boot {
+namespace {
+
+using csp_test::kLogPath;
+using csp_test::kLogTimestamp;
+
+struct CommandLineCase {
+  const char* name;
+  std::wstring cspArgs;
+  bool silent;
+  bool reinstall;
+  std::wstring expected;
+  bool logNamed;  // the bootstrapper named a log (and wrote its time stamp)
+};
+
+const CommandLineCase kCommandLineCases[] = {
+    {"no options", L"", false, false,
+     LR"(csp\Setup.exe -args "/qb /Lv! """C:\Temp\csp_2027-03-01-09-05-03.log""" " -noreboot -root)",
+     true},
+    {"own log option", LR"(/lv* C:\x.log )", false, false,
+     LR"(csp\Setup.exe -args "/qb /lv* C:\x.log " -noreboot -root)", false},
+    {"capital Q is not quiet", L"/QN ", false, false,
+     LR"(csp\Setup.exe -args "/qb /Lv! """C:\Temp\csp_2027-03-01-09-05-03.log""" /QN " -noreboot -root)",
+     true},
+    {"own quiet option", L"/quiet ", false, false,
+     LR"(csp\Setup.exe -args "/Lv! """C:\Temp\csp_2027-03-01-09-05-03.log""" /quiet " -noreboot -root)",
+     true},
+    {"forward-slash path holds /l", L"INSTALLDIR=D:/local ", false, false,
+     LR"(csp\Setup.exe -args "/qb INSTALLDIR=D:/local " -noreboot -root)", false},
+    {"two values", L"/qn X=1 ", false, false,
+     LR"(csp\Setup.exe -args "/Lv! """C:\Temp\csp_2027-03-01-09-05-03.log""" /qn X=1 " -noreboot -root)",
+     true},
+    {"own quiet and log options", LR"(/qn /L*v C:\y.log )", false, false,
+     LR"(csp\Setup.exe -args "/qn /L*v C:\y.log " -noreboot -root)", false},
+    {"silent", L"", true, false,
+     LR"(csp\Setup.exe -args "/qb /Lv! """C:\Temp\csp_2027-03-01-09-05-03.log""" " -noreboot -root -silent)",
+     true},
+    {"reinstall", L"/qn ", false, true,
+     LR"(csp\Setup.exe -args "/Lv! """C:\Temp\csp_2027-03-01-09-05-03.log""" /qn " -noreboot -root -reinstall)",
+     true},
+    {"silent and reinstall", L"/l* C:\\z.log ", true, true,
+     LR"(csp\Setup.exe -args "/qb /l* C:\z.log " -noreboot -root -silent -reinstall)", false},
+};
+
+TEST(CspCommandLineTest, SetupReceivesTheExactCommandLine) {
+  for (const auto& c : kCommandLineCases) {
+    sim::SimulatedWindows windows;
+    RunContext context(windows);
+    EXPECT_EQ(InstallCspPackage(context, c.silent, c.reinstall, L"csp", c.cspArgs), 0u) << c.name;
+    ASSERT_EQ(windows.children.size(), 1u) << c.name;
+    EXPECT_EQ(windows.children[0].commandLine, c.expected) << c.name;
+    EXPECT_EQ(windows.children[0].creationFlags, kCreateNoWindow) << c.name;
+    auto expectedOutput =
+        c.logNamed ? std::vector<std::wstring>{kLogTimestamp} : std::vector<std::wstring>{};
+    EXPECT_EQ(windows.standardOutput, expectedOutput) << c.name;
+    EXPECT_TRUE(windows.boxes.empty()) << c.name;
+  }
+}
+
+TEST(CspCommandLineTest, FolderNamesTheProgramAndTheLog) {
+  sim::SimulatedWindows windows;
+  RunContext context(windows);
+  EXPECT_EQ(InstallCspPackage(context, false, false, L"other", L""), 0u);
+  ASSERT_EQ(windows.children.size(), 1u);
+  EXPECT_EQ(
+      windows.children[0].commandLine,
+      LR"(other\Setup.exe -args "/qb /Lv! """C:\Temp\other_2027-03-01-09-05-03.log""" " -noreboot -root)");
+}
+
+TEST(CspCommandLineTest, BuilderPutsTheGivenLogPathInTheLogOption) {
+  EXPECT_EQ(BuildCspCommandLine(L"csp", L"A=1 ", L"D:\\logs\\a b.log", false, false),
+            LR"(csp\Setup.exe -args "/qb /Lv! """D:\logs\a b.log""" A=1 " -noreboot -root)");
+  EXPECT_EQ(BuildCspCommandLine(L"csp", L"/qb A=/L ", L"unused", true, false),
+            LR"(csp\Setup.exe -args "/qb A=/L " -noreboot -root -silent)");
+}
+
+TEST(CspCommandLineTest, OwnLogOptionIsAnySlashLOfEitherCase) {
+  const std::pair<std::wstring, bool> cases[] = {
+      {L"", false},           {L"/qn ", false},   {L"/lv* a ", true}, {L"/L*V a ", true},
+      {L"X=D:/local ", true}, {L"X=\\l ", false}, {L"/ l ", false},   {L"/Lv!", true},
+  };
+  for (const auto& [options, namesLog] : cases) {
+    EXPECT_EQ(CspOptionsNameTheirLog(options), namesLog) << options;
+  }
+}
+
+}  // namespace
+}  // namespace boot

@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include "csp/install_csp.h"
+#include "csp_test_support.h"
+
+namespace boot {
+namespace {
+
+using csp_test::kCspCaption;
+using csp_test::kFailureText;
+using csp_test::kLogPath;
+using csp_test::kSetupProgram;
+
+constexpr WindowHandle kOwner = 0x2345;
+
+// One error box owned by the hidden owner window, under the run's caption.
+void ExpectOneFailureBox(const sim::SimulatedWindows& windows, const std::wstring& text) {
+  ASSERT_EQ(windows.boxes.size(), 1u);
+  EXPECT_EQ(windows.boxes[0].text, text);
+  EXPECT_EQ(windows.boxes[0].caption, kCspCaption);
+  EXPECT_EQ(windows.boxes[0].style, 0x50010u);
+  EXPECT_EQ(windows.boxes[0].owner, kOwner);
+}
+
+std::wstring Report(Dword code) {
+  return std::wstring(kFailureText) + L": " + std::to_wstring(code) + L".\n";
+}
+
+class CspInstallResultTest : public ::testing::Test {
+ protected:
+  CspInstallResultTest() { context.ownerWindow = kOwner; }
+
+  Dword Install(bool silent, const std::wstring& cspArgs = L"") {
+    return InstallCspPackage(context, silent, false, L"csp", cspArgs);
+  }
+
+  sim::SimulatedWindows windows;
+  RunContext context{windows};
+};
+
+TEST_F(CspInstallResultTest, ExitCodesThatLetTheRunGoOn) {
+  for (bool silent : {false, true}) {
+    for (Dword code : {0u, 3u, 4u, 1602u}) {
+      sim::SimulatedWindows fresh;
+      RunContext run(fresh);
+      fresh.childBehaviours[kSetupProgram].exitCode = code;
+      EXPECT_EQ(InstallCspPackage(run, silent, false, L"csp", L""), 0u) << code;
+      EXPECT_EQ(fresh.children.size(), 1u) << code;
+      EXPECT_TRUE(fresh.boxes.empty()) << code;
+      EXPECT_EQ(fresh.openKernelHandles(), 0) << code;
+    }
+  }
+}
+
+TEST_F(CspInstallResultTest, OtherExitCodesAreReportedAndReturned) {
+  struct Case {
+    Dword code;
+    bool logWritten;
+    std::wstring text;
+  };
+  const std::wstring logLine = std::wstring(L"Install log: ") + kLogPath;
+  const Case cases[] = {
+      {1603, true, Report(1603) + logLine},
+      {1603, false, Report(1603)},
+      {1, true, Report(1) + logLine},
+      {3010, false, Report(3010)},
+      {0xFFFFFFFFu, false, std::wstring(kFailureText) + L": 4294967295.\n"},
+  };
+  for (const auto& c : cases) {
+    sim::SimulatedWindows fresh;
+    RunContext run(fresh);
+    run.ownerWindow = kOwner;
+    fresh.childBehaviours[kSetupProgram].exitCode = c.code;
+    if (c.logWritten) csp_test::SetupWritesLog(fresh);
+    SCOPED_TRACE(c.code);
+    EXPECT_EQ(InstallCspPackage(run, false, false, L"csp", L""), c.code);
+    ExpectOneFailureBox(fresh, c.text);
+  }
+}
+
+TEST_F(CspInstallResultTest, ReportComesAfterSetupHasEnded) {
+  windows.childBehaviours[kSetupProgram].exitCode = 1603;
+  EXPECT_EQ(Install(false), 1603u);
+  ASSERT_GE(windows.events.size(), 2u);
+  EXPECT_EQ(windows.events.back().rfind(L"box:", 0), 0u);
+  EXPECT_EQ(windows.events[windows.events.size() - 2], L"close-handle");
+}
+
+TEST_F(CspInstallResultTest, SilentFailureShowsNothingAndKeepsTheCode) {
+  windows.childBehaviours[kSetupProgram].exitCode = 1603;
+  csp_test::SetupWritesLog(windows);
+  EXPECT_EQ(Install(true), 1603u);
+  EXPECT_TRUE(windows.boxes.empty());
+}
+
+TEST_F(CspInstallResultTest, OwnLogOptionLeavesTheReportWithoutALogLine) {
+  windows.AddFile(L"C:\\x.log");
+  windows.childBehaviours[kSetupProgram].exitCode = 1603;
+  EXPECT_EQ(Install(false, L"/lv* C:\\x.log "), 1603u);
+  ExpectOneFailureBox(windows, Report(1603));
+}
+
+// A failure to start Setup.exe is never success, even when the start error has the same
+// number as one of Setup.exe's harmless exit codes (3: the "csp" folder is missing).
+TEST_F(CspInstallResultTest, StartFailuresAreFailuresWhateverTheirNumber) {
+  for (Dword error : {2u, 3u, 4u, 1602u}) {
+    sim::SimulatedWindows fresh;
+    RunContext run(fresh);
+    run.ownerWindow = kOwner;
+    fresh.childBehaviours[kSetupProgram].startError = error;
+    SCOPED_TRACE(error);
+    EXPECT_EQ(InstallCspPackage(run, false, false, L"csp", L""), error);
+    ExpectOneFailureBox(fresh, Report(error));
+    EXPECT_EQ(fresh.openKernelHandles(), 0);
+  }
+}
+
+TEST_F(CspInstallResultTest, SilentStartFailureReturnsTheErrorWithoutABox) {
+  windows.childBehaviours[kSetupProgram].startError = 3;
+  EXPECT_EQ(Install(true), 3u);
+  EXPECT_TRUE(windows.boxes.empty());
+}
+
+TEST_F(CspInstallResultTest, UnsetTmpStopsBeforeSetupStarts) {
+  windows.environment.erase(L"TMP");
+  EXPECT_EQ(Install(false), 203u);
+  EXPECT_TRUE(windows.children.empty());
+  ASSERT_EQ(windows.boxes.size(), 1u);
+  EXPECT_EQ(windows.boxes[0].text, L"Невозможно узнать значение переменной окружения.");
+  EXPECT_EQ(windows.boxes[0].caption, L"Ошибка");
+  EXPECT_EQ(windows.boxes[0].style, 0x50010u);
+  EXPECT_EQ(windows.boxes[0].owner, kOwner);
+}
+
+TEST_F(CspInstallResultTest, UnsetTmpWhenSilentShowsNothing) {
+  windows.environment.erase(L"TMP");
+  EXPECT_EQ(Install(true), 203u);
+  EXPECT_TRUE(windows.children.empty());
+  EXPECT_TRUE(windows.boxes.empty());
+}
+
+TEST_F(CspInstallResultTest, UnsetTmpDoesNotMatterWhenTheOptionsNameTheirLog) {
+  windows.environment.erase(L"TMP");
+  EXPECT_EQ(Install(false, L"/l* C:\\x.log "), 0u);
+  EXPECT_EQ(windows.children.size(), 1u);
+  EXPECT_TRUE(windows.boxes.empty());
+}
+
+}  // namespace
+}  // namespace boot

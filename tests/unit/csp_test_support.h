@@ -1,0 +1,21 @@
+// What the CSP tests share: the names the simulated Windows gives the CSP log and program.
+#pragma once
+
+#include "driver/box_styles.h"
+#include "support/simulated_windows.h"
+
+namespace boot::csp_test {
+
+// %TMP% and the simulated clock (2027-03-01 09:05:03) name the CSP log.
+constexpr const wchar_t* kLogPath = L"C:\\Temp\\csp_2027-03-01-09-05-03.log";
+constexpr const wchar_t* kLogTimestamp = L"2027-03-01-09-05-03";
+constexpr const wchar_t* kSetupProgram = L"csp\\Setup.exe";
+constexpr const wchar_t* kFailureText = L"В процессе установки Сталвер CSP возникла ошибка";
+constexpr const wchar_t* kCspCaption = L"Установка Сталвер";
+
+// Setup.exe writes its log while it runs.
+inline void SetupWritesLog(sim::SimulatedWindows& windows) {
+  windows.childBehaviours[kSetupProgram].effect = [&windows] { windows.AddFile(kLogPath); };
+}
+
+}  // namespace boot::csp_test

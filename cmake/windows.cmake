@@ -28,8 +28,9 @@ target_include_directories(bootstrapper PRIVATE
   $<$<COMPILE_LANGUAGE:RC>:${GENERATED_RESOURCE_DIR}>)
 target_link_libraries(bootstrapper PRIVATE core shell32 advapi32 user32 kernel32)
 target_compile_definitions(core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
+# -s: the shipped program carries no symbols (they more than double its size).
 target_link_options(bootstrapper PRIVATE -municode -mwindows -static -static-libgcc
-  -static-libstdc++ -Wl,--no-insert-timestamp)
+  -static-libstdc++ -s -Wl,--no-insert-timestamp)
 
 # Small Windows programs that the tests run under Wine beside the bootstrapper.
 include(${CMAKE_SOURCE_DIR}/tests/wine/tools.cmake OPTIONAL)

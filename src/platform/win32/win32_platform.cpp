@@ -49,7 +49,13 @@ ProcAddress Win32Platform::GetProcAddress(ModuleHandle module, const std::string
   return AddressOf(::GetProcAddress(ToHmodule(module), procName.c_str()));
 }
 
+// The Call* members refuse a null address with the error of a missing function rather
+// than jumping to it.
 bool Win32Platform::CallIsWow64Process(ProcAddress isWow64Process, bool* wow64) {
+  if (isWow64Process == 0) {
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return false;
+  }
   BOOL flag = FALSE;
   const BOOL done =
       FunctionAt<IsWow64ProcessFunction>(isWow64Process)(::GetCurrentProcess(), &flag);
@@ -60,12 +66,14 @@ bool Win32Platform::CallIsWow64Process(ProcAddress isWow64Process, bool* wow64) 
 Long Win32Platform::CallRegDeleteKeyEx(ProcAddress regDeleteKeyEx, RegKey key,
                                        const std::wstring& subKey, Dword samDesired,
                                        Dword reserved) {
-  return FunctionAt<RegDeleteKeyExFunction>(regDeleteKeyEx)(ToHkey(key), subKey.c_str(),
-                                                            samDesired, reserved);
+  if (regDeleteKeyEx == 0) return ERROR_PROC_NOT_FOUND;
+  return FunctionAt<RegDeleteKeyExFunction>(regDeleteKeyEx)(ToHkey(key), subKey.c_str(), samDesired,
+                                                            reserved);
 }
 
 Long Win32Platform::CallRegDeleteKey(ProcAddress regDeleteKey, RegKey key,
                                      const std::wstring& subKey) {
+  if (regDeleteKey == 0) return ERROR_PROC_NOT_FOUND;
   return FunctionAt<RegDeleteKeyFunction>(regDeleteKey)(ToHkey(key), subKey.c_str());
 }
 

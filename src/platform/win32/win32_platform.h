@@ -98,8 +98,8 @@ class Win32Platform : public Platform {
                                wchar_t* productBuffer) override;
   Dword MsiViewClose(MsiHandle view) override;
   Dword MsiCloseHandle(MsiHandle handle) override;
-  Dword MsiGetProductInfo(const std::wstring& product, const std::wstring& property,
-                          wchar_t* value, Dword* size) override;
+  Dword MsiGetProductInfo(const std::wstring& product, const std::wstring& property, wchar_t* value,
+                          Dword* size) override;
   int MsiQueryProductState(const std::wstring& product) override;
   int MsiQueryFeatureState(const std::wstring& product, const std::wstring& feature) override;
   Dword MsiSourceListClearAll(const std::wstring& product, Dword reserved) override;

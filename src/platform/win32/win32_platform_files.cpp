@@ -17,9 +17,9 @@ void CopyFindData(const WIN32_FIND_DATAW& found, FindData* data) {
   data->fileName = found.cFileName;
 }
 
-// The Windows API writes `size` characters into the buffer; it grows to hold them.
-wchar_t* BufferOfAtLeast(std::vector<wchar_t>* buffer, Dword size) {
-  if (buffer->size() < size) buffer->resize(size, L'\0');
+// A zeroed buffer of exactly `size` characters for the Windows API to write into.
+wchar_t* BufferOf(std::vector<wchar_t>* buffer, Dword size) {
+  buffer->assign(size, L'\0');
   return buffer->data();
 }
 
@@ -32,7 +32,9 @@ bool IsTerminated(const std::vector<wchar_t>& text) {
 Dword Win32Platform::GetModuleFileName(std::wstring* path, Dword bufferChars) {
   std::vector<wchar_t> buffer(bufferChars + 1, L'\0');
   const DWORD copied = ::GetModuleFileNameW(nullptr, buffer.data(), bufferChars);
-  path->assign(buffer.data(), std::min<DWORD>(copied, bufferChars));
+  // A cut path is terminated inside the buffer on Vista and later, not on XP.
+  const auto written = buffer.begin() + std::min<DWORD>(copied, bufferChars);
+  path->assign(buffer.begin(), std::find(buffer.begin(), written, L'\0'));
   return copied;
 }
 
@@ -63,15 +65,14 @@ bool Win32Platform::DeleteFile(const std::wstring& path) {
 }
 
 Dword Win32Platform::GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) {
-  return ::GetSystemDirectoryW(BufferOfAtLeast(buffer, size), size);
+  return ::GetSystemDirectoryW(BufferOf(buffer, size), size);
 }
 
 Dword Win32Platform::GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword size) {
-  return ::GetWindowsDirectoryW(BufferOfAtLeast(buffer, size), size);
+  return ::GetWindowsDirectoryW(BufferOf(buffer, size), size);
 }
 
-Dword Win32Platform::GetEnvironmentVariable(const std::wstring& name, wchar_t* buffer,
-                                            Dword size) {
+Dword Win32Platform::GetEnvironmentVariable(const std::wstring& name, wchar_t* buffer, Dword size) {
   return ::GetEnvironmentVariableW(name.c_str(), buffer, size);
 }
 

@@ -88,15 +88,13 @@ Dword Win32Platform::MsiGetProductInfo(const std::wstring& product, const std::w
 }
 
 int Win32Platform::MsiQueryProductState(const std::wstring& product) {
-  const auto queryProductState =
-      msi_.Find<MsiQueryProductStateFunction>("MsiQueryProductStateW");
+  const auto queryProductState = msi_.Find<MsiQueryProductStateFunction>("MsiQueryProductStateW");
   if (queryProductState == nullptr) return INSTALLSTATE_UNKNOWN;
   return queryProductState(product.c_str());
 }
 
 int Win32Platform::MsiQueryFeatureState(const std::wstring& product, const std::wstring& feature) {
-  const auto queryFeatureState =
-      msi_.Find<MsiQueryFeatureStateFunction>("MsiQueryFeatureStateW");
+  const auto queryFeatureState = msi_.Find<MsiQueryFeatureStateFunction>("MsiQueryFeatureStateW");
   if (queryFeatureState == nullptr) return INSTALLSTATE_UNKNOWN;
   return queryFeatureState(product.c_str(), feature.c_str());
 }
@@ -108,8 +106,7 @@ Dword Win32Platform::MsiSourceListClearAll(const std::wstring& product, Dword re
 }
 
 Dword Win32Platform::MsiSourceListSetInfo(const std::wstring& product, int context, Dword options,
-                                          const std::wstring& property,
-                                          const std::wstring& value) {
+                                          const std::wstring& property, const std::wstring& value) {
   const auto setInfo = msi_.Find<MsiSourceListSetInfoFunction>("MsiSourceListSetInfoW");
   if (setInfo == nullptr) return msi_.MissingError();
   return setInfo(product.c_str(), nullptr, static_cast<MSIINSTALLCONTEXT>(context), options,

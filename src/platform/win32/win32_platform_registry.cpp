@@ -25,8 +25,7 @@ bool Win32Platform::AdjustTokenPrivileges(KernelHandle token, const Luid& luid, 
   privileges.Privileges[0].Luid.LowPart = luid.lowPart;
   privileges.Privileges[0].Luid.HighPart = luid.highPart;
   privileges.Privileges[0].Attributes = attributes;
-  return ::AdjustTokenPrivileges(ToHandle(token), FALSE, &privileges, 0, nullptr, nullptr) !=
-         FALSE;
+  return ::AdjustTokenPrivileges(ToHandle(token), FALSE, &privileges, 0, nullptr, nullptr) != FALSE;
 }
 
 bool Win32Platform::ExitWindowsEx(Dword flags, Dword reason) {

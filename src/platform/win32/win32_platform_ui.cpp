@@ -13,8 +13,7 @@ DialogHandler* activeDialogHandler = nullptr;
 
 INT_PTR CALLBACK ForwardDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (activeDialogHandler == nullptr) return FALSE;
-  return activeDialogHandler->OnMessage(FromHwnd(dialog), message, wParam, lParam) ? TRUE
-                                                                                   : FALSE;
+  return activeDialogHandler->OnMessage(FromHwnd(dialog), message, wParam, lParam) ? TRUE : FALSE;
 }
 
 }  // namespace
@@ -80,8 +79,8 @@ std::intptr_t Win32Platform::SendMessage(WindowHandle window, unsigned message,
 
 IconHandle Win32Platform::LoadOwnImage(int resourceId, unsigned type, int cx, int cy,
                                        unsigned flags) {
-  return FromHandleOfImage(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId),
-                                        type, cx, cy, flags));
+  return FromHandleOfImage(
+      ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId), type, cx, cy, flags));
 }
 
 bool Win32Platform::DestroyIcon(IconHandle icon) { return ::DestroyIcon(ToHicon(icon)) != FALSE; }

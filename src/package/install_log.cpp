@@ -3,23 +3,19 @@
 #include <cwchar>
 #include <vector>
 
-#include "driver/box_styles.h"
-#include "resources/message_catalogue.h"
+#include "package/package_boxes.h"
 
 namespace boot {
 
 Dword MakeLogPath(RunContext& context, bool silent, const std::wstring& baseName,
                   std::wstring& logPath) {
   Dword size = context.os.GetEnvironmentVariable(L"TMP", nullptr, 0);
-  std::vector<wchar_t> value(size + 1, L'\0');
+  std::vector<wchar_t> value(static_cast<std::size_t>(size) + 1, L'\0');
   if (context.os.GetEnvironmentVariable(L"TMP", size ? value.data() : nullptr, size) == 0) {
     Dword error = context.os.GetLastError();
-    if (!silent) {
-      context.os.MessageBox(context.ownerWindow,
-                            LoadMessage(context, msg::kEnvironmentVariableUnknown),
-                            LoadMessage(context, msg::kErrorCaption), kErrorBox);
-    }
-    return error;
+    ReportPackageError(context, silent, context.ownerWindow, msg::kEnvironmentVariableUnknown);
+    // An empty TMP reads as 0 characters without an error; it names no folder either.
+    return error != kErrorSuccess ? error : kErrorEnvVarNotFound;
   }
   logPath = std::wstring(value.data()) + L"\\" + baseName + L"_" + LogTimestamp(context) + L".log";
   return kErrorSuccess;

@@ -1,8 +1,88 @@
 #include "package/install_plugin.h"
 
-namespace boot {
+#include "driver/box_styles.h"
+#include "package/compare_with_installed.h"
+#include "package/install_decision.h"
+#include "package/msiexec_runner.h"
+#include "package/package_boxes.h"
+#include "package/package_info.h"
+#include "package/package_search.h"
+#include "package/source_hash.h"
+#include "resources/message_catalogue.h"
 
-// Stand-in until the plug-in installation arrives: nothing to install yet.
-Dword InstallPlugin(RunContext&, bool, std::wstring&, std::wstring, bool) { return 0; }
+namespace boot {
+namespace {
+
+const wchar_t kPluginStem[] = L"quorlcom";
+const wchar_t kPluginBasePattern[] = L"quorlcom*.msi";
+const wchar_t kPluginFeature[] = L"NPQUORL";
+constexpr bool kOfferUpgrade = true;
+
+// Whether the run goes on after the version comparison; `result` is the result when not.
+bool MayProceed(RunContext& context, InstallAction action, Dword* result) {
+  switch (action) {
+    case InstallAction::kProceed:
+      return true;
+    case InstallAction::kStopQuietly:
+      *result = kErrorSuccess;
+      return false;
+    case InstallAction::kAskReinstall:
+      if (ShowUpdateBox(context, context.ownerWindow, LoadMessage(context, msg::kReinstallQuestion),
+                        kQuestionBox) == kIdYes) {
+        return true;
+      }
+      *result = kErrorInstallUserExit;
+      return false;
+    case InstallAction::kRefuseOlder:
+      ShowUpdateBox(context, context.ownerWindow, LoadMessage(context, msg::kNewerVersionInstalled),
+                    kInformationBox);
+      *result = kErrorProductVersion;
+      return false;
+  }
+  return true;
+}
+
+// The related product is installed: compare versions, decide, and describe the product.
+// Returns false with `result` set when the run ends here.
+bool CheckInstalledProduct(RunContext& context, bool silent, bool reinstall,
+                           const std::wstring& installedProductCode,
+                           const std::wstring& newProductCode, InstalledProduct* product,
+                           Dword* result) {
+  int comparison = 0;
+  std::wstring installedVersion;
+  *result = CompareWithInstalled(context, &comparison, kOfferUpgrade, installedProductCode,
+                                 kPluginBasePattern, silent, &installedVersion);
+  if (*result != kErrorSuccess) return false;
+  if (!MayProceed(context, DecideInstall(reinstall, comparison, silent), result)) return false;
+  DeleteSourceHash(context, newProductCode);
+  product->installed = true;
+  product->sameProductCode = installedProductCode == newProductCode;
+  product->pluginFeatureAbsent =
+      context.os.MsiQueryFeatureState(installedProductCode, kPluginFeature) == kInstallStateAbsent;
+  return true;
+}
+
+}  // namespace
+
+Dword InstallPlugin(RunContext& context, bool silent, std::wstring& logPath, std::wstring quorlArgs,
+                    bool reinstall) {
+  std::wstring pluginPattern = kPluginStem + ArchitectureFilter(context);
+  std::wstring installedProductCode;
+  GetInstalledProductCode(context, &installedProductCode);
+  std::wstring newProductCode;
+  Dword result = GetNewProductCode(context, &newProductCode);
+  if (result != kErrorSuccess) {
+    ReportPackageError(context, silent, context.ownerWindow, msg::kProductCodeNotFound);
+    return result;
+  }
+  InstalledProduct product;
+  if (context.os.MsiQueryProductState(installedProductCode) == kInstallStateDefault &&
+      !CheckInstalledProduct(context, silent, reinstall, installedProductCode, newProductCode,
+                             &product, &result)) {
+    return result;
+  }
+  return RunMsiexec(context, silent, logPath, installedProductCode, pluginPattern,
+                    BuildPluginArguments(product, quorlArgs));
+}
 
 }  // namespace boot

@@ -10,7 +10,7 @@ namespace boot {
 // Returns 0 on success (a restart request has then become the restart marker), 1602 when
 // the user declined, 1638 when a newer version is installed, else the failing step's code.
 // logPath receives the install log that msiexec was asked to write.
-Dword InstallPlugin(RunContext& context, bool silent, std::wstring& logPath,
-                    std::wstring quorlArgs, bool reinstall);
+Dword InstallPlugin(RunContext& context, bool silent, std::wstring& logPath, std::wstring quorlArgs,
+                    bool reinstall);
 
 }  // namespace boot

@@ -1,0 +1,71 @@
+#include "package/compare_with_installed.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "driver/box_styles.h"
+#include "driver/exit_codes.h"
+#include "package/package_boxes.h"
+#include "package/package_info.h"
+#include "package/package_version.h"
+#include "resources/message_catalogue.h"
+
+namespace boot {
+namespace {
+
+constexpr WindowHandle kNoOwner = 0;
+constexpr Dword kVersionLengthUnknown = 1;
+const wchar_t kVersionStringProperty[] = L"VersionString";
+
+Dword ReadInstalledVersion(RunContext& context, const std::wstring& productCode, bool silent,
+                           std::wstring* installedVersion) {
+  Dword length = 0;
+  if (context.os.MsiGetProductInfo(productCode, kVersionStringProperty, nullptr, &length) !=
+      kErrorSuccess) {
+    ReportPackageError(context, silent, kNoOwner, msg::kInstalledVersionUnknown);
+    return kVersionLengthUnknown;
+  }
+  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
+  Dword capacity = static_cast<Dword>(buffer.size());
+  Dword result =
+      context.os.MsiGetProductInfo(productCode, kVersionStringProperty, buffer.data(), &capacity);
+  if (result != kErrorSuccess) {
+    ReportPackageError(context, silent, kNoOwner, msg::kInstalledVersionUnknown);
+    return result;
+  }
+  installedVersion->assign(buffer.begin(), std::find(buffer.begin(), buffer.end(), L'\0'));
+  return kErrorSuccess;
+}
+
+// Ends the process when the user declines.
+void ConfirmUpgrade(RunContext& context, const std::wstring& productName,
+                    const std::wstring& installedVersion, const std::wstring& newVersion) {
+  std::wstring question = FillPlaceholders(LoadMessage(context, msg::kUpgradeQuestion),
+                                           {productName, installedVersion, newVersion});
+  if (ShowUpdateBox(context, kNoOwner, question, kQuestionBox) == kIdNo) {
+    context.os.Exit(kExitUpgradeDeclined);
+  }
+}
+
+}  // namespace
+
+Dword CompareWithInstalled(RunContext& context, int* comparison, bool offerUpgrade,
+                           const std::wstring& installedProductCode,
+                           const std::wstring& basePattern, bool silent,
+                           std::wstring* installedVersion) {
+  Dword result = ReadInstalledVersion(context, installedProductCode, silent, installedVersion);
+  if (result != kErrorSuccess) return result;
+  std::wstring productName;
+  std::wstring newVersion;
+  result = ReadNewProductNameAndVersion(context, basePattern, silent, &productName, &newVersion);
+  if (result != kErrorSuccess) return result;
+  int answer =
+      CompareVersions(ParsePackageVersion(newVersion), ParsePackageVersion(*installedVersion));
+  if (answer > 0 && !silent && offerUpgrade) {
+    ConfirmUpgrade(context, productName, *installedVersion, newVersion);
+  }
+  *comparison = answer;
+  return kErrorSuccess;
+}
+
+}  // namespace boot

@@ -1,0 +1,37 @@
+#include "package/install_decision.h"
+
+namespace boot {
+namespace {
+
+const wchar_t kFreshInstall[] = L" ADDNPQUORL=1";
+const wchar_t kReinstall[] = L" REINSTALL=ALL REINSTALLMODE=vomus";
+const wchar_t kAddComponentsOfSameProduct[] =
+    L" COMPADDLOCAL={316A4D11-D027-4C52-86B6-54D1FBC148E3}";
+const wchar_t kAddAllFeatures[] = L" ADDLOCAL=ALL";
+const wchar_t kBasicUi[] = L" /qb";
+
+}  // namespace
+
+InstallAction DecideInstall(bool reinstall, int comparison, bool silent) {
+  if (comparison > 0) return InstallAction::kProceed;
+  if (comparison < 0) return silent ? InstallAction::kProceed : InstallAction::kRefuseOlder;
+  if (reinstall) return InstallAction::kProceed;
+  return silent ? InstallAction::kStopQuietly : InstallAction::kAskReinstall;
+}
+
+std::wstring BuildPluginArguments(const InstalledProduct& product, const std::wstring& quorlArgs) {
+  std::wstring arguments = quorlArgs;
+  if (!product.installed) {
+    arguments = kFreshInstall + arguments;
+  } else {
+    if (product.sameProductCode) arguments = kReinstall + arguments;
+    if (product.pluginFeatureAbsent) {
+      arguments =
+          (product.sameProductCode ? kAddComponentsOfSameProduct : kAddAllFeatures) + arguments;
+    }
+  }
+  if (arguments.find(L"/q") == std::wstring::npos) arguments = kBasicUi + arguments;
+  return arguments;
+}
+
+}  // namespace boot

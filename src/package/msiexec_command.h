@@ -1,0 +1,22 @@
+// The pieces of the msiexec command line, as plain text functions.
+#pragma once
+
+#include <string>
+
+namespace boot {
+
+// The user's text already names a log: it holds "/l" or "/L" anywhere (case-sensitive).
+bool NamesOwnLog(const std::wstring& arguments);
+
+// The verbose log option put in front of the arguments: /Lv! "<logPath>"
+std::wstring LogOption(const std::wstring& logPath);
+
+// "<systemDirectory>\msiexec.exe" /i "<packagePath>" <arguments>
+std::wstring BuildMsiexecCommandLine(const std::wstring& systemDirectory,
+                                     const std::wstring& packagePath,
+                                     const std::wstring& arguments);
+
+// The characters after the last backslash, or the whole path when it has none.
+std::wstring FileNameOf(const std::wstring& path);
+
+}  // namespace boot

@@ -1,0 +1,79 @@
+#include "package/msiexec_runner.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "driver/child_process.h"
+#include "driver/environment_checks.h"
+#include "driver/restart.h"
+#include "package/install_log.h"
+#include "package/msiexec_command.h"
+#include "package/package_boxes.h"
+#include "package/package_search.h"
+#include "package/source_hash.h"
+
+namespace boot {
+namespace {
+
+constexpr Dword kSystemDirectoryPassedChars = kMaxPath - 1;
+
+Dword ReadSystemDirectory(RunContext& context, bool silent, std::wstring* systemDirectory) {
+  std::vector<wchar_t> buffer(kMaxPath, L'\0');
+  if (context.os.GetSystemDirectory(&buffer, kSystemDirectoryPassedChars) == 0) {
+    Dword error = context.os.GetLastError();
+    ReportPackageError(context, silent, context.ownerWindow, msg::kSystemDirectoryUnknown);
+    return error;
+  }
+  if (buffer.size() < kMaxPath) buffer.resize(kMaxPath, L'\0');
+  buffer[kMaxPath - 1] = L'\0';
+  systemDirectory->assign(buffer.begin(), std::find(buffer.begin(), buffer.end(), L'\0'));
+  return kErrorSuccess;
+}
+
+// Registers the new package's file name for the installed product, so that Windows
+// Installer accepts it as the product's source.
+void PointSourceListAt(RunContext& context, const std::wstring& installedProductCode,
+                       const std::wstring& packageFileName) {
+  context.os.MsiSourceListClearAll(installedProductCode, 0);
+  context.os.MsiSourceListSetInfo(installedProductCode, kMsiInstallContextMachine, kMsiCodeProduct,
+                                  L"PackageName", packageFileName);
+  if (IsNt5Release(context, 2) || IsNt5Release(context, 1)) {
+    DeleteSourceHash(context, installedProductCode);
+  }
+}
+
+bool IsRestartRequest(Dword code) {
+  return code == kErrorSuccessRebootRequired || code == kErrorSuccessRestartRequired ||
+         code == kErrorSuccessRebootInitiated;
+}
+
+}  // namespace
+
+Dword RunMsiexec(RunContext& context, bool silent, std::wstring& logPath,
+                 const std::wstring& installedProductCode, const std::wstring& pluginPattern,
+                 std::wstring msiexecArgs) {
+  std::wstring packagePath;
+  Dword found = FindPackageFile(context, pluginPattern, &packagePath);
+  if (found != kErrorSuccess) {
+    ReportPackageError(context, silent, context.ownerWindow, msg::kPackageNotFound);
+    return found;
+  }
+  msiexecArgs = L" REBOOT=R " + msiexecArgs;
+  std::wstring packageFileName = FileNameOf(packagePath);
+  if (!NamesOwnLog(msiexecArgs)) {
+    Dword named = MakeLogPath(context, silent, packageFileName, logPath);
+    if (named != kErrorSuccess) return named;
+    msiexecArgs = LogOption(logPath) + msiexecArgs;
+  }
+  std::wstring systemDirectory;
+  Dword read = ReadSystemDirectory(context, silent, &systemDirectory);
+  if (read != kErrorSuccess) return read;
+  std::wstring commandLine = BuildMsiexecCommandLine(systemDirectory, packagePath, msiexecArgs);
+  PointSourceListAt(context, installedProductCode, packageFileName);
+  Dword code = RunAndWait(context, commandLine);
+  if (!IsRestartRequest(code)) return code;
+  CreateRestartMarker(context);
+  return kErrorSuccess;
+}
+
+}  // namespace boot

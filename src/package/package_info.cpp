@@ -1,0 +1,114 @@
+#include "package/package_info.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "package/package_boxes.h"
+#include "package/package_search.h"
+
+namespace boot {
+namespace {
+
+constexpr WindowHandle kNoOwner = 0;
+constexpr std::size_t kProductCodeBufferChars = 39;  // a GUID in braces and its terminator
+
+std::wstring TextBeforeNul(const std::vector<wchar_t>& buffer) {
+  return std::wstring(buffer.begin(), std::find(buffer.begin(), buffer.end(), L'\0'));
+}
+
+// Tries each pattern in turn; the first that finds an entry gives the path.
+Dword FindFirstOf(RunContext& context, std::initializer_list<std::wstring> patterns,
+                  std::wstring* path) {
+  Dword result = kErrorNoData;
+  for (const auto& pattern : patterns) {
+    result = FindPackageFile(context, pattern, path);
+    if (result == kErrorSuccess) break;
+  }
+  return result;
+}
+
+// The package that gives the product codes: any architecture-matched .msi, else any .msi.
+Dword OpenProductCodePackage(RunContext& context, PackageInfo* package) {
+  std::wstring path;
+  Dword found = FindFirstOf(context, {ArchitectureFilter(context) + L"*.msi", L"*.msi"}, &path);
+  if (found != kErrorSuccess) return found;
+  return package->Open(path);
+}
+
+}  // namespace
+
+Dword PackageInfo::Open(const std::wstring& packagePath) {
+  return context_.os.MsiOpenPackageEx(packagePath, kMsiOpenPackageFlagsIgnoreMachineState,
+                                      &package_);
+}
+
+Dword PackageInfo::GetProperty(const std::wstring& name, std::wstring* value) {
+  wchar_t probe[1] = {L'\0'};
+  Dword length = 0;
+  Dword result = context_.os.MsiGetProperty(package_, name, probe, &length);
+  if (result != kErrorMoreData) return result;
+  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
+  Dword capacity = static_cast<Dword>(buffer.size());
+  result = context_.os.MsiGetProperty(package_, name, buffer.data(), &capacity);
+  *value = TextBeforeNul(buffer);
+  return result;
+}
+
+void PackageInfo::Close() {
+  CloseHandle(&package_);
+  CloseHandle(&fourth_);
+  if (view_ != 0) context_.os.MsiViewClose(view_);
+  CloseHandle(&view_);
+  CloseHandle(&second_);
+}
+
+void PackageInfo::CloseHandle(MsiHandle* handle) {
+  if (*handle == 0) return;
+  context_.os.MsiCloseHandle(*handle);
+  *handle = 0;
+}
+
+Dword GetNewProductCode(RunContext& context, std::wstring* productCode) {
+  PackageInfo package(context);
+  Dword opened = OpenProductCodePackage(context, &package);
+  if (opened != kErrorSuccess) return opened;
+  return package.GetProperty(L"ProductCode", productCode);
+}
+
+Dword GetInstalledProductCode(RunContext& context, std::wstring* productCode) {
+  PackageInfo package(context);
+  Dword opened = OpenProductCodePackage(context, &package);
+  if (opened != kErrorSuccess) return opened;
+  std::wstring upgradeCode;
+  Dword read = package.GetProperty(L"UpgradeCode", &upgradeCode);
+  if (read != kErrorSuccess) return read;
+  std::vector<wchar_t> buffer(kProductCodeBufferChars, L'\0');
+  Dword result = context.os.MsiEnumRelatedProducts(upgradeCode, 0, 0, buffer.data());
+  if (result == kErrorSuccess) *productCode = TextBeforeNul(buffer);
+  return result;
+}
+
+Dword ReadNewProductNameAndVersion(RunContext& context, const std::wstring& basePattern,
+                                   bool silent, std::wstring* name, std::wstring* version) {
+  std::wstring path;
+  Dword found = FindFirstOf(context, {LanguageFilter(context) + basePattern, basePattern}, &path);
+  if (found != kErrorSuccess) {
+    ReportPackageError(context, silent, kNoOwner, msg::kNamePackageNotFound);
+    return kErrorNoData;
+  }
+  PackageInfo package(context);
+  Dword opened = package.Open(path);
+  if (opened != kErrorSuccess) {
+    ReportPackageError(context, silent, kNoOwner, msg::kNewPackageNotOpened);
+    return opened;
+  }
+  Dword read = package.GetProperty(L"ProductName", name);
+  if (read == kErrorSuccess) read = package.GetProperty(L"ProductVersion", version);
+  if (read != kErrorSuccess) {
+    ReportPackageError(context, silent, kNoOwner, msg::kNewPackageVersionUnknown);
+    return read;
+  }
+  return kErrorSuccess;
+}
+
+}  // namespace boot

@@ -1,0 +1,102 @@
+#include "package/package_search.h"
+
+namespace boot {
+namespace {
+
+constexpr Word kRussianRussia = 0x0419;
+
+// One directory search, closed when it goes out of scope.
+class FileSearch {
+ public:
+  FileSearch(RunContext& context, const std::wstring& pattern) : context_(context) {
+    handle_ = context_.os.FindFirstFile(pattern, &entry_);
+  }
+  ~FileSearch() {
+    if (handle_ != 0) context_.os.FindClose(handle_);
+  }
+  FileSearch(const FileSearch&) = delete;
+  FileSearch& operator=(const FileSearch&) = delete;
+
+  bool Found() const { return handle_ != 0; }
+  const FindData& Entry() const { return entry_; }
+  bool Next() { return context_.os.FindNextFile(handle_, &entry_); }
+
+ private:
+  RunContext& context_;
+  KernelHandle handle_ = 0;
+  FindData entry_;
+};
+
+std::wstring OwnFolder(RunContext& context) {
+  std::wstring modulePath;
+  context.os.GetModuleFileName(&modulePath, kMaxPath);
+  auto slash = modulePath.find_last_of(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : modulePath.substr(0, slash + 1);
+}
+
+// The first entry of `folder` (ending in a backslash or empty) that matches `pattern`.
+bool FindInFolder(RunContext& context, const std::wstring& folder, const std::wstring& pattern,
+                  std::wstring* path) {
+  FileSearch search(context, folder + pattern);
+  if (!search.Found()) return false;
+  *path = folder + search.Entry().fileName;
+  return true;
+}
+
+bool IsSearchedSubfolder(const FindData& entry) {
+  return (entry.attributes & kFileAttributeDirectory) != 0 && !entry.fileName.empty() &&
+         entry.fileName[0] != L'.';
+}
+
+bool FindInSubfolders(RunContext& context, const std::wstring& folder, const std::wstring& pattern,
+                      std::wstring* path) {
+  FileSearch listing(context, folder + L"*");
+  if (!listing.Found()) return false;
+  do {
+    const FindData& entry = listing.Entry();
+    if (IsSearchedSubfolder(entry) &&
+        FindInFolder(context, folder + entry.fileName + L"\\", pattern, path)) {
+      return true;
+    }
+  } while (listing.Next());
+  return false;
+}
+
+// The address of IsWow64Process, looked up once per run; 0 when kernel32 does not export
+// it. Without kernel32's handle nothing is remembered, so the next call tries again.
+ProcAddress IsWow64ProcessAddress(RunContext& context) {
+  Wow64Lookup& lookup = context.wow64;
+  if (lookup.state == Wow64Lookup::State::kNotLookedUp) {
+    ModuleHandle kernel32 = context.os.GetModuleHandle(L"kernel32");
+    if (kernel32 == 0) return 0;
+    lookup.address = context.os.GetProcAddress(kernel32, "IsWow64Process");
+    lookup.state = lookup.address != 0 ? Wow64Lookup::State::kPresent : Wow64Lookup::State::kAbsent;
+  }
+  return lookup.state == Wow64Lookup::State::kPresent ? lookup.address : 0;
+}
+
+}  // namespace
+
+Dword FindPackageFile(RunContext& context, const std::wstring& pattern, std::wstring* path) {
+  std::wstring folder = OwnFolder(context);
+  if (FindInFolder(context, folder, pattern, path) ||
+      FindInSubfolders(context, folder, pattern, path)) {
+    return kErrorSuccess;
+  }
+  return kErrorNoData;
+}
+
+std::wstring ArchitectureFilter(RunContext& context) {
+  ProcAddress isWow64Process = IsWow64ProcessAddress(context);
+  bool wow64 = false;
+  if (isWow64Process != 0 && context.os.CallIsWow64Process(isWow64Process, &wow64) && wow64) {
+    return L"*x64*";
+  }
+  return L"*win32*";
+}
+
+std::wstring LanguageFilter(RunContext& context) {
+  return context.os.GetSystemDefaultUILanguage() == kRussianRussia ? L"*rus*" : L"*eng*";
+}
+
+}  // namespace boot

@@ -2,6 +2,13 @@
 # a static runtime and resources compiled from UTF-8. It imports system DLLs only; msi.dll
 # is loaded at run time from the system directory.
 enable_language(RC)
+
+# No exceptions, no RTTI, unused code dropped; see src/platform/win32/lean_runtime.h.
+target_compile_options(core PUBLIC
+  "$<$<COMPILE_LANGUAGE:CXX>:SHELL:-include ${CMAKE_SOURCE_DIR}/src/platform/win32/lean_runtime.h>"
+  $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions> $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>
+  $<$<COMPILE_LANGUAGE:CXX>:-fno-asynchronous-unwind-tables>
+  $<$<COMPILE_LANGUAGE:CXX>:-ffunction-sections> $<$<COMPILE_LANGUAGE:CXX>:-fdata-sections>)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 
 # The icon is drawn at build time, so the tree holds no binary files.
@@ -30,7 +37,7 @@ target_link_libraries(bootstrapper PRIVATE core shell32 advapi32 user32 kernel32
 target_compile_definitions(core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
 # -s: the shipped program carries no symbols (they more than double its size).
 target_link_options(bootstrapper PRIVATE -municode -mwindows -static -static-libgcc
-  -static-libstdc++ -s -Wl,--no-insert-timestamp)
+  -static-libstdc++ -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
 
 # Small Windows programs that the tests run under Wine beside the bootstrapper.
 include(${CMAKE_SOURCE_DIR}/tests/wine/tools.cmake OPTIONAL)

@@ -10,7 +10,7 @@ import struct
 import sys
 import xml.etree.ElementTree as ElementTree
 
-RT_ICON, RT_DIALOG, RT_STRING, RT_GROUP_ICON, RT_MANIFEST = 3, 5, 6, 14, 24
+RT_ICON, RT_DIALOG, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 5, 6, 14, 16, 24
 RUSSIAN, ENGLISH_US = 1049, 1033
 
 WS_POPUP, WS_CHILD, WS_VISIBLE = 0x80000000, 0x40000000, 0x10000000
@@ -308,9 +308,61 @@ def check_manifest(resources):
     print(f"manifest: {levels}, {len(systems)} supported systems")
 
 
+VERSION_STRINGS = {
+    "CompanyName": "Сталвер",
+    "FileDescription": "Установщик Сталвер ЭЦП Browser plug-in",
+    "ProductName": "Сталвер ЭЦП Browser plug-in",
+    "OriginalFilename": "bootstrapper.exe",
+}
+
+
+def read_version_strings(data):
+    """The name/value pairs of a VS_VERSIONINFO block, found by walking its nodes."""
+    values = {}
+
+    def walk(offset, end):
+        while offset + 6 <= end:
+            length, value_length, kind = struct.unpack_from("<HHH", data, offset)
+            if length == 0:
+                return
+            key_end = offset + 6
+            while data[key_end:key_end + 2] != b"\0\0":
+                key_end += 2
+            key = data[offset + 6:key_end].decode("utf-16-le")
+            value_start = (key_end + 2 + 3) & ~3
+            if kind == 1 and value_length and not key.endswith("Info") and len(key) != 8:
+                raw = data[value_start:value_start + 2 * value_length]
+                values[key] = raw.decode("utf-16-le").rstrip("\0")
+            children = value_start + (2 * value_length if kind == 1 else value_length)
+            walk((children + 3) & ~3, offset + length)
+            offset = (offset + length + 3) & ~3
+
+    walk(0, len(data))
+    return values
+
+
+def check_version(resources):
+    versions = [key for key in resources if key[0] == RT_VERSION]
+    check(versions == [(RT_VERSION, 1, RUSSIAN)], f"version resources {versions}")
+    if not versions:
+        return
+    data = resources[versions[0]]
+    signature, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<I4xIIII", data, 40)
+    check(signature == 0xFEEF04BD, "no VS_FIXEDFILEINFO in the version resource")
+    check(file_ms == product_ms and file_ls == product_ls, "file and product versions differ")
+    strings = read_version_strings(data)
+    for name, value in VERSION_STRINGS.items():
+        check(strings.get(name) == value, f"version {name} is {strings.get(name)!r}")
+    version = f"{file_ms >> 16}.{file_ms & 0xFFFF}.{file_ls >> 16}.{file_ls & 0xFFFF}"
+    check(strings.get("FileVersion") == version == strings.get("ProductVersion"),
+          f"version texts {strings.get('FileVersion')}, {strings.get('ProductVersion')} vs {version}")
+    check(b"\x19\x04\xb0\x04" in data, "version translation is not Russian, Unicode")
+    print(f"version: {version}, {strings.get('CompanyName')}, {strings.get('ProductName')}")
+
+
 def check_languages(resources):
     kinds = {key[0] for key in resources}
-    check(kinds == {RT_ICON, RT_DIALOG, RT_STRING, RT_GROUP_ICON, RT_MANIFEST},
+    check(kinds == {RT_ICON, RT_DIALOG, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST},
           f"resource types {sorted(kinds)}")
     for kind, name, language in resources:
         expected = ENGLISH_US if kind == RT_MANIFEST else RUSSIAN
@@ -325,6 +377,7 @@ def main():
     check_dialog(resources)
     check_icon(resources)
     check_manifest(resources)
+    check_version(resources)
     check_languages(resources)
     for failure in failures:
         print("FAIL:", failure)

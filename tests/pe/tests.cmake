@@ -19,3 +19,10 @@ foreach(build win32 win64)
   set_tests_properties(pe.${build}.headers_and_imports pe.${build}.resources
     PROPERTIES LABELS pe)
 endforeach()
+
+# Two builds of the same sources give the same bytes: no time stamp, no build path.
+add_test(NAME pe.win32.reproducible
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/check_reproducible.sh ${CMAKE_SOURCE_DIR}
+          ${CMAKE_SOURCE_DIR}/cmake/toolchain-i686-w64-mingw32.cmake
+          ${WIN32_BUILD_DIR}/bootstrapper.exe ${CMAKE_BINARY_DIR}/reproducible-win32)
+set_tests_properties(pe.win32.reproducible PROPERTIES LABELS pe TIMEOUT 600)

@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64 msitools wixl
   xvfb x11-apps imagemagick
-  clang libclang-rt-14-dev clang-format python3
+  clang libclang-rt-14-dev clang-format python3 locales
 )
 
 missing=()

@@ -145,8 +145,8 @@ static int Run(const RunRequest* request) {
     startup.hStdError = output;
   }
   PROCESS_INFORMATION child = {0};
-  BOOL started = CreateProcessW(NULL, commandLine, NULL, NULL, request->stdoutFile != NULL, 0,
-                                NULL, request->workingFolder, &startup, &child);
+  BOOL started = CreateProcessW(NULL, commandLine, NULL, NULL, request->stdoutFile != NULL, 0, NULL,
+                                request->workingFolder, &startup, &child);
   DWORD startError = started ? 0 : GetLastError();
   if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
   free(commandLine);

@@ -30,9 +30,9 @@ HWND FindVisibleControl(HWND box, int id) {
 }
 
 static const wchar_t* ButtonName(int id) {
-  static const wchar_t* const names[] = {NULL,    L"ok",     L"cancel", L"abort",
-                                         L"retry", L"ignore", L"yes",    L"no",
-                                         NULL,    L"help",   L"tryagain", L"continue"};
+  static const wchar_t* const names[] = {NULL,     L"ok",     L"cancel",   L"abort",
+                                         L"retry", L"ignore", L"yes",      L"no",
+                                         NULL,     L"help",   L"tryagain", L"continue"};
   return id > 0 && id < (int)(sizeof(names) / sizeof(names[0])) ? names[id] : NULL;
 }
 
@@ -48,24 +48,15 @@ static void AppendButtons(HWND box, JsonText* record) {
   JsonAppend(record, L"]");
 }
 
-/* Which standard icon the message box shows; Wine hides the icon control when there is
-   none. System icons are shared, so their handles compare across processes. */
-static const wchar_t* IconName(HWND box) {
+/* Whether the message box shows an icon. Which one cannot be told from another process:
+   each process has its own handles for the system icons. */
+static BOOL HasIcon(HWND box) {
   HWND control = FindVisibleControl(box, MESSAGE_ICON_ID);
-  if (!control) return L"none";
   DWORD_PTR icon = 0;
-  SendMessageTimeoutW(control, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, SEND_LIMIT_MS, &icon);
-  static const struct {
-    LPCWSTR resource;
-    const wchar_t* name;
-  } known[] = {{IDI_HAND, L"error"},
-               {IDI_EXCLAMATION, L"warning"},
-               {IDI_ASTERISK, L"information"},
-               {IDI_QUESTION, L"question"}};
-  for (size_t i = 0; i < sizeof(known) / sizeof(known[0]); ++i) {
-    if ((HICON)icon == LoadIconW(NULL, known[i].resource)) return known[i].name;
+  if (control) {
+    SendMessageTimeoutW(control, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, SEND_LIMIT_MS, &icon);
   }
-  return icon ? L"other" : L"empty";
+  return icon != 0;
 }
 
 static void AppendOwner(HWND box, JsonText* record) {
@@ -131,7 +122,7 @@ void DescribeBox(HWND box, JsonText* record) {
   JsonAppendString(record, text ? text : L"");
   JsonAppend(record, L",");
   AppendButtons(box, record);
-  JsonAppendFormat(record, L",\"icon\":\"%ls\",", IconName(box));
+  JsonAppendFormat(record, L",\"has_icon\":%ls,", HasIcon(box) ? L"true" : L"false");
   AppendOwner(box, record);
   JsonAppendFormat(record, L",\"style\":\"0x%08lx\",\"exstyle\":\"0x%08lx\",\"controls\":[",
                    (unsigned long)GetWindowLongW(box, GWL_STYLE),

@@ -1,0 +1,446 @@
+"""Runs the real x86_64 bootstrapper under Wine, as a person would, and records what it did.
+
+Each scenario gets its own throwaway Wine prefix (a copy of a base prefix made once per
+build), its own Xvfb display and its own wineserver; both are ended when the scenario ends,
+whatever happens. The program is started by run_exit.exe (which reads the full 32-bit exit
+code and catches standard output) while box_driver.exe answers its message boxes and
+records each one: caption, text, buttons, icon, owner.
+
+Running by hand
+---------------
+Build first (bash scripts/build.sh), then, from the repository root:
+
+    /usr/bin/python3 tests/wine/run_scenario.py --make-base
+    /usr/bin/python3 tests/wine/run_scenario.py test_driver.test_help_box
+
+`run_scenario.py --list` names every scenario. `--build-dir` (default build/native) holds the
+base prefix, the generated locales and the built test packages; `--win64-dir` (default
+build/win64) holds bootstrapper.exe and wine-tools/. Set WINE_TEST_KEEP=1 to keep the
+scenario's prefix and run files in /tmp for a look afterwards (the path is printed);
+WINE_TEST_DEBUG replaces WINEDEBUG=-all for the Wine processes.
+
+Wine processes write to files, never to pipes: the services that the first Wine process of
+a prefix starts inherit its handles and would hold a pipe open for seconds.
+"""
+
+from __future__ import annotations
+
+import contextlib
+import fcntl
+import json
+import os
+import re
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+from packages import PluginPackage, build_package
+from run_result import Box, RunResult, parse_process_trace
+from wine_env import (LOCALES, WINE, WINESERVER, Config, HarnessError,
+                      base_environment)
+
+TOOLS = ("run_exit.exe", "box_driver.exe", "msi_query.exe", "box_demo.exe", "ca_result.dll")
+HARNESS_FOLDER = "harness"  # C:\harness: the tools and the files of each run
+DEFAULT_TMP = r"C:\run-tmp"
+SERVER_LINGER_SECONDS = 30
+
+
+# --------------------------------------------------------------------------------------
+# One scenario's Wine
+
+
+def quote_argument(argument: str) -> str:
+    """Quotes one argument by the rules that CommandLineToArgvW undoes."""
+    if argument and not re.search(r'[\s"]', argument):
+        return argument
+    quoted, backslashes = '"', 0
+    for character in argument:
+        if character == "\\":
+            backslashes += 1
+            continue
+        if character == '"':
+            quoted += "\\" * (2 * backslashes + 1) + '"'
+        else:
+            quoted += "\\" * backslashes + character
+        backslashes = 0
+    return quoted + "\\" * (2 * backslashes) + '"'
+
+
+DISPLAY_LOCK = Path("/tmp/wine-harness-displays.lock")
+FIRST_DISPLAY = 90
+
+
+def _owns_display(server: subprocess.Popen, number: int) -> bool:
+    """The lock file of the display names our server: no other X server holds it."""
+    try:
+        return int(Path(f"/tmp/.X{number}-lock").read_text().strip()) == server.pid
+    except (OSError, ValueError):
+        return False
+
+
+def _accepts_clients(number: int) -> bool:
+    with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as client:
+        try:
+            client.connect(f"/tmp/.X11-unix/X{number}")
+            return True
+        except OSError:
+            return False
+
+
+def _try_display(number: int, log_path: Path) -> subprocess.Popen | None:
+    """Starts Xvfb on display `number`; returns it once it serves that display, or None
+    when another server won the display."""
+    with open(log_path, "a") as log:
+        server = subprocess.Popen(
+            ["Xvfb", f":{number}", "-nolisten", "tcp", "-screen", "0", "1024x768x24"],
+            stdout=log, stderr=log, start_new_session=True)
+    deadline = time.monotonic() + 15
+    while time.monotonic() < deadline and server.poll() is None:
+        if _owns_display(server, number) and _accepts_clients(number):
+            return server
+        time.sleep(0.02)
+    stop_process(server)
+    return None
+
+
+def start_xvfb(log_path: Path) -> tuple[subprocess.Popen, int]:
+    """Starts Xvfb on a free display: the first from FIRST_DISPLAY on without a lock file
+    /tmp/.X<N>-lock, trying the next one when another server takes it first. Our own
+    sessions take turns through a lock, so parallel scenarios never share a display."""
+    with open(DISPLAY_LOCK, "a") as turn:
+        fcntl.flock(turn, fcntl.LOCK_EX)
+        for number in range(FIRST_DISPLAY, FIRST_DISPLAY + 200):
+            if Path(f"/tmp/.X{number}-lock").exists():
+                continue
+            if Path(f"/tmp/.X11-unix/X{number}").exists():
+                continue
+            server = _try_display(number, log_path)
+            if server is not None:
+                return server, number
+    raise HarnessError(f"no free X display for Xvfb; see {log_path}")
+
+
+def stop_process(process: subprocess.Popen) -> None:
+    if process.poll() is not None:
+        return
+    process.send_signal(signal.SIGTERM)
+    try:
+        process.wait(timeout=5)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait(timeout=5)
+
+
+class WineSession:
+    """A throwaway prefix with its own Xvfb and wineserver. Use as a context manager."""
+
+    def __init__(self, config: Config, name: str):
+        self.config = config
+        self.name = name
+        self.root: Path | None = None
+        self.xvfb: subprocess.Popen | None = None
+        self.display: int | None = None
+        self.runs = 0
+
+    # -- life cycle ------------------------------------------------------------------
+
+    def __enter__(self) -> "WineSession":
+        started = time.monotonic()
+        self.root = Path(tempfile.mkdtemp(prefix=f"wine-{self.name}-", dir="/tmp"))
+        try:
+            self._start(started)
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def __exit__(self, *exc_info) -> None:
+        self.close()
+
+    def _start(self, started: float) -> None:
+        if not (self.config.base_prefix / ".harness-ready").exists():
+            raise HarnessError("no base prefix: run run_scenario.py --make-base first")
+        subprocess.run(["cp", "-a", str(self.config.base_prefix), str(self.prefix)],
+                       check=True)
+        self.xvfb, self.display = start_xvfb(self.root / "xvfb.log")
+        # The server outlives each program of the scenario (starting it costs a second),
+        # and ends by itself half a minute after the last one, should close() never run.
+        subprocess.run([WINESERVER, f"-p{SERVER_LINGER_SECONDS}"], env=self.environment(),
+                       check=True, timeout=30)
+        tools = self.drive_c / HARNESS_FOLDER / "tools"
+        tools.mkdir(parents=True)
+        for tool in TOOLS:
+            source = self.config.tools_dir / tool
+            if not source.exists():
+                raise HarnessError(f"missing {source}: build the x86_64 tree first")
+            shutil.copy2(source, tools / tool)
+        self._wait_for_desktop()
+        print(f"session {self.root} on display :{self.display} ready in "
+              f"{time.monotonic() - started:.2f} s")
+
+    def _wait_for_desktop(self) -> None:
+        """Makes a first window of our own: Wine starts its desktop process for it, and a
+        window that cannot be made (no usable X display) shows here, before the program
+        under test is blamed for missing boxes."""
+        for _ in range(3):
+            status, output = self.wine(self.tool("box_demo.exe"), "--owner")
+            if status == 0:
+                return
+        raise HarnessError(f"Wine's desktop did not start: {output}")
+
+    def close(self) -> None:
+        """Ends every Wine process of the prefix, then Xvfb; removes the prefix."""
+        if self.root is None:
+            return
+        if self.prefix.exists():
+            subprocess.run([WINESERVER, "-k"], env=self.environment(), timeout=30,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            with contextlib.suppress(subprocess.TimeoutExpired):
+                subprocess.run([WINESERVER, "-w"], env=self.environment(), timeout=15)
+        if self.xvfb is not None:
+            stop_process(self.xvfb)
+            self.xvfb = None
+        if os.environ.get("WINE_TEST_KEEP"):
+            print(f"kept {self.root}")
+        else:
+            shutil.rmtree(self.root, ignore_errors=True)
+        self.root = None
+
+    # -- paths -----------------------------------------------------------------------
+
+    @property
+    def prefix(self) -> Path:
+        return self.root / "prefix"
+
+    @property
+    def drive_c(self) -> Path:
+        return self.prefix / "drive_c"
+
+    def windows_path(self, path: Path) -> str:
+        relative = Path(path).resolve().relative_to(self.drive_c.resolve())
+        return "C:\\" + "\\".join(relative.parts)
+
+    def unix_path(self, windows_path: str) -> Path:
+        match = re.fullmatch(r"[cC]:\\?(.*)", windows_path)
+        if not match:
+            raise HarnessError(f"not a path on C: {windows_path}")
+        parts = [part for part in match.group(1).split("\\") if part]
+        return self.drive_c.joinpath(*parts)
+
+    def tool(self, name: str) -> str:
+        return f"C:\\{HARNESS_FOLDER}\\tools\\{name}"
+
+    # -- running Wine programs -------------------------------------------------------
+
+    def environment(self, lang: str = "en", debug: str | None = None) -> dict[str, str]:
+        env = base_environment(self.config, self.prefix)
+        env["LC_ALL"] = LOCALES[lang]
+        if self.display is not None:
+            env["DISPLAY"] = f":{self.display}"
+        if debug is not None:
+            env["WINEDEBUG"] = debug
+        return env
+
+    def wine(self, *args: str, lang: str = "en", timeout: float = 60) -> tuple[int, str]:
+        """Runs one Wine program to its end. Returns its (low byte) exit status and its
+        output, both streams, read from a file."""
+        output_path = self.root / f"wine-{time.monotonic_ns()}.out"
+        with open(output_path, "w") as output:
+            status = subprocess.run([WINE, *args], env=self.environment(lang), stdout=output,
+                                    stderr=output, timeout=timeout).returncode
+        text = output_path.read_text(errors="replace")
+        output_path.unlink()
+        return status, text
+
+    # -- registry (HKCU of the prefix) -----------------------------------------------
+
+    def reg_add_key(self, key: str) -> None:
+        self._reg_checked("add", key, "/f")
+
+    def reg_set_value(self, key: str, name: str, data: str, kind: str = "REG_SZ") -> None:
+        self._reg_checked("add", key, "/v", name, "/t", kind, "/d", data, "/f")
+
+    def reg_key_exists(self, key: str) -> bool:
+        status, output = self.wine("reg", "query", key)
+        if status not in (0, 1):
+            raise HarnessError(f"reg query {key} failed: {output}")
+        return status == 0
+
+    def reg_delete_key(self, key: str) -> None:
+        self._reg_checked("delete", key, "/f")
+
+    def _reg_checked(self, *args: str) -> None:
+        status, output = self.wine("reg", *args)
+        if status != 0:
+            raise HarnessError(f"reg {' '.join(args)} failed ({status}): {output}")
+
+    # -- Windows Installer state -------------------------------------------------------
+
+    def msi_query(self, *query: str) -> list[str]:
+        """Runs msi_query.exe (see its header for the queries); returns its output lines."""
+        status, output = self.wine(self.tool("msi_query.exe"), *query)
+        if status != 0:
+            raise HarnessError(f"msi_query {query} failed: {output}")
+        return [line for line in output.splitlines() if line and not line.startswith("wine")]
+
+    def product_state(self, product_code: str) -> int:
+        for line in self.msi_query("product", product_code):
+            words = line.split()
+            if words[2] == "state":
+                return int(words[3])
+        raise HarnessError(f"no state for {product_code}")
+
+    def related_products(self, upgrade_code: str) -> list[str]:
+        lines = self.msi_query("related", upgrade_code)
+        return [line.split()[2] for line in lines if line.split()[2] != "count"]
+
+    # -- laying out a run folder -------------------------------------------------------
+
+    def lay_out_run_folder(self, folder: str, files: dict[str, Path | bytes]) -> str:
+        """Creates C:\\<folder> (spaces and Cyrillic welcome; "\\" separates levels) and
+        fills it: each key is a relative path ("sub\\x.msi" for a subfolder), each value a
+        file to copy or the bytes to write. Returns the folder's Windows path."""
+        target = self.unix_path("C:\\" + folder)
+        target.mkdir(parents=True, exist_ok=True)
+        for relative, content in files.items():
+            destination = target.joinpath(*relative.split("\\"))
+            destination.parent.mkdir(parents=True, exist_ok=True)
+            if isinstance(content, bytes):
+                destination.write_bytes(content)
+            else:
+                shutil.copy2(content, destination)
+        return self.windows_path(target)
+
+    def build_packages(self, *packages: PluginPackage) -> dict[str, Path]:
+        """Builds test packages into the build tree; the result suits `extra` below."""
+        work_dir = self.config.packages_dir(self.name)
+        return {package.file_name: build_package(package, work_dir, self.config.tools_dir)
+                for package in packages}
+
+    def install_bootstrapper(self, folder: str, extra: dict[str, Path | bytes] | None = None
+                             ) -> str:
+        """Lays out a folder holding bootstrapper.exe (and `extra` files). Returns the
+        Windows path of the program."""
+        if not self.config.bootstrapper.exists():
+            raise HarnessError(f"missing {self.config.bootstrapper}: build the x86_64 tree")
+        files: dict[str, Path | bytes] = {"bootstrapper.exe": self.config.bootstrapper}
+        files.update(extra or {})
+        return self.lay_out_run_folder(folder, files) + "\\bootstrapper.exe"
+
+    # -- running the program under test ----------------------------------------------
+
+    def run(self, program: str, args: list[str] | str = "", *, answers: list[str] = (),
+            lang: str = "ru", env: dict[str, str] | None = None, unset: list[str] = (),
+            cwd: str | None = None, timeout: float = 30,
+            trace_processes: bool = False) -> RunResult:
+        """Starts `program` (a Windows path) as Explorer would: the quoted path, then the
+        arguments (a list is quoted for CommandLineToArgvW, a string is taken as written),
+        in the program's own folder unless `cwd` says otherwise. box_driver.exe gives the
+        `answers` to the boxes in order (see its header for the syntax).
+
+        The environment: TMP is a fresh empty C:\\run-tmp unless `env` sets it or `unset`
+        removes it; `lang` "ru" or "en" picks LC_ALL and so the system UI language.
+        `trace_processes` records the command line of every process started (Wine's
+        +process trace) in RunResult.process_trace."""
+        self.runs += 1
+        run_dir = self.drive_c / HARNESS_FOLDER / f"run{self.runs}"
+        run_dir.mkdir(parents=True)
+        variables = {"TMP": DEFAULT_TMP, **(env or {})}
+        for name in unset:
+            variables.pop(name, None)
+        tmp_dir = self._fresh_tmp(variables.get("TMP"))
+        self._write_run_files(run_dir, program, args, cwd or program.rsplit("\\", 1)[0],
+                              variables, unset, answers, timeout)
+        seconds = self._run_with_driver(run_dir, lang, timeout, trace_processes)
+        return self._collect(run_dir, tmp_dir, seconds)
+
+    def _write_run_files(self, run_dir: Path, program: str, args: list[str] | str, cwd: str,
+                         variables: dict[str, str], unset: list[str], answers: list[str],
+                         timeout: float) -> None:
+        """The command line and the response files of run_exit.exe and box_driver.exe."""
+        command = f"\"{program}\""
+        tail = args if isinstance(args, str) else " ".join(quote_argument(a) for a in args)
+        (run_dir / "cmd.txt").write_text(command + (" " + tail if tail else "") + "\n",
+                                         encoding="utf-8")
+        win_dir = self.windows_path(run_dir)
+        run_arguments = [
+            "--cmdfile", f"{win_dir}\\cmd.txt", "--cwd", cwd,
+            "--stdout", f"{win_dir}\\stdout.txt", "--pid", f"{win_dir}\\pid.txt",
+            "--code", f"{win_dir}\\code.txt", "--timeout", str(int(timeout))]
+        run_arguments += [item for name, value in variables.items()
+                          for item in ("--set", f"{name}={value}")]
+        run_arguments += [item for name in unset for item in ("--unset", name)]
+        driver_arguments = [
+            "--record", f"{win_dir}\\boxes.jsonl", "--timeout", str(int(timeout) + 10),
+            "--pid-file", f"{win_dir}\\pid.txt", "--done-file", f"{win_dir}\\code.txt"]
+        if answers:
+            driver_arguments += ["--answers", ",".join(answers)]
+        self._write_response(run_dir / "run.rsp", run_arguments)
+        self._write_response(run_dir / "driver.rsp", driver_arguments)
+
+    def _run_with_driver(self, run_dir: Path, lang: str, timeout: float,
+                         trace_processes: bool) -> float:
+        """Starts box_driver.exe, then runs run_exit.exe to its end; returns seconds."""
+        win_dir = self.windows_path(run_dir)
+        started = time.monotonic()
+        with open(run_dir / "driver.out", "w") as driver_output:
+            driver = subprocess.Popen(
+                [WINE, self.tool("box_driver.exe"), f"@{win_dir}\\driver.rsp"],
+                env=self.environment(lang), stdout=driver_output, stderr=driver_output)
+        try:
+            debug = "+pid,+process" if trace_processes else None
+            with open(run_dir / "run_exit.out", "w") as output, \
+                    open(run_dir / "wine-trace.txt", "w") as trace:
+                subprocess.run([WINE, self.tool("run_exit.exe"), f"@{win_dir}\\run.rsp"],
+                               env=self.environment(lang, debug), stdout=output,
+                               stderr=trace, timeout=timeout + 30)
+            driver.wait(timeout=timeout + 30)
+        finally:
+            if driver.poll() is None:
+                driver.kill()
+        return time.monotonic() - started
+
+    def _fresh_tmp(self, tmp: str | None) -> Path | None:
+        """Empties the run's TMP folder when it lies on C:, so that its files after the run
+        are the run's own."""
+        if not tmp or not re.match(r"[cC]:\\", tmp):
+            return None
+        folder = self.unix_path(tmp)
+        shutil.rmtree(folder, ignore_errors=True)
+        folder.mkdir(parents=True)
+        return folder
+
+    @staticmethod
+    def _write_response(path: Path, arguments: list[str]) -> None:
+        if any("\n" in argument for argument in arguments):
+            raise HarnessError("a response-file argument cannot hold a line break")
+        path.write_text("\n".join(arguments) + "\n", encoding="utf-8")
+
+    def _collect(self, run_dir: Path, tmp_dir: Path | None, seconds: float) -> RunResult:
+        code_path = run_dir / "code.txt"
+        code_line = code_path.read_text().strip() if code_path.exists() else "no-report"
+        words = code_line.split()
+        outcome = words[0]
+        exit_code = int(words[1]) if outcome == "exit-code" else None
+        start_error = int(words[1]) if outcome == "start-error" else None
+        records = []
+        record_path = run_dir / "boxes.jsonl"
+        if record_path.exists():
+            records = [json.loads(line) for line in
+                       record_path.read_text(encoding="utf-8").splitlines() if line]
+        boxes = [Box.from_record(record) for record in records if "end" not in record]
+        ends = [record for record in records if "end" in record]
+        stdout_path = run_dir / "stdout.txt"
+        stdout = stdout_path.read_bytes().decode("utf-8", errors="replace") \
+            if stdout_path.exists() else ""
+        tmp_files = sorted(str(path.relative_to(tmp_dir)) for path in tmp_dir.rglob("*")) \
+            if tmp_dir is not None else []
+        trace = parse_process_trace(run_dir / "wine-trace.txt")
+        return RunResult(outcome=outcome, exit_code=exit_code, start_error=start_error,
+                         boxes=boxes, driver_end=ends[-1] if ends else {"end": "no-report"},
+                         stdout=stdout, tmp_files=tmp_files, process_trace=trace,
+                         seconds=seconds)

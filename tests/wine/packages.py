@@ -1,0 +1,111 @@
+"""Builds plug-in packages for the scenarios with wixl: small real MSI files whose product
+code, upgrade code, version, the NPQUORL feature and the installation's outcome are chosen
+per scenario. Packages are built during the test run into the build tree, never kept in
+the repository."""
+
+from __future__ import annotations
+
+import dataclasses
+import html
+import shutil
+import subprocess
+from pathlib import Path
+
+UPGRADE_CODE = "{6E2F4F0A-3C1B-4D7E-9A55-0B1D2C3E4F50}"
+PRODUCT_CODE = "{1A2B3C4D-5E6F-4A1B-8C2D-3E4F5A6B7C8D}"
+OTHER_PRODUCT_CODE = "{9F8E7D6C-5B4A-4F3E-8D2C-1B0A9F8E7D6C}"
+CUSTOM_ACTION_DLL = "ca_result.dll"
+# Outcomes that a package can be made to give, by how it fails.
+FAILURES = {
+    "launch-condition": None,  # 1603 unless the property MUSTBESET is given
+    "install-failure": "ReturnInstallFailure",  # 1603 from a custom action
+    "user-exit": "ReturnUserExit",  # 1602 from a custom action
+}
+
+
+@dataclasses.dataclass(frozen=True)
+class PluginPackage:
+    """One test package. `product_name` must be ASCII (wixl drops Cyrillic names)."""
+
+    file_name: str = "quorlcom-x64.msi"
+    product_name: str = "Stalver Browser plug-in"
+    version: str = "1.0.0.0"
+    product_code: str = PRODUCT_CODE
+    upgrade_code: str = UPGRADE_CODE
+    plugin_feature_absent: bool = False  # NPQUORL at level 2: installed packages lack it
+    asks_for_restart: bool = False  # ScheduleReboot: msiexec ends with 3010
+    failure: str | None = None  # a key of FAILURES
+
+    def __post_init__(self) -> None:
+        if not self.product_name.isascii():
+            raise ValueError("wixl writes an empty ProductName for non-ASCII names")
+        if self.failure is not None and self.failure not in FAILURES:
+            raise ValueError(f"unknown failure {self.failure!r}")
+
+
+def _component_guid(product_code: str, index: int) -> str:
+    """A component GUID of its own per product, derived from the product code."""
+    return product_code[:-3] + f"{index:02X}" + "}"
+
+
+def package_source(package: PluginPackage) -> str:
+    """The WiX source of the package."""
+    attribute = html.escape
+    feature_level = 2 if package.plugin_feature_absent else 1
+    condition = ('    <Condition Message="MUSTBESET is not set">MUSTBESET</Condition>\n'
+                 if package.failure == "launch-condition" else "")
+    entry = FAILURES.get(package.failure or "")
+    custom_action = ""
+    sequence = []
+    if entry:
+        custom_action = (
+            f'    <Binary Id="CaResult" SourceFile="{CUSTOM_ACTION_DLL}"/>\n'
+            f'    <CustomAction Id="EndWithResult" BinaryKey="CaResult" DllEntry="{entry}"'
+            ' Execute="immediate" Return="check"/>\n')
+        sequence.append('      <Custom Action="EndWithResult" Before="InstallFinalize"/>')
+    if package.asks_for_restart:
+        sequence.append('      <ScheduleReboot After="InstallFinalize"/>')
+    sequence_block = ("    <InstallExecuteSequence>\n" + "\n".join(sequence) +
+                      "\n    </InstallExecuteSequence>\n") if sequence else ""
+    return f"""<?xml version="1.0" encoding="utf-8"?>
+<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
+  <Product Id="{package.product_code}" Name="{attribute(package.product_name)}"
+           Version="{package.version}" Manufacturer="Stalver test" Language="1033"
+           UpgradeCode="{package.upgrade_code}">
+    <Package InstallerVersion="200" Compressed="yes" InstallScope="perMachine"/>
+    <Media Id="1" Cabinet="payload.cab" EmbedCab="yes"/>
+{condition}{custom_action}    <Directory Id="TARGETDIR" Name="SourceDir">
+      <Directory Id="ProgramFiles64Folder">
+        <Directory Id="INSTALLDIR" Name="StalverPluginTest">
+          <Component Id="Base" Guid="{_component_guid(package.product_code, 1)}" Win64="yes">
+            <File Id="BaseFile" Source="base.txt" KeyPath="yes"/>
+          </Component>
+          <Component Id="Plugin" Guid="{_component_guid(package.product_code, 2)}" Win64="yes">
+            <File Id="PluginFile" Source="plugin.txt" KeyPath="yes"/>
+          </Component>
+        </Directory>
+      </Directory>
+    </Directory>
+    <Feature Id="Base" Level="1"><ComponentRef Id="Base"/></Feature>
+    <Feature Id="NPQUORL" Level="{feature_level}"><ComponentRef Id="Plugin"/></Feature>
+{sequence_block}  </Product>
+</Wix>
+"""
+
+
+def build_package(package: PluginPackage, work_dir: Path, tools_dir: Path) -> Path:
+    """Builds the package in `work_dir` (made if missing). Returns the MSI file's path."""
+    source_dir = work_dir / (package.file_name + ".src")
+    shutil.rmtree(source_dir, ignore_errors=True)
+    source_dir.mkdir(parents=True)
+    (source_dir / "base.txt").write_text(f"{package.product_name} {package.version} base\n")
+    (source_dir / "plugin.txt").write_text(f"{package.product_name} {package.version}\n")
+    if FAILURES.get(package.failure or ""):
+        shutil.copy2(tools_dir / CUSTOM_ACTION_DLL, source_dir / CUSTOM_ACTION_DLL)
+    (source_dir / "package.wxs").write_text(package_source(package), encoding="utf-8")
+    output = work_dir / package.file_name
+    result = subprocess.run(["wixl", "-a", "x64", "-o", str(output), "package.wxs"],
+                            cwd=source_dir, capture_output=True, text=True)
+    if result.returncode != 0:
+        raise RuntimeError(f"wixl failed for {package.file_name}:\n{result.stderr}")
+    return output

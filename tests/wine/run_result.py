@@ -1,0 +1,98 @@
+"""What one run of the program under test gave back: exit code, boxes, output, files."""
+
+from __future__ import annotations
+
+import dataclasses
+import re
+from pathlib import Path
+
+
+@dataclasses.dataclass
+class Box:
+    """One message box or dialog as box_driver.exe saw it."""
+
+    caption: str
+    text: str
+    buttons: list[str]
+    has_icon: bool
+    owner: dict | None
+    kind: str
+    process: str
+    answer: str | None
+    result: str
+    closed: bool
+    controls: list[dict]
+
+    @classmethod
+    def from_record(cls, record: dict) -> "Box":
+        return cls(caption=record["caption"], text=record["text"], buttons=record["buttons"],
+                   has_icon=record["has_icon"], owner=record["owner"], kind=record["kind"],
+                   process=record["process"], answer=record["answer"],
+                   result=record["result"], closed=record["closed"],
+                   controls=record["controls"])
+
+    @property
+    def owned_by_hidden_static(self) -> bool:
+        """The owner is the bootstrapper's hidden, disabled "STATIC" window."""
+        return (self.owner is not None and self.owner["class"].upper() == "STATIC"
+                and not self.owner["visible"] and not self.owner["enabled"])
+
+    def describe(self) -> str:
+        owner = "none" if self.owner is None else (
+            f'{self.owner["class"]} visible={self.owner["visible"]} '
+            f'enabled={self.owner["enabled"]}')
+        return (f"  [{self.kind} of {self.process}] caption {self.caption!r}\n"
+                f"    text    {self.text!r}\n"
+                f"    buttons {self.buttons}  icon {self.has_icon}  owner {owner}\n"
+                f"    answer  {self.answer!r} -> {self.result}, closed {self.closed}")
+
+
+@dataclasses.dataclass
+class RunResult:
+    outcome: str  # "exit-code", "start-error" or "timeout"
+    exit_code: int | None  # the full 32-bit code when outcome is "exit-code"
+    start_error: int | None
+    boxes: list[Box]
+    driver_end: dict
+    stdout: str
+    tmp_files: list[str]
+    process_trace: list[str]
+    seconds: float
+
+    def describe(self) -> str:
+        lines = [f"outcome {self.outcome}, exit code {self.exit_code}, "
+                 f"start error {self.start_error}, {self.seconds:.2f} s",
+                 f"box driver: {self.driver_end}",
+                 f"boxes ({len(self.boxes)}):"]
+        lines += [box.describe() for box in self.boxes]
+        lines.append(f"stdout: {self.stdout!r}")
+        lines.append(f"files in TMP: {self.tmp_files}")
+        if self.process_trace:
+            lines.append("processes started:")
+            lines += [f"  {command}" for command in self.process_trace]
+        return "\n".join(lines)
+
+
+_TRACE_LINE = re.compile(r'CreateProcessInternalW app .*? cmdline L"(.*)"(\.\.\.)?$')
+
+
+def _unescape_trace(match: re.Match) -> str:
+    escaped = match.group(1)
+    if len(escaped) == 4:
+        return chr(int(escaped, 16))
+    return {"n": "\n", "t": "\t", "r": "\r"}.get(escaped, escaped)
+
+
+def parse_process_trace(path: Path) -> list[str]:
+    """Command lines from Wine's +process trace, unescaped (\\\\, \\", \\n, \\t, \\XXXX).
+    Wine cuts long lines; those keep their trailing "..."."""
+    if not path.exists():
+        return []
+    commands = []
+    for line in path.read_text(encoding="utf-8", errors="replace").splitlines():
+        match = _TRACE_LINE.search(line)
+        if not match:
+            continue
+        text = re.sub(r"\\([0-9a-fA-F]{4}|.)", _unescape_trace, match.group(1))
+        commands.append(text + ("..." if match.group(2) else ""))
+    return commands

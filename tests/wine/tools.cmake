@@ -1,0 +1,31 @@
+# Windows tools for the tests that run the real program under Wine. Only the x86_64 tree
+# builds them: Wine here runs 64-bit programs only. Included at the end of windows.cmake.
+if(NOT (CMAKE_SYSTEM_PROCESSOR MATCHES "AMD64|x86_64" OR CMAKE_SIZEOF_VOID_P EQUAL 8))
+  return()
+endif()
+
+set(WINE_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/tools)
+set(WINE_TOOLS_OUTPUT ${CMAKE_BINARY_DIR}/wine-tools)
+
+add_library(wine_tool_io STATIC ${WINE_TOOLS_DIR}/tool_io.c ${WINE_TOOLS_DIR}/json_text.c)
+target_compile_definitions(wine_tool_io PUBLIC UNICODE _UNICODE)
+
+# name, "console" or "window", sources...
+function(add_wine_tool name subsystem)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE wine_tool_io)
+  target_link_options(${name} PRIVATE -municode -m${subsystem} -static -static-libgcc)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${WINE_TOOLS_OUTPUT})
+endfunction()
+
+add_wine_tool(run_exit console ${WINE_TOOLS_DIR}/run_exit.c)
+add_wine_tool(box_driver console ${WINE_TOOLS_DIR}/box_driver.c
+  ${WINE_TOOLS_DIR}/window_inspect.c ${WINE_TOOLS_DIR}/target_processes.c)
+add_wine_tool(msi_query console ${WINE_TOOLS_DIR}/msi_query.c)
+target_link_libraries(msi_query PRIVATE msi)
+add_wine_tool(box_demo windows ${WINE_TOOLS_DIR}/box_demo.c)
+
+add_library(ca_result SHARED ${WINE_TOOLS_DIR}/ca_result.c)
+target_link_libraries(ca_result PRIVATE msi)
+target_link_options(ca_result PRIVATE -static-libgcc -Wl,--kill-at)
+set_target_properties(ca_result PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${WINE_TOOLS_OUTPUT})

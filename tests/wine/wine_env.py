@@ -1,0 +1,129 @@
+"""Where things are, and what every Wine process of the tests shares: the environment, the
+compiled locales and the base prefix that each scenario copies."""
+
+from __future__ import annotations
+
+import dataclasses
+import fcntl
+import os
+import shutil
+import subprocess
+import time
+from pathlib import Path
+
+WINE = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver"
+# Bump when the base prefix's contents change, so that cached bases are made again.
+BASE_LAYOUT = "1"
+LOCALES = {"ru": "ru_RU.UTF-8", "en": "en_US.UTF-8"}
+
+
+@dataclasses.dataclass(frozen=True)
+class Config:
+    """Where the builds are. build_dir is the native build tree (the cache lives there)."""
+
+    build_dir: Path
+    win64_dir: Path
+
+    @property
+    def cache_dir(self) -> Path:
+        return self.build_dir / "wine"
+
+    @property
+    def base_prefix(self) -> Path:
+        return self.cache_dir / "base"
+
+    @property
+    def locale_dir(self) -> Path:
+        return self.cache_dir / "locales"
+
+    @property
+    def tools_dir(self) -> Path:
+        return self.win64_dir / "wine-tools"
+
+    @property
+    def bootstrapper(self) -> Path:
+        return self.win64_dir / "bootstrapper.exe"
+
+    def packages_dir(self, scenario: str) -> Path:
+        return self.cache_dir / "packages" / scenario
+
+
+class HarnessError(RuntimeError):
+    """The harness itself could not do its work (not a finding about the program)."""
+
+
+# --------------------------------------------------------------------------------------
+# The base prefix and the locales, made once per build
+
+
+def wine_version() -> str:
+    return subprocess.run([WINE, "--version"], capture_output=True, text=True,
+                          check=True).stdout.strip()
+
+
+def base_environment(config: Config, prefix: Path) -> dict[str, str]:
+    env = {key: value for key, value in os.environ.items()
+           if not key.startswith(("WINE", "LC_", "DISPLAY"))}
+    env.update(WINEPREFIX=str(prefix), WINEDLLOVERRIDES="mscoree,mshtml=",
+               WINEDEBUG=os.environ.get("WINE_TEST_DEBUG", "-all"),
+               LOCPATH=str(config.locale_dir), LC_ALL=LOCALES["en"])
+    env.pop("LANG", None)
+    env.pop("LANGUAGE", None)
+    return env
+
+
+def make_locales(config: Config) -> None:
+    """Wine takes the UI language and the code page of file names from LC_ALL; without the
+    locale compiled, glibc falls back to ASCII and Cyrillic paths break. They are compiled
+    into the build tree, so nothing on the machine changes."""
+    for name in LOCALES.values():
+        target = config.locale_dir / name
+        if (target / "LC_CTYPE").exists():
+            continue
+        language = name.split(".")[0]
+        if not Path(f"/usr/share/i18n/locales/{language}").exists():
+            raise HarnessError(f"no locale source for {language}: install Debian's locales")
+        config.locale_dir.mkdir(parents=True, exist_ok=True)
+        # localedef ends with 1 after mere warnings; the compiled files tell success.
+        result = subprocess.run(["localedef", "-i", language, "-f", "UTF-8", str(target)],
+                                capture_output=True, text=True)
+        if not (target / "LC_CTYPE").exists():
+            raise HarnessError(f"localedef failed for {name}: {result.stderr}")
+
+
+def initialise_prefix(config: Config, prefix: Path, log: Path) -> None:
+    """A new prefix with the settings every scenario needs; returns when Wine has saved it."""
+    env = base_environment(config, prefix)
+    with open(log, "w") as output:
+        def wine(*args: str) -> None:
+            subprocess.run([WINE, *args], env=env, stdout=output, stderr=output,
+                           timeout=120, check=True)
+        wine("wineboot", "-i")
+        # Without a window manager, Wine's managed windows take seconds to close.
+        wine("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f")
+        # A crash ends the program instead of opening winedbg's dialog.
+        wine("reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
+             "/t", "REG_DWORD", "/d", "0", "/f")
+        subprocess.run([WINESERVER, "-w"], env=env, timeout=120, check=True)
+
+
+def make_base_prefix(config: Config) -> float:
+    """Creates the cached base prefix unless a current one exists. Returns seconds spent.
+    Parallel callers wait for each other through a lock file."""
+    started = time.monotonic()
+    config.cache_dir.mkdir(parents=True, exist_ok=True)
+    with open(config.cache_dir / "base.lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        make_locales(config)
+        stamp = f"{wine_version()} layout {BASE_LAYOUT}\n"
+        ready = config.base_prefix / ".harness-ready"
+        if ready.exists() and ready.read_text() == stamp:
+            return time.monotonic() - started
+        fresh = config.cache_dir / "base.new"
+        shutil.rmtree(fresh, ignore_errors=True)
+        initialise_prefix(config, fresh, config.cache_dir / "base.log")
+        shutil.rmtree(config.base_prefix, ignore_errors=True)
+        fresh.rename(config.base_prefix)
+        ready.write_text(stamp)
+    return time.monotonic() - started

@@ -31,8 +31,8 @@ class InstallSequence {
     if (!Confirmed()) return kExitSuccess;
     if (options_.csp) {
       if (options_.selectDlg && !options_.silent) ShowCspSetupDialog(context_);
-      Dword cspResult =
-          InstallCspPackage(context_, options_.silent, options_.reinstall, L"csp", options_.cspArgs);
+      Dword cspResult = InstallCspPackage(context_, options_.silent, options_.reinstall, L"csp",
+                                          options_.cspArgs);
       if (cspResult != 0) return cspResult;
     }
     RunScript();
@@ -75,13 +75,13 @@ class InstallSequence {
 
   Dword FinishWithRestartDecision() {
     if (!RestartMarkerPresent(context_) || options_.noRestart) {
-      Show(LoadMessage(context_, options_.csp ? msg::kCspAndPluginInstalled : msg::kPluginInstalled),
-           kPlainBox);
+      Show(
+          LoadMessage(context_, options_.csp ? msg::kCspAndPluginInstalled : msg::kPluginInstalled),
+          kPlainBox);
       return kExitSuccess;
     }
     DeleteRestartMarker(context_);
-    Word question =
-        options_.csp ? msg::kCspAndPluginRestartQuestion : msg::kPluginRestartQuestion;
+    Word question = options_.csp ? msg::kCspAndPluginRestartQuestion : msg::kPluginRestartQuestion;
     std::wstring text = LoadMessage(context_, question);
     if (!options_.silent && Show(text, kWarningQuestionBox) != kIdYes) return kExitSuccess;
     if (RestartComputer(context_)) return kExitSuccess;

@@ -6,7 +6,7 @@ namespace {
 const wchar_t kMarkerKey[] = L"Software\\NeedBstrReboot";
 const wchar_t kMarkerParent[] = L"Software";
 const wchar_t kMarkerName[] = L"NeedBstrReboot";
-constexpr Dword kReadAccess = kKeyRead | kKeyWow64_32Key;               // 0x20219
+constexpr Dword kReadAccess = kKeyRead | kKeyWow64_32Key;                   // 0x20219
 constexpr Dword kReadWriteAccess = kKeyRead | kKeyWrite | kKeyWow64_32Key;  // 0x2021F
 
 // Newer Windows keeps RegDeleteKeyExW in the local-registry API set; when that is not

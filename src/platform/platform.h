@@ -55,7 +55,8 @@ class Platform {
   // Process, errors, runtime exit.
   virtual std::wstring GetCommandLine() = 0;
   // CommandLineToArgvW followed by LocalFree; false when the line cannot be split.
-  virtual bool CommandLineToArgv(const std::wstring& commandLine, std::vector<std::wstring>* args) = 0;
+  virtual bool CommandLineToArgv(const std::wstring& commandLine,
+                                 std::vector<std::wstring>* args) = 0;
   virtual Dword GetLastError() = 0;
   // exit(): runs the runtime's exit handlers and never returns.
   [[noreturn]] virtual void Exit(Dword exitCode) = 0;
@@ -79,7 +80,8 @@ class Platform {
   virtual std::intptr_t SendMessage(WindowHandle window, unsigned message, std::uintptr_t wParam,
                                     std::intptr_t lParam) = 0;
   // LoadImageW of a resource of the program's own module (GetModuleHandleW(NULL)).
-  virtual IconHandle LoadOwnImage(int resourceId, unsigned type, int cx, int cy, unsigned flags) = 0;
+  virtual IconHandle LoadOwnImage(int resourceId, unsigned type, int cx, int cy,
+                                  unsigned flags) = 0;
   virtual bool DestroyIcon(IconHandle icon) = 0;
 
   // Resources: the raw bytes of a string-table block (FindResourceExW, LoadResource,
@@ -92,9 +94,10 @@ class Platform {
   virtual ProcAddress GetProcAddress(ModuleHandle module, const std::string& procName) = 0;
   // Calls through addresses found with GetProcAddress.
   virtual bool CallIsWow64Process(ProcAddress isWow64Process, bool* wow64) = 0;
-  virtual Long CallRegDeleteKeyEx(ProcAddress regDeleteKeyEx, RegKey key, const std::wstring& subKey,
-                                  Dword samDesired, Dword reserved) = 0;
-  virtual Long CallRegDeleteKey(ProcAddress regDeleteKey, RegKey key, const std::wstring& subKey) = 0;
+  virtual Long CallRegDeleteKeyEx(ProcAddress regDeleteKeyEx, RegKey key,
+                                  const std::wstring& subKey, Dword samDesired, Dword reserved) = 0;
+  virtual Long CallRegDeleteKey(ProcAddress regDeleteKey, RegKey key,
+                                const std::wstring& subKey) = 0;
 
   // System facts.
   virtual bool IsUserAnAdmin() = 0;

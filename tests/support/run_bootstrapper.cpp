@@ -1,10 +1,9 @@
 #include "support/run_bootstrapper.h"
 
 #include "driver/install_sequence.h"
+#include "support/plugin_machine.h"
 
 namespace boot::sim {
-
-const wchar_t kUpgradeCode[] = L"{AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE}";
 
 Dword RunBootstrapper(SimulatedWindows& windows, const std::wstring& arguments) {
   windows.commandLine = L"\"C:\\Setup\\bootstrapper.exe\" " + arguments;
@@ -18,13 +17,7 @@ Dword RunBootstrapper(SimulatedWindows& windows, const std::wstring& arguments) 
 
 void AddPluginPackage(SimulatedWindows& windows, const std::wstring& version,
                       const std::wstring& productCode) {
-  windows.AddFile(kPackagePath);
-  windows.packages[kPackagePath].properties = {
-      {L"ProductCode", productCode},
-      {L"UpgradeCode", kUpgradeCode},
-      {L"ProductName", L"Stalver Browser plug-in"},
-      {L"ProductVersion", version},
-  };
+  AddPluginPackageFile(windows, kPackagePath, version, productCode);
 }
 
 void ScriptMsiexec(SimulatedWindows& windows, Dword exitCode) {

@@ -7,12 +7,17 @@ namespace boot::sim {
 SimulatedDialog SimulatedDialog::CspSetupTemplate() {
   SimulatedDialog dialog;
   const std::map<int, std::pair<bool, std::wstring>> initial = {
-      {140, {true, L"Далее"}},     {2, {true, L"Отмена"}},
-      {1006, {false, L"Русский"}}, {1007, {false, L"English"}},
-      {1008, {false, L"KC1"}},     {1009, {false, L"KC2"}},
-      {1010, {false, L"KC3"}},     {1012, {false, L"Язык установки:"}},
+      {140, {true, L"Далее"}},
+      {2, {true, L"Отмена"}},
+      {1006, {false, L"Русский"}},
+      {1007, {false, L"English"}},
+      {1008, {false, L"KC1"}},
+      {1009, {false, L"KC2"}},
+      {1010, {false, L"KC3"}},
+      {1012, {false, L"Язык установки:"}},
       {1013, {false, L"Уровень безопасности:"}},
-      {1011, {true, L"banner"}},   {1015, {true, L"Опции"}},
+      {1011, {true, L"banner"}},
+      {1015, {true, L"Опции"}},
       {1014, {true, L"welcome"}},
   };
   for (const auto& [id, state] : initial) {
@@ -36,7 +41,8 @@ void SimulatedDialog::Click(int controlId) {
       for (int other : group) At(other).checked = other == controlId ? kBstChecked : kBstUnchecked;
     }
   }
-  bool handled = handler_->OnMessage(kHandle, kWmCommand, static_cast<std::uintptr_t>(controlId), 0);
+  bool handled =
+      handler_->OnMessage(kHandle, kWmCommand, static_cast<std::uintptr_t>(controlId), 0);
   handlerResults.push_back(L"command:" + std::to_wstring(controlId) + L"=" +
                            (handled ? L"TRUE" : L"FALSE"));
 }

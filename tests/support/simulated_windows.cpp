@@ -114,12 +114,18 @@ int ConditionFor(std::uint64_t mask, Dword typeBit) {
 
 bool Compare(Dword actual, Dword wanted, int condition) {
   switch (condition) {
-    case 1: return actual == wanted;
-    case 2: return actual > wanted;
-    case 3: return actual >= wanted;
-    case 4: return actual < wanted;
-    case 5: return actual <= wanted;
-    default: return false;
+    case 1:
+      return actual == wanted;
+    case 2:
+      return actual > wanted;
+    case 3:
+      return actual >= wanted;
+    case 4:
+      return actual < wanted;
+    case 5:
+      return actual <= wanted;
+    default:
+      return false;
   }
 }
 
@@ -177,7 +183,8 @@ void SimulatedWindows::AddFolder(const std::wstring& path) {
   if (!parent.empty() && !PathExists(parent) && parent.find(L'\\') != std::wstring::npos) {
     AddFolder(parent);
   }
-  if (!parent.empty()) folders_[FoldCase(parent)].push_back(FindData{kFileAttributeDirectory, NameOf(path)});
+  if (!parent.empty())
+    folders_[FoldCase(parent)].push_back(FindData{kFileAttributeDirectory, NameOf(path)});
   folders_[FoldCase(path)];
 }
 
@@ -219,7 +226,8 @@ std::vector<FindData> SimulatedWindows::ListFolder(const std::wstring& folder) c
 
 std::wstring SimulatedWindows::GetCommandLine() { return commandLine; }
 
-bool SimulatedWindows::CommandLineToArgv(const std::wstring& line, std::vector<std::wstring>* args) {
+bool SimulatedWindows::CommandLineToArgv(const std::wstring& line,
+                                         std::vector<std::wstring>* args) {
   if (commandLineSplitFails) return false;
   *args = SplitCommandLine(line);
   return true;
@@ -411,7 +419,8 @@ bool SimulatedWindows::VerifyVersionInfo(const OsVersionInfoEx& info, Dword type
       {kVerServicePackMajor, {servicePackMajor, info.servicePackMajor}},
   };
   for (const auto& [bit, values] : fields) {
-    if ((typeMask & bit) && !Compare(values.first, values.second, ConditionFor(conditionMask, bit))) {
+    if ((typeMask & bit) &&
+        !Compare(values.first, values.second, ConditionFor(conditionMask, bit))) {
       return false;
     }
   }

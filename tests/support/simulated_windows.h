@@ -101,7 +101,7 @@ class SimulatedWindows : public Platform {
   bool holdsShutdownPrivilege = true;
   bool exitWindowsSucceeds = true;
   std::map<std::wstring, ChildBehaviour> childBehaviours;  // by program (first token)
-  std::map<std::wstring, SimulatedPackage> packages;        // by full path
+  std::map<std::wstring, SimulatedPackage> packages;       // by full path
   std::vector<SimulatedProduct> products;
   Dword productInfoValueError = 0;  // non-zero: the value query of VersionString fails
   std::map<Word, std::vector<std::uint8_t>> stringTableOverrides;
@@ -197,7 +197,8 @@ class SimulatedWindows : public Platform {
                       RegKey* result, Dword* disposition) override;
   Long RegCloseKey(RegKey key) override;
   int MsiSetInternalUI(int uiLevel) override;
-  Dword MsiOpenPackageEx(const std::wstring& packagePath, Dword options, MsiHandle* handle) override;
+  Dword MsiOpenPackageEx(const std::wstring& packagePath, Dword options,
+                         MsiHandle* handle) override;
   Dword MsiGetProperty(MsiHandle install, const std::wstring& name, wchar_t* value,
                        Dword* size) override;
   Dword MsiEnumRelatedProducts(const std::wstring& upgradeCode, Dword reserved, Dword productIndex,
@@ -229,7 +230,7 @@ class SimulatedWindows : public Platform {
   std::map<std::wstring, std::vector<FindData>> folders_;  // lower-case folder -> entries
   std::set<std::wstring> keys_;                            // lower-case paths below HKCU
   std::map<RegKey, std::wstring> openKeys_;
-  std::map<MsiHandle, std::wstring> openMsiHandles_;       // handle -> package path
+  std::map<MsiHandle, std::wstring> openMsiHandles_;  // handle -> package path
   std::map<KernelHandle, Search> searches_;
   std::map<KernelHandle, Process> processes_;
   std::set<KernelHandle> openKernelHandles_;

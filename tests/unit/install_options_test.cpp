@@ -64,7 +64,8 @@ TEST(ParseCommandLineTest, HelpBoxIsExactAndEndsWithZero) {
 }
 
 TEST(ParseCommandLineTest, HelpCarriesTheCspLinesOnlyAfterCsp) {
-  EXPECT_EQ(Parse(Started(L"-csp -help")).boxes.at(0).text, std::wstring(kHelpWithoutCsp) + kCspHelpLines);
+  EXPECT_EQ(Parse(Started(L"-csp -help")).boxes.at(0).text,
+            std::wstring(kHelpWithoutCsp) + kCspHelpLines);
   EXPECT_EQ(Parse(Started(L"-help -csp")).boxes.at(0).text, kHelpWithoutCsp);
   EXPECT_EQ(Parse(Started(L"-CSPArgs x")).boxes.at(0).text, kHelpWithoutCsp);
   EXPECT_EQ(Parse(Started(L"-csp -unknown")).boxes.at(0).text,
@@ -73,11 +74,11 @@ TEST(ParseCommandLineTest, HelpCarriesTheCspLinesOnlyAfterCsp) {
 
 TEST(ParseCommandLineTest, ArgumentsThatShowTheHelp) {
   const wchar_t* cases[] = {
-      L"-help",        L"--help",          L"/help",       L"-HELP",
-      L"-?",           L"-REINSTALL",      L"-Reinstall",  L"-silent -REINSTALL",
-      L"-vbscript",    L"-QuorlArgs",      L"-csp -CSPArgs", L"-csp -KC",
-      L"-csp -Lang",   L"-KC kc1 -csp",    L"-Lang rus",   L"-CSPArgs /qn",
-      L"unknown",      L"-silent extra",   L"\"\"",        L"-silent -help -norestart",
+      L"-help",      L"--help",        L"/help",         L"-HELP",
+      L"-?",         L"-REINSTALL",    L"-Reinstall",    L"-silent -REINSTALL",
+      L"-vbscript",  L"-QuorlArgs",    L"-csp -CSPArgs", L"-csp -KC",
+      L"-csp -Lang", L"-KC kc1 -csp",  L"-Lang rus",     L"-CSPArgs /qn",
+      L"unknown",    L"-silent extra", L"\"\"",          L"-silent -help -norestart",
   };
   for (const wchar_t* arguments : cases) {
     auto parsed = Parse(Started(arguments));

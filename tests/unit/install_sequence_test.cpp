@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "support/plugin_machine.h"
 #include "support/run_bootstrapper.h"
 #include "support/simulated_windows.h"
 
@@ -24,13 +25,6 @@ const wchar_t kRestartQuestion[] =
 const wchar_t kRestartFailed[] =
     L"Не удалось произвести перезагрузку.\nПерезагрузите компьютер вручную.";
 const wchar_t kLogPath[] = L"C:\\Temp\\quorlcom-x64.msi_2027-03-01-09-05-03.log";
-
-std::size_t IndexOf(const std::vector<std::wstring>& events, const std::wstring& prefix) {
-  auto found = std::find_if(events.begin(), events.end(), [&](const std::wstring& event) {
-    return event.compare(0, prefix.size(), prefix) == 0;
-  });
-  return static_cast<std::size_t>(found - events.begin());
-}
 
 class InstallSequenceTest : public ::testing::Test {
  protected:
@@ -63,7 +57,7 @@ TEST_F(InstallSequenceTest, PlainStartAsksOnceInstallsAndReports) {
   EXPECT_EQ(windows.boxes[0].owner, windows.ownerWindowHandle);
   EXPECT_EQ(windows.boxes[1].text, kInstalled);
   EXPECT_EQ(windows.boxes[1].style, 0x50000u);
-  EXPECT_LT(IndexOf(windows.events, L"msi-ui:2"), IndexOf(windows.events, L"box:"));
+  EXPECT_LT(sim::FirstEventWith(windows, L"msi-ui:2"), sim::FirstEventWith(windows, L"box:"));
   EXPECT_EQ(windows.msiInternalUiLevel, 2);
 }
 
@@ -213,9 +207,9 @@ TEST_F(InstallSequenceTest, AnsweringNoToRestartEndsWithZeroAndNoMarker) {
   ASSERT_EQ(windows.boxes.size(), 2u);
   EXPECT_EQ(windows.boxes[1].text, kRestartQuestion);
   EXPECT_EQ(windows.boxes[1].style, 0x50034u);
-  EXPECT_LT(IndexOf(windows.events, L"reg-delete:"), IndexOf(windows.events, L"box:" +
-                                                                 std::wstring(kPluginCaption) +
-                                                                 L":" + kRestartQuestion));
+  EXPECT_LT(sim::FirstEventWith(windows, L"reg-delete:"),
+            sim::FirstEventWith(windows,
+                                L"box:" + std::wstring(kPluginCaption) + L":" + kRestartQuestion));
   EXPECT_TRUE(windows.exitWindowsCalls.empty());
 }
 
@@ -244,7 +238,8 @@ TEST_F(InstallSequenceTest, SilentRunRestartsWithoutAskingAfterDeletingTheMarker
   EXPECT_EQ(RunBootstrapper(windows, L"-silent"), 0u);
   EXPECT_TRUE(windows.boxes.empty());
   EXPECT_FALSE(windows.KeyExists(kMarker));
-  EXPECT_LT(IndexOf(windows.events, L"reg-delete:"), IndexOf(windows.events, L"exit-windows:"));
+  EXPECT_LT(sim::FirstEventWith(windows, L"reg-delete:"),
+            sim::FirstEventWith(windows, L"exit-windows:"));
 }
 
 TEST_F(InstallSequenceTest, FailedRestartReportsAndEndsWithSeven) {
@@ -285,8 +280,9 @@ TEST_F(InstallSequenceTest, MarkerDeletionPicksTheLoadedRegistryApi) {
     EXPECT_EQ(deletion->path, kMarker);
     EXPECT_EQ(deletion->access, 0u);
     EXPECT_FALSE(machine.KeyExists(kMarker));
-    auto parent = std::find_if(machine.registryCalls.begin(), machine.registryCalls.end(),
-                               [](const sim::RegistryCall& call) { return call.path == L"Software"; });
+    auto parent =
+        std::find_if(machine.registryCalls.begin(), machine.registryCalls.end(),
+                     [](const sim::RegistryCall& call) { return call.path == L"Software"; });
     ASSERT_NE(parent, machine.registryCalls.end());
     EXPECT_EQ(parent->access, 0x2021Fu);
     EXPECT_EQ(machine.librariesLoaded.empty(), c.apiSetLoaded);

@@ -1,5 +1,7 @@
 #include "csp/csp_command_line.h"
 
+#include "package/msiexec_command.h"
+
 namespace boot {
 namespace {
 
@@ -8,23 +10,19 @@ bool Contains(const std::wstring& text, const wchar_t* part) {
 }
 
 // Verbose log written through line by line; the path stands in three quotes on each side.
-std::wstring LogOption(const std::wstring& logPath) {
+std::wstring SetupLogOption(const std::wstring& logPath) {
   return L"/Lv! \"\"\"" + logPath + L"\"\"\" ";
 }
 
 std::wstring SetupArguments(const std::wstring& cspOptions, const std::wstring& logPath) {
   std::wstring options = cspOptions;
-  if (!CspOptionsNameTheirLog(options)) options = LogOption(logPath) + options;
+  if (!NamesOwnLog(options)) options = SetupLogOption(logPath) + options;
   // Exact case: "/Q..." is not taken as a quiet option.
   if (!Contains(options, L"/q")) options = L"/qb " + options;
   return options;
 }
 
 }  // namespace
-
-bool CspOptionsNameTheirLog(const std::wstring& cspOptions) {
-  return Contains(cspOptions, L"/l") || Contains(cspOptions, L"/L");
-}
 
 std::wstring BuildCspCommandLine(const std::wstring& cspFolder, const std::wstring& cspOptions,
                                  const std::wstring& logPath, bool silent, bool reinstall) {

@@ -7,9 +7,6 @@
 
 namespace boot {
 
-// True when the CSP options carry their own log option: "/l" or "/L" anywhere in the text.
-bool CspOptionsNameTheirLog(const std::wstring& cspOptions);
-
 // The whole Setup.exe command line. The log option for logPath goes in front of the options
 // only when they name no log of their own; then the quiet option "/qb " goes in front when
 // the options, so extended, hold no "/q".

@@ -5,6 +5,7 @@
 #include "driver/child_process.h"
 #include "driver/failure_report.h"
 #include "package/install_log.h"
+#include "package/msiexec_command.h"
 #include "resources/message_catalogue.h"
 
 namespace boot {
@@ -27,7 +28,7 @@ void ReportFailure(RunContext& context, Dword result, const std::wstring& logPat
 Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
                         const std::wstring& cspFolder, std::wstring cspArgs) {
   std::wstring logPath;
-  if (!CspOptionsNameTheirLog(cspArgs)) {
+  if (!NamesOwnLog(cspArgs)) {
     if (Dword error = MakeLogPath(context, silent, cspFolder, logPath)) return error;
   }
   ChildResult setup =

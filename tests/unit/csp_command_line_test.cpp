@@ -4,6 +4,7 @@
 
 #include "csp/install_csp.h"
 #include "csp_test_support.h"
+#include "package/msiexec_command.h"
 
 namespace boot {
 namespace {
@@ -87,7 +88,7 @@ TEST(CspCommandLineTest, OwnLogOptionIsAnySlashLOfEitherCase) {
       {L"X=D:/local ", true}, {L"X=\\l ", false}, {L"/ l ", false},   {L"/Lv!", true},
   };
   for (const auto& [options, namesLog] : cases) {
-    EXPECT_EQ(CspOptionsNameTheirLog(options), namesLog) << options;
+    EXPECT_EQ(NamesOwnLog(options), namesLog) << options;
   }
 }
 

@@ -13,6 +13,11 @@
                     command:N    post WM_COMMAND (N, BN_CLICKED) to the box
                     close        post WM_CLOSE
                     wait:MS      pause
+                    ask:TEXT     hand TEXT to the harness and wait until it has acted on the box
+                                 (a screenshot, a key pressed on the X display...): TEXT and the
+                                 box's screen rectangle "left top right bottom" are written, one
+                                 per line, to ask.txt beside the --record file; the harness
+                                 deletes that file when done (at most 30 s)
                     keep         the box is expected to stay open (do not wait for it to go)
      --pid-file   file holding the target's process id (run_exit --pid); only the target and
                   its descendants are watched
@@ -42,6 +47,7 @@
 #define CLOSE_WAIT_MS 2000
 #define CLICK_LIMIT_MS 1000
 #define MAX_CLOSE_ATTEMPTS 3
+#define ASK_LIMIT_MS 30000
 
 typedef struct {
   wchar_t* text;
@@ -207,7 +213,36 @@ static BOOL NumberAfter(const wchar_t* action, const wchar_t* prefix, DWORD* val
   return wcsncmp(action, prefix, length) == 0 && ParseNumber(action + length, value);
 }
 
-static ActionOutcome PerformAction(HWND box, const wchar_t* action) {
+/* `name` in the folder of the record file. */
+static BOOL BesideRecord(const Driver* driver, const wchar_t* name, wchar_t* path) {
+  const wchar_t* slash = wcsrchr(driver->recordFile, L'\\');
+  size_t folderLength = slash ? (size_t)(slash + 1 - driver->recordFile) : 0;
+  if (folderLength + wcslen(name) >= MAX_PATH) return FALSE;
+  wcsncpy(path, driver->recordFile, folderLength);
+  wcscpy(path + folderLength, name);
+  return TRUE;
+}
+
+static BOOL AskHarness(const Driver* driver, HWND box, const wchar_t* text) {
+  wchar_t path[MAX_PATH];
+  RECT rect;
+  if (!BesideRecord(driver, L"ask.txt", path) || !GetWindowRect(box, &rect)) return FALSE;
+  wchar_t request[512];
+  swprintf(request, 512, L"%ls\n%ld %ld %ld %ld\n", text, rect.left, rect.top, rect.right,
+           rect.bottom);
+  if (!WriteUtf8FileAtomically(path, request)) return FALSE;
+  DWORD start = GetTickCount();
+  while (FileExists(path)) {
+    if (GetTickCount() - start >= ASK_LIMIT_MS) {
+      DeleteFileW(path);
+      return FALSE;
+    }
+    Sleep(POLL_MS);
+  }
+  return TRUE;
+}
+
+static ActionOutcome PerformAction(const Driver* driver, HWND box, const wchar_t* action) {
   DWORD number = 0;
   int standardId = StandardButtonId(action);
   if (standardId) return ClickControl(box, standardId) ? kActionDone : kActionFailed;
@@ -222,6 +257,9 @@ static ActionOutcome PerformAction(HWND box, const wchar_t* action) {
   if (NumberAfter(action, L"wait:", &number)) {
     Sleep(number);
     return kActionDone;
+  }
+  if (wcsncmp(action, L"ask:", 4) == 0) {
+    return AskHarness(driver, box, action + 4) ? kActionDone : kActionFailed;
   }
   if (wcscmp(action, L"close") == 0) {
     PostMessageW(box, WM_CLOSE, 0, 0);
@@ -270,7 +308,7 @@ static BOOL AnswerBox(Driver* driver, HWND box, JsonText* record) {
   JsonAppendString(record, answer->text);
   ActionOutcome outcome = kActionDone;
   for (int i = 0; i < answer->actionCount && outcome != kActionFailed; ++i) {
-    ActionOutcome step = PerformAction(box, answer->actions[i]);
+    ActionOutcome step = PerformAction(driver, box, answer->actions[i]);
     if (step != kActionDone) outcome = step;
     if (step == kActionFailed) {
       JsonAppend(record, L",\"failed_action\":");

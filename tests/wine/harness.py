@@ -37,11 +37,13 @@ import subprocess
 import tempfile
 import time
 from pathlib import Path
+from typing import Callable
 
 from packages import PluginPackage, build_package
 from run_result import Box, RunResult, parse_process_trace
 from wine_env import (LOCALES, WINE, WINESERVER, Config, HarnessError,
                       base_environment)
+from x_display import AskWatcher
 
 TOOLS = ("run_exit.exe", "box_driver.exe", "msi_query.exe", "box_demo.exe", "ca_result.dll")
 HARNESS_FOLDER = "harness"  # C:\harness: the tools and the files of each run
@@ -145,6 +147,9 @@ class WineSession:
         self.xvfb: subprocess.Popen | None = None
         self.display: int | None = None
         self.runs = 0
+        # Added to the harness's own WINEDLLOVERRIDES for every later Wine process of the
+        # session, e.g. "msi=n,b" to let Wine take a DLL named msi.dll as Windows would.
+        self.extra_dll_overrides = ""
 
     # -- life cycle ------------------------------------------------------------------
 
@@ -239,6 +244,8 @@ class WineSession:
     def environment(self, lang: str = "en", debug: str | None = None) -> dict[str, str]:
         env = base_environment(self.config, self.prefix)
         env["LC_ALL"] = LOCALES[lang]
+        if self.extra_dll_overrides:
+            env["WINEDLLOVERRIDES"] += ";" + self.extra_dll_overrides
         if self.display is not None:
             env["DISPLAY"] = f":{self.display}"
         if debug is not None:
@@ -336,7 +343,9 @@ class WineSession:
     def run(self, program: str, args: list[str] | str = "", *, answers: list[str] = (),
             lang: str = "ru", env: dict[str, str] | None = None, unset: list[str] = (),
             cwd: str | None = None, timeout: float = 30,
-            trace_processes: bool = False) -> RunResult:
+            trace_processes: bool = False,
+            on_ask: Callable[[str, tuple[int, int, int, int]], None] | None = None,
+            create_tmp: bool = True) -> RunResult:
         """Starts `program` (a Windows path) as Explorer would: the quoted path, then the
         arguments (a list is quoted for CommandLineToArgvW, a string is taken as written),
         in the program's own folder unless `cwd` says otherwise. box_driver.exe gives the
@@ -345,17 +354,21 @@ class WineSession:
         The environment: TMP is a fresh empty C:\\run-tmp unless `env` sets it or `unset`
         removes it; `lang` "ru" or "en" picks LC_ALL and so the system UI language.
         `trace_processes` records the command line of every process started (Wine's
-        +process trace) in RunResult.process_trace."""
+        +process trace) in RunResult.process_trace. `on_ask` serves box_driver.exe's "ask:"
+        actions (x_display.HostActions: screenshots, X key presses and clicks).
+        `create_tmp` False leaves the TMP folder as it is (missing, say); then
+        RunResult.tmp_files stays empty."""
         self.runs += 1
         run_dir = self.drive_c / HARNESS_FOLDER / f"run{self.runs}"
         run_dir.mkdir(parents=True)
         variables = {"TMP": DEFAULT_TMP, **(env or {})}
         for name in unset:
             variables.pop(name, None)
-        tmp_dir = self._fresh_tmp(variables.get("TMP"))
+        tmp_dir = self._fresh_tmp(variables.get("TMP")) if create_tmp else None
         self._write_run_files(run_dir, program, args, cwd or program.rsplit("\\", 1)[0],
                               variables, unset, answers, timeout)
-        seconds = self._run_with_driver(run_dir, lang, timeout, trace_processes)
+        with AskWatcher(run_dir / "ask.txt", on_ask) if on_ask else contextlib.nullcontext():
+            seconds = self._run_with_driver(run_dir, lang, timeout, trace_processes)
         return self._collect(run_dir, tmp_dir, seconds)
 
     def _write_run_files(self, run_dir: Path, program: str, args: list[str] | str, cwd: str,

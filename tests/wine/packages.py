@@ -6,9 +6,12 @@ the repository."""
 from __future__ import annotations
 
 import dataclasses
+import hashlib
 import html
+import os
 import shutil
 import subprocess
+import tempfile
 from pathlib import Path
 
 UPGRADE_CODE = "{6E2F4F0A-3C1B-4D7E-9A55-0B1D2C3E4F50}"
@@ -35,6 +38,8 @@ class PluginPackage:
     plugin_feature_absent: bool = False  # NPQUORL at level 2: installed packages lack it
     asks_for_restart: bool = False  # ScheduleReboot: msiexec ends with 3010
     failure: str | None = None  # a key of FAILURES
+    major_upgrade: bool = False  # removes older products of the UpgradeCode, refuses newer
+    payload_size: int = 0  # bytes of random data in one more file (timing large packages)
 
     def __post_init__(self) -> None:
         if not self.product_name.isascii():
@@ -67,6 +72,16 @@ def package_source(package: PluginPackage) -> str:
         sequence.append('      <ScheduleReboot After="InstallFinalize"/>')
     sequence_block = ("    <InstallExecuteSequence>\n" + "\n".join(sequence) +
                       "\n    </InstallExecuteSequence>\n") if sequence else ""
+    upgrade = ('    <MajorUpgrade DowngradeErrorMessage="A newer version is installed"/>\n'
+               if package.major_upgrade else "")
+    payload_component = payload_reference = ""
+    if package.payload_size:
+        payload_component = (
+            f'          <Component Id="Payload" Guid="{_component_guid(package.product_code, 3)}"'
+            ' Win64="yes">\n'
+            '            <File Id="PayloadFile" Source="payload.bin" KeyPath="yes"/>\n'
+            '          </Component>\n')
+        payload_reference = '<ComponentRef Id="Payload"/>'
     return f"""<?xml version="1.0" encoding="utf-8"?>
 <Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">
   <Product Id="{package.product_code}" Name="{attribute(package.product_name)}"
@@ -74,7 +89,7 @@ def package_source(package: PluginPackage) -> str:
            UpgradeCode="{package.upgrade_code}">
     <Package InstallerVersion="200" Compressed="yes" InstallScope="perMachine"/>
     <Media Id="1" Cabinet="payload.cab" EmbedCab="yes"/>
-{condition}{custom_action}    <Directory Id="TARGETDIR" Name="SourceDir">
+{upgrade}{condition}{custom_action}    <Directory Id="TARGETDIR" Name="SourceDir">
       <Directory Id="ProgramFiles64Folder">
         <Directory Id="INSTALLDIR" Name="StalverPluginTest">
           <Component Id="Base" Guid="{_component_guid(package.product_code, 1)}" Win64="yes">
@@ -83,10 +98,10 @@ def package_source(package: PluginPackage) -> str:
           <Component Id="Plugin" Guid="{_component_guid(package.product_code, 2)}" Win64="yes">
             <File Id="PluginFile" Source="plugin.txt" KeyPath="yes"/>
           </Component>
-        </Directory>
+{payload_component}        </Directory>
       </Directory>
     </Directory>
-    <Feature Id="Base" Level="1"><ComponentRef Id="Base"/></Feature>
+    <Feature Id="Base" Level="1"><ComponentRef Id="Base"/>{payload_reference}</Feature>
     <Feature Id="NPQUORL" Level="{feature_level}"><ComponentRef Id="Plugin"/></Feature>
 {sequence_block}  </Product>
 </Wix>
@@ -100,6 +115,8 @@ def build_package(package: PluginPackage, work_dir: Path, tools_dir: Path) -> Pa
     source_dir.mkdir(parents=True)
     (source_dir / "base.txt").write_text(f"{package.product_name} {package.version} base\n")
     (source_dir / "plugin.txt").write_text(f"{package.product_name} {package.version}\n")
+    if package.payload_size:
+        (source_dir / "payload.bin").write_bytes(os.urandom(package.payload_size))
     if FAILURES.get(package.failure or ""):
         shutil.copy2(tools_dir / CUSTOM_ACTION_DLL, source_dir / CUSTOM_ACTION_DLL)
     (source_dir / "package.wxs").write_text(package_source(package), encoding="utf-8")
@@ -109,3 +126,24 @@ def build_package(package: PluginPackage, work_dir: Path, tools_dir: Path) -> Pa
     if result.returncode != 0:
         raise RuntimeError(f"wixl failed for {package.file_name}:\n{result.stderr}")
     return output
+
+
+def cached_package(package: PluginPackage, cache_dir: Path, tools_dir: Path) -> Path:
+    """The package built once per content: a build whose WiX source (and custom-action DLL)
+    matches is reused from `cache_dir`, whatever file name the package gets where it is
+    laid out. Safe when several scenarios ask for the same package at once."""
+    digest = hashlib.sha256(package_source(package).encode("utf-8"))
+    if FAILURES.get(package.failure or ""):
+        digest.update((tools_dir / CUSTOM_ACTION_DLL).read_bytes())
+    entry = cache_dir / digest.hexdigest()[:24]
+    built = entry / "package.msi"
+    if built.exists():
+        return built
+    cache_dir.mkdir(parents=True, exist_ok=True)
+    work_dir = Path(tempfile.mkdtemp(prefix="build-", dir=cache_dir))
+    build_package(dataclasses.replace(package, file_name="package.msi"), work_dir, tools_dir)
+    try:
+        os.rename(work_dir, entry)  # atomic; fails when another build got there first
+    except OSError:
+        shutil.rmtree(work_dir, ignore_errors=True)
+    return built

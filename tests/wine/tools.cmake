@@ -24,8 +24,17 @@ add_wine_tool(box_driver console ${WINE_TOOLS_DIR}/box_driver.c
 add_wine_tool(msi_query console ${WINE_TOOLS_DIR}/msi_query.c)
 target_link_libraries(msi_query PRIVATE msi)
 add_wine_tool(box_demo windows ${WINE_TOOLS_DIR}/box_demo.c)
+add_wine_tool(fake_setup windows ${WINE_TOOLS_DIR}/fake_setup.c)
 
 add_library(ca_result SHARED ${WINE_TOOLS_DIR}/ca_result.c)
 target_link_libraries(ca_result PRIVATE msi)
 target_link_options(ca_result PRIVATE -static-libgcc -Wl,--kill-at)
 set_target_properties(ca_result PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${WINE_TOOLS_OUTPUT})
+
+# A DLL named msi.dll for the planting test; in a folder of its own, so that no tool of
+# ours ever finds it beside itself. A module: no import library that could stand in for
+# the system's libmsi.
+add_library(planted_msi MODULE ${WINE_TOOLS_DIR}/planted_msi.c)
+target_link_options(planted_msi PRIVATE -static-libgcc)
+set_target_properties(planted_msi PROPERTIES PREFIX "" OUTPUT_NAME msi
+  LIBRARY_OUTPUT_DIRECTORY ${WINE_TOOLS_OUTPUT}/planted)

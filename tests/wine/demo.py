@@ -1,0 +1,121 @@
+#!/usr/bin/python3
+"""A demonstration of the bootstrapper under Wine: a silent install of release 1.0.0.0 of
+a sample plug-in package, then a silent upgrade to release 2.0.0.0 (same UpgradeCode), in a
+fresh Wine prefix with its own Xvfb and wineserver, both ended at the close. Prints each
+command line, exit code, time stamp, install log and the installed versions; ends with 1
+when a step does not give what it should. Run by scripts/demo.sh after the build."""
+
+from __future__ import annotations
+
+import argparse
+import dataclasses
+import signal
+import sys
+import time
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, str(HERE))
+
+from expect import expect_equal  # noqa: E402
+from harness import DEFAULT_TMP, WineSession  # noqa: E402
+from packages import UPGRADE_CODE, PluginPackage, build_package  # noqa: E402
+from test_plugin import (PACKAGE, RELEASE_1, RELEASE_1_INSTALLED, RELEASE_2,  # noqa: E402
+                         RELEASE_2_INSTALLED, TimedRun, expect_logged_run,
+                         expect_msiexec_command, installed_versions)
+from wine_env import Config, make_base_prefix  # noqa: E402
+
+REPOSITORY = HERE.parent.parent
+FOLDER = "Stalver demo"
+
+
+def show(label: str, value: object) -> None:
+    print(f"  {label:<11}{value}")
+
+
+def build_releases(config: Config) -> dict[str, Path]:
+    """Both releases built with wixl into the build tree, one folder per release."""
+    built = {}
+    for release in (RELEASE_1, RELEASE_2):
+        work_dir = config.packages_dir("demo") / release.version
+        built[release.version] = build_package(dataclasses.replace(release, file_name=PACKAGE),
+                                               work_dir, config.tools_dir)
+        show("built", f"{built[release.version]} (ProductVersion {release.version}, "
+                      f"ProductCode {release.product_code})")
+    show("", f"both with UpgradeCode {UPGRADE_CODE}")
+    return built
+
+
+def describe_versions(versions: dict[str, str | None]) -> str:
+    return "; ".join(f"{code} {version or 'not installed'}"
+                     for code, version in versions.items())
+
+
+def run_step(session: WineSession, title: str, release: PluginPackage, package: Path,
+             fragments: str, expected_versions: dict[str, str | None]) -> bool:
+    """Lays `package` beside the program, runs it with -silent, prints what happened and
+    checks it: exit 0, no box, msiexec started with the log and then `fragments`, the log
+    named after the printed time stamp, the products installed. Returns whether the step
+    gave the expected result."""
+    print(f"\n{title}")
+    program = session.install_bootstrapper(FOLDER, {PACKAGE: package})
+    show("laid out", f"{program} and {PACKAGE} (release {release.version})")
+    run = TimedRun(session, program, ["-silent"], describe=False)
+    result = run.result
+    for index, command in enumerate(result.process_trace):
+        show("started" if index else "command", command)
+    show("exit code", result.exit_code if result.outcome == "exit-code" else result.outcome)
+    show("stdout", repr(result.stdout))
+    for name in result.tmp_files:
+        size = session.unix_path(f"{DEFAULT_TMP}\\{name}").stat().st_size
+        show("TMP", f"{DEFAULT_TMP}\\{name} ({size} bytes)")
+    versions = installed_versions(session)
+    show("installed", describe_versions(versions))
+    try:
+        expect_equal((result.outcome, result.exit_code), ("exit-code", 0), "exit code")
+        expect_equal(result.boxes, [], "boxes shown")
+        log = expect_logged_run(run)
+        expect_msiexec_command(run, program.rsplit("\\", 1)[0] + "\\" + PACKAGE, log,
+                               fragments)
+        expect_equal(versions, expected_versions, "installed products")
+    except AssertionError as failure:
+        show("FAILED", failure)
+        return False
+    show("result", f"as expected ({result.seconds:.2f} s)")
+    return True
+
+
+def main() -> int:
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # leave through the clean-up
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--build-dir", type=Path, default=REPOSITORY / "build" / "native")
+    parser.add_argument("--win64-dir", type=Path, default=REPOSITORY / "build" / "win64")
+    options = parser.parse_args()
+    config = Config(build_dir=options.build_dir.resolve(),
+                    win64_dir=options.win64_dir.resolve())
+    started = time.monotonic()
+    print("Сталвер ЭЦП Browser plug-in bootstrapper: silent install and upgrade under Wine")
+    show("program", f"{config.bootstrapper} (x86_64: under 64-bit Wine IsWow64Process "
+                    "gives FALSE, so the win32 package is taken)")
+    show("base", f"{config.base_prefix} ready in {make_base_prefix(config):.2f} s")
+    built = build_releases(config)
+    with WineSession(config, "demo") as session:
+        steps = [
+            ("Step 1: silent install of release 1.0.0.0", RELEASE_1, " ADDNPQUORL=1",
+             RELEASE_1_INSTALLED),
+            # Another ProductCode: no fragment of the program's own; the package's upgrade
+            # table removes release 1.
+            ("Step 2: silent upgrade to release 2.0.0.0", RELEASE_2, "",
+             RELEASE_2_INSTALLED),
+        ]
+        succeeded = all(run_step(session, title, release, built[release.version], *expected)
+                        for title, release, *expected in steps)
+    outcome = "succeeded" if succeeded else "FAILED"
+    print(f"\nDemo {outcome} in {time.monotonic() - started:.1f} s "
+          "(the prefix, its wineserver and Xvfb are gone)")
+    return 0 if succeeded else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -38,6 +38,9 @@ Dword OpenProductCodePackage(RunContext& context, PackageInfo* package) {
 }  // namespace
 
 Dword PackageInfo::Open(const std::wstring& packagePath) {
+  // Windows Installer is never handed a path that does not fit MAX_PATH: some of its
+  // implementations copy it into a fixed buffer and overrun it.
+  if (packagePath.size() >= kMaxPath) return kErrorFilenameExceedsRange;
   return context_.os.MsiOpenPackageEx(packagePath, kMsiOpenPackageFlagsIgnoreMachineState,
                                       &package_);
 }

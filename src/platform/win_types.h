@@ -22,6 +22,7 @@ constexpr Dword kErrorSuccess = 0;
 constexpr Dword kErrorFileNotFound = 2;
 constexpr Dword kErrorPathNotFound = 3;
 constexpr Dword kErrorEnvVarNotFound = 203;
+constexpr Dword kErrorFilenameExceedsRange = 206;
 constexpr Dword kErrorNoData = 232;
 constexpr Dword kErrorMoreData = 234;
 constexpr Dword kErrorNoMoreItems = 259;

@@ -98,6 +98,24 @@ TEST_F(PackageInfoTest, AMatchingFolderCannotBeOpened) {
             std::vector<std::wstring>{L"msi-open:C:\\Setup\\x64.msi,1"});
 }
 
+TEST_F(PackageInfoTest, APathBeyondMaxPathIsNeverHandedToWindowsInstaller) {
+  // The bootstrapper may lie in a deep folder; the package one folder below it.
+  std::wstring folder = L"C:\\" + std::wstring(230, L'п');
+  windows.moduleFileName = folder + L"\\bootstrapper.exe";
+  std::wstring fits = folder + L"\\" + std::wstring(259 - folder.size() - 1 - 9, L'a') + L"x64.msi";
+  ASSERT_EQ(fits.size(), 257u);
+  std::wstring tooLong = folder + L"\\sub folder\\" + std::wstring(20, L'b') + L"x64.msi";
+  ASSERT_GE(tooLong.size(), 260u);
+  sim::AddPluginPackageFile(windows, tooLong);
+  std::wstring code = L"kept";
+  EXPECT_EQ(GetNewProductCode(context, &code), 206u);  // ERROR_FILENAME_EXCED_RANGE
+  EXPECT_EQ(code, L"kept");
+  EXPECT_TRUE(sim::EventsWith(windows, L"msi-open:").empty());
+  sim::AddPluginPackageFile(windows, fits);
+  EXPECT_EQ(GetNewProductCode(context, &code), kErrorSuccess);
+  EXPECT_EQ(sim::EventsWith(windows, L"msi-open:").size(), 1u);
+}
+
 TEST_F(PackageInfoTest, InstalledProductCodeIsTheFirstRelatedProduct) {
   sim::AddPluginPackageFile(windows, kX64Package);
   sim::AddInstalledPlugin(windows, sim::kOtherProductCode, L"1.0.0.0");

@@ -9,6 +9,10 @@
      --timeout SECONDS  end the child with TerminateProcess after this long
      --set NAME=VALUE   set an environment variable for the child (repeatable)
      --unset NAME       remove an environment variable for the child (repeatable)
+     --memory FILE      written once the child has ended: "peak-working-set N",
+                        "peak-pagefile N" (bytes) and "samples N", the highest peaks that
+                        GetProcessMemoryInfo gave while the child ran, asked every few ms
+                        (a process that has ended has no counters left to ask)
    A first argument "@FILE" reads all arguments from a UTF-8 file, one per line.
 
    The printed line is "exit-code N" (unsigned decimal), "start-error N" (GetLastError of
@@ -18,6 +22,8 @@
 #include <stdlib.h>
 #include <wchar.h>
 #include <windows.h>
+/* psapi.h needs the types of windows.h first. */
+#include <psapi.h>
 
 #include "tool_io.h"
 
@@ -28,8 +34,17 @@ typedef struct {
   const wchar_t* stdoutFile;
   const wchar_t* pidFile;
   const wchar_t* codeFile;
+  const wchar_t* memoryFile;
   DWORD timeoutSeconds;
 } RunRequest;
+
+typedef struct {
+  SIZE_T peakWorkingSet;
+  SIZE_T peakPagefile;
+  DWORD samples;
+} MemoryPeaks;
+
+enum { kMemorySampleMilliseconds = 2 };
 
 enum { kEnded = 0, kUsage = 1, kStartError = 2, kTimeout = 3 };
 
@@ -73,6 +88,8 @@ static int ParseArguments(int argc, wchar_t** argv, RunRequest* request) {
       request->pidFile = value;
     } else if (wcscmp(option, L"--code") == 0) {
       request->codeFile = value;
+    } else if (wcscmp(option, L"--memory") == 0) {
+      request->memoryFile = value;
     } else if (wcscmp(option, L"--timeout") == 0) {
       if (!ParseNumber(value, &request->timeoutSeconds)) return Usage(L"bad --timeout");
     } else if (wcscmp(option, L"--set") == 0 || wcscmp(option, L"--unset") == 0) {
@@ -114,11 +131,49 @@ static void Report(const RunRequest* request, const wchar_t* line) {
   }
 }
 
+static void SampleMemory(HANDLE process, MemoryPeaks* peaks) {
+  PROCESS_MEMORY_COUNTERS counters = {.cb = sizeof(counters)};
+  if (!GetProcessMemoryInfo(process, &counters, sizeof(counters))) return;
+  if (counters.PeakWorkingSetSize > peaks->peakWorkingSet) {
+    peaks->peakWorkingSet = counters.PeakWorkingSetSize;
+  }
+  if (counters.PeakPagefileUsage > peaks->peakPagefile) {
+    peaks->peakPagefile = counters.PeakPagefileUsage;
+  }
+  peaks->samples++;
+}
+
+/* WaitForSingleObject in short slices, sampling the child's memory peaks between them. */
+static DWORD WaitSamplingMemory(HANDLE process, DWORD limit, MemoryPeaks* peaks) {
+  const DWORD started = GetTickCount();
+  for (;;) {
+    SampleMemory(process, peaks);
+    const DWORD waited = GetTickCount() - started;
+    if (limit != INFINITE && waited >= limit) return WAIT_TIMEOUT;
+    DWORD slice = kMemorySampleMilliseconds;
+    if (limit != INFINITE && limit - waited < slice) slice = limit - waited;
+    const DWORD result = WaitForSingleObject(process, slice);
+    if (result != WAIT_TIMEOUT) return result;
+  }
+}
+
+static void WriteMemoryPeaks(const wchar_t* path, const MemoryPeaks* peaks) {
+  wchar_t text[160];
+  swprintf(text, 160, L"peak-working-set %llu\npeak-pagefile %llu\nsamples %lu\n",
+           (unsigned long long)peaks->peakWorkingSet, (unsigned long long)peaks->peakPagefile,
+           (unsigned long)peaks->samples);
+  WriteUtf8FileAtomically(path, text);
+}
+
 static int WaitAndReport(const RunRequest* request, PROCESS_INFORMATION* child) {
   DWORD limit = request->timeoutSeconds ? request->timeoutSeconds * 1000 : INFINITE;
   int outcome = kEnded;
   wchar_t line[64];
-  if (WaitForSingleObject(child->hProcess, limit) == WAIT_TIMEOUT) {
+  MemoryPeaks peaks = {0};
+  const DWORD waited = request->memoryFile ? WaitSamplingMemory(child->hProcess, limit, &peaks)
+                                           : WaitForSingleObject(child->hProcess, limit);
+  if (request->memoryFile) WriteMemoryPeaks(request->memoryFile, &peaks);
+  if (waited == WAIT_TIMEOUT) {
     TerminateProcess(child->hProcess, 1);
     WaitForSingleObject(child->hProcess, 5000);
     swprintf(line, 64, L"timeout");

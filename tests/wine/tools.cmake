@@ -20,7 +20,7 @@ endfunction()
 
 add_wine_tool(run_exit console ${WINE_TOOLS_DIR}/run_exit.c)
 add_wine_tool(box_driver console ${WINE_TOOLS_DIR}/box_driver.c
-  ${WINE_TOOLS_DIR}/window_inspect.c ${WINE_TOOLS_DIR}/target_processes.c)
+  ${WINE_TOOLS_DIR}/window_probe.c ${WINE_TOOLS_DIR}/target_processes.c)
 add_wine_tool(msi_query console ${WINE_TOOLS_DIR}/msi_query.c)
 target_link_libraries(msi_query PRIVATE msi)
 add_wine_tool(box_demo windows ${WINE_TOOLS_DIR}/box_demo.c)

@@ -39,7 +39,7 @@
 #include "json_text.h"
 #include "target_processes.h"
 #include "tool_io.h"
-#include "window_inspect.h"
+#include "window_probe.h"
 
 #define MAX_ANSWERS 64
 #define MAX_ACTIONS 16

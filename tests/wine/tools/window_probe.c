@@ -1,4 +1,4 @@
-#include "window_inspect.h"
+#include "window_probe.h"
 
 #include <stdlib.h>
 #include <wchar.h>

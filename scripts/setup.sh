@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build googletest libgtest-dev
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine wine64 fonts-wine msitools wixl
+  wine wine64 msitools wixl
   xvfb x11-apps imagemagick hyperfine
   clang libclang-rt-14-dev clang-format python3 locales
 )

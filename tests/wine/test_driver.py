@@ -87,8 +87,18 @@ def test_declining_the_install_question(session: WineSession) -> None:
 
 
 def test_silent_norestart_run_keeps_the_restart_marker(session: WineSession) -> None:
-    """A restart marker left by an earlier run survives a -silent -norestart run, which
-    shows no box. With no package file beside the program the run ends with 232."""
+    """A restart marker left by an earlier run survives a successful -silent -norestart
+    install, which shows no box and ends with 0."""
+    session.reg_add_key(MARKER)
+    package = PluginPackage(file_name="quorlcom-win32.msi")
+    result = run_bootstrapper(session, ["-silent", "-norestart"], packages=(package,))
+    expect_run(result, 0, [])
+    expect_equal(session.reg_key_exists(MARKER), True, "restart marker after the run")
+
+
+def test_silent_norestart_run_without_package_keeps_the_restart_marker(
+        session: WineSession) -> None:
+    """A run that fails (no package file: 232) does not look at the marker either."""
     session.reg_add_key(MARKER)
     result = run_bootstrapper(session, ["-silent", "-norestart"])
     expect_run(result, 232, [])

@@ -8,7 +8,7 @@ include(GoogleTest)
 file(GLOB SIMULATION_SOURCES CONFIGURE_DEPENDS tests/support/*.cpp)
 add_library(simulated_windows STATIC ${SIMULATION_SOURCES})
 target_include_directories(simulated_windows PUBLIC tests)
-target_link_libraries(simulated_windows PUBLIC core)
+target_link_libraries(simulated_windows PUBLIC core GTest::gtest)
 
 file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS tests/unit/*.cpp)
 add_executable(unit_tests ${UNIT_TEST_SOURCES})

@@ -1,5 +1,8 @@
 #include "support/plugin_machine.h"
 
+#include <gtest/gtest.h>
+
+#include "driver/box_styles.h"
 #include "support/string_table.h"
 
 namespace boot::sim {
@@ -40,6 +43,14 @@ std::size_t FirstEventWith(const SimulatedWindows& windows, const std::wstring& 
     if (windows.events[index].compare(0, prefix.size(), prefix) == 0) return index;
   }
   return windows.events.size();
+}
+
+void ExpectOnlyPackageErrorBox(const SimulatedWindows& windows, int messageId, WindowHandle owner) {
+  ASSERT_EQ(windows.boxes.size(), 1u);
+  EXPECT_EQ(windows.boxes[0].owner, owner);
+  EXPECT_EQ(windows.boxes[0].text, Text(messageId));
+  EXPECT_EQ(windows.boxes[0].caption, L"Ошибка");
+  EXPECT_EQ(windows.boxes[0].style, kErrorBox);
 }
 
 }  // namespace boot::sim

@@ -26,6 +26,10 @@ void AddPluginPackageFile(SimulatedWindows& windows, const std::wstring& path,
 void AddInstalledPlugin(SimulatedWindows& windows, const std::wstring& productCode,
                         const std::wstring& version, int featureState = kInstallStateLocal);
 
+// The run showed exactly one box: the error `messageId` of the package steps, under the
+// caption "Ошибка", owned by `owner`. Reported as test failures.
+void ExpectOnlyPackageErrorBox(const SimulatedWindows& windows, int messageId, WindowHandle owner);
+
 // The catalogue text with this number.
 std::wstring Text(int messageId);
 

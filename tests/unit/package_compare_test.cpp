@@ -23,14 +23,6 @@ class CompareWithInstalledTest : public ::testing::Test {
                                 &installedVersion);
   }
 
-  void ExpectErrorBox(Word message) {
-    ASSERT_EQ(windows.boxes.size(), 1u);
-    EXPECT_EQ(windows.boxes[0].owner, 0u);
-    EXPECT_EQ(windows.boxes[0].text, sim::Text(message));
-    EXPECT_EQ(windows.boxes[0].caption, L"Ошибка");
-    EXPECT_EQ(windows.boxes[0].style, kErrorBox);
-  }
-
   sim::SimulatedWindows windows;
   RunContext context{windows};
   int comparison = kUntouched;
@@ -99,7 +91,7 @@ TEST_F(CompareWithInstalledTest, NoQuestionWhenSilentOffOrNotNewer) {
 
 TEST_F(CompareWithInstalledTest, AFailedLengthQueryGivesOneAnd131) {
   EXPECT_EQ(Compare(false, true, L"{00000000-0000-0000-0000-000000000000}"), 1u);
-  ExpectErrorBox(131);
+  sim::ExpectOnlyPackageErrorBox(windows, 131, 0);
   EXPECT_EQ(comparison, kUntouched);
   EXPECT_EQ(installedVersion, L"earlier");
   EXPECT_TRUE(sim::EventsWith(windows, L"find:").empty());
@@ -108,7 +100,7 @@ TEST_F(CompareWithInstalledTest, AFailedLengthQueryGivesOneAnd131) {
 TEST_F(CompareWithInstalledTest, AFailedValueQueryGivesItsCodeAnd131) {
   windows.productInfoValueError = 1610;
   EXPECT_EQ(Compare(), 1610u);
-  ExpectErrorBox(131);
+  sim::ExpectOnlyPackageErrorBox(windows, 131, 0);
   EXPECT_EQ(comparison, kUntouched);
   EXPECT_EQ(installedVersion, L"earlier");
 }
@@ -116,7 +108,7 @@ TEST_F(CompareWithInstalledTest, AFailedValueQueryGivesItsCodeAnd131) {
 TEST_F(CompareWithInstalledTest, ANameAndVersionFailureKeepsTheInstalledVersion) {
   windows.packages.clear();
   EXPECT_EQ(Compare(), kErrorInstallPackageOpenFailed);
-  ExpectErrorBox(133);
+  sim::ExpectOnlyPackageErrorBox(windows, 133, 0);
   EXPECT_EQ(comparison, kUntouched);
   EXPECT_EQ(installedVersion, L"1.0.0");
 }

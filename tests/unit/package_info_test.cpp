@@ -30,14 +30,6 @@ constexpr const wchar_t* kX64Package = L"C:\\Setup\\quorlcom-x64.msi";
 
 class PackageInfoTest : public ::testing::Test {
  protected:
-  void ExpectOneBox(Word message) {
-    ASSERT_EQ(windows.boxes.size(), 1u);
-    EXPECT_EQ(windows.boxes[0].owner, 0u);
-    EXPECT_EQ(windows.boxes[0].text, sim::Text(message));
-    EXPECT_EQ(windows.boxes[0].caption, L"Ошибка");
-    EXPECT_EQ(windows.boxes[0].style, kErrorBox);
-  }
-
   Dword ReadNameAndVersion(bool silent = false) {
     return ReadNewProductNameAndVersion(context, L"quorlcom*.msi", silent, &name, &version);
   }
@@ -206,7 +198,7 @@ TEST_F(PackageInfoTest, NameAndVersionFallBackToTheBasePattern) {
 TEST_F(PackageInfoTest, NoNameAndVersionPackageShows135) {
   windows.AddFile(L"C:\\Setup\\other.msi");
   EXPECT_EQ(ReadNameAndVersion(), kErrorNoData);
-  ExpectOneBox(135);
+  sim::ExpectOnlyPackageErrorBox(windows, 135, 0);
   EXPECT_EQ(name, L"before");
 }
 
@@ -214,14 +206,14 @@ TEST_F(PackageInfoTest, ADamagedPackageShows133) {
   windows.AddFile(L"C:\\Setup\\quorlcom-rus.msi");
   windows.packages[L"C:\\Setup\\quorlcom-rus.msi"].damaged = true;
   EXPECT_EQ(ReadNameAndVersion(), kErrorInstallPackageInvalid);
-  ExpectOneBox(133);
+  sim::ExpectOnlyPackageErrorBox(windows, 133, 0);
 }
 
 TEST_F(PackageInfoTest, AFailedNameReadStopsBeforeTheVersionAndShows134) {
   sim::AddPluginPackageFile(windows, kX64Package);
   windows.readErrors[L"ProductName"] = 1627;
   EXPECT_EQ(ReadNameAndVersion(), 1627u);
-  ExpectOneBox(134);
+  sim::ExpectOnlyPackageErrorBox(windows, 134, 0);
   EXPECT_TRUE(sim::EventsWith(windows, L"msi-property:ProductVersion").empty());
   EXPECT_EQ(windows.openMsiHandles(), 0);
 }
@@ -230,7 +222,7 @@ TEST_F(PackageInfoTest, AFailedVersionReadShows134) {
   sim::AddPluginPackageFile(windows, kX64Package);
   windows.lengthQueryErrors[L"ProductVersion"] = 1615;
   EXPECT_EQ(ReadNameAndVersion(), 1615u);
-  ExpectOneBox(134);
+  sim::ExpectOnlyPackageErrorBox(windows, 134, 0);
   EXPECT_EQ(version, L"before");
 }
 

@@ -37,14 +37,6 @@ class RunMsiexecTest : public ::testing::Test {
     return windows.children.empty() ? L"" : windows.children[0].commandLine;
   }
 
-  void ExpectOneErrorBox(Word message) {
-    ASSERT_EQ(windows.boxes.size(), 1u);
-    EXPECT_EQ(windows.boxes[0].owner, kOwner);
-    EXPECT_EQ(windows.boxes[0].text, sim::Text(message));
-    EXPECT_EQ(windows.boxes[0].caption, L"Ошибка");
-    EXPECT_EQ(windows.boxes[0].style, kErrorBox);
-  }
-
   sim::SimulatedWindows windows;
   RunContext context{windows};
   std::wstring logPath;
@@ -135,7 +127,7 @@ TEST_F(RunMsiexecTest, BlanksAndCyrillicLettersInPaths) {
 
 TEST_F(RunMsiexecTest, NoPackageShows139AndDoesNothingElse) {
   EXPECT_EQ(RunMsiexec(context, false, logPath, L"", L"quorlcom*win32*", L" /qb"), kErrorNoData);
-  ExpectOneErrorBox(139);
+  sim::ExpectOnlyPackageErrorBox(windows, 139, kOwner);
   EXPECT_TRUE(sim::EventsWith(windows, L"getenv:").empty());
   EXPECT_TRUE(sim::EventsWith(windows, L"msi-source").empty());
   EXPECT_TRUE(windows.children.empty());
@@ -145,7 +137,7 @@ TEST_F(RunMsiexecTest, NoPackageShows139AndDoesNothingElse) {
 TEST_F(RunMsiexecTest, WithoutTmpNothingRunsAndMessage144Shows) {
   windows.environment.erase(L"TMP");
   EXPECT_EQ(Run(L" /qb"), kErrorEnvVarNotFound);
-  ExpectOneErrorBox(144);
+  sim::ExpectOnlyPackageErrorBox(windows, 144, kOwner);
   EXPECT_TRUE(windows.children.empty());
   EXPECT_TRUE(sim::EventsWith(windows, L"msi-source").empty());
   EXPECT_EQ(logPath, L"");
@@ -155,7 +147,7 @@ TEST_F(RunMsiexecTest, WithoutTmpNothingRunsAndMessage144Shows) {
 TEST_F(RunMsiexecTest, AnEmptyTmpNamesNoFolder) {
   windows.environment[L"TMP"] = L"";
   EXPECT_EQ(Run(L" /qb"), kErrorEnvVarNotFound);
-  ExpectOneErrorBox(144);
+  sim::ExpectOnlyPackageErrorBox(windows, 144, kOwner);
   EXPECT_TRUE(windows.children.empty());
   EXPECT_EQ(logPath, L"");
 }
@@ -182,7 +174,7 @@ TEST_F(RunMsiexecTest, SilentFailuresShowNothingAndKeepTheirCodes) {
 TEST_F(RunMsiexecTest, ASystemDirectoryFailureAfterTheLogWasNamed) {
   windows.systemDirectoryError = 1001;
   EXPECT_EQ(Run(L" /qb"), 1001u);
-  ExpectOneErrorBox(152);
+  sim::ExpectOnlyPackageErrorBox(windows, 152, kOwner);
   EXPECT_EQ(logPath, kLogPath);
   EXPECT_TRUE(windows.children.empty());
   EXPECT_TRUE(sim::EventsWith(windows, L"msi-source").empty());

@@ -3,7 +3,11 @@
 a sample plug-in package, then a silent upgrade to release 2.0.0.0 (same UpgradeCode), in a
 fresh Wine prefix with its own Xvfb and wineserver, both ended at the close. Prints each
 command line, exit code, time stamp, install log and the installed versions; ends with 1
-when a step does not give what it should. Run by scripts/demo.sh after the build."""
+when a step does not give what it should. Run by scripts/demo.sh after the build.
+
+The program shown is the shipped i686 build, run as a WoW64 process as on 64-bit Windows,
+so it installs quorlcom-x64.msi. Where 32-bit Wine cannot run, the demonstration says why in
+one line and shows the x86_64 build instead, which takes quorlcom-win32.msi."""
 
 from __future__ import annotations
 
@@ -21,10 +25,10 @@ sys.path.insert(0, str(HERE))
 from expect import expect_equal  # noqa: E402
 from harness import DEFAULT_TMP, WineSession  # noqa: E402
 from packages import UPGRADE_CODE, PluginPackage, build_package  # noqa: E402
-from test_plugin import (PACKAGE, RELEASE_1, RELEASE_1_INSTALLED, RELEASE_2,  # noqa: E402
+from test_plugin import (RELEASE_1, RELEASE_1_INSTALLED, RELEASE_2,  # noqa: E402
                          RELEASE_2_INSTALLED, TimedRun, expect_logged_run,
                          expect_msiexec_command, installed_versions)
-from wine_env import Config, make_base_prefix  # noqa: E402
+from wine_env import Config, has_wow64, make_base_prefix, wine32_runs  # noqa: E402
 
 REPOSITORY = HERE.parent.parent
 FOLDER = "Stalver demo"
@@ -34,12 +38,30 @@ def show(label: str, value: object) -> None:
     print(f"  {label:<11}{value}")
 
 
-def build_releases(config: Config) -> dict[str, Path]:
+# The package each build takes: the i686 program under WoW64 sees 64-bit Windows; the
+# x86_64 program is told that it runs natively (IsWow64Process FALSE), as on 32-bit Windows.
+PACKAGE_OF_BUILD = {"i686": "quorlcom-x64.msi", "x86_64": "quorlcom-win32.msi"}
+
+
+def choose_build(config: Config) -> str:
+    """The i686 build where 32-bit Wine runs; else says why not and takes the x86_64 one."""
+    if not wine32_runs():
+        print("  NOTE: 32-bit Wine does not start here (qemu-i386 not registered with "
+              "binfmt_misc; see scripts/setup.sh), so the x86_64 build is shown instead.")
+        return "x86_64"
+    if not has_wow64(config.base_prefix):
+        print(f"  NOTE: the base prefix {config.base_prefix} has no 32-bit Windows, so the "
+              "x86_64 build is shown instead.")
+        return "x86_64"
+    return "i686"
+
+
+def build_releases(config: Config, package_name: str) -> dict[str, Path]:
     """Both releases built with wixl into the build tree, one folder per release."""
     built = {}
     for release in (RELEASE_1, RELEASE_2):
         work_dir = config.packages_dir("demo") / release.version
-        built[release.version] = build_package(dataclasses.replace(release, file_name=PACKAGE),
+        built[release.version] = build_package(dataclasses.replace(release, file_name=package_name),
                                                work_dir, config.tools_dir)
         show("built", f"{built[release.version]} (ProductVersion {release.version}, "
                       f"ProductCode {release.product_code})")
@@ -54,13 +76,14 @@ def describe_versions(versions: dict[str, str | None]) -> str:
 
 def run_step(session: WineSession, title: str, release: PluginPackage, package: Path,
              fragments: str, expected_versions: dict[str, str | None]) -> bool:
+    package_name = package.name
     """Lays `package` beside the program, runs it with -silent, prints what happened and
     checks it: exit 0, no box, msiexec started with the log and then `fragments`, the log
     named after the printed time stamp, the products installed. Returns whether the step
     gave the expected result."""
     print(f"\n{title}")
-    program = session.install_bootstrapper(FOLDER, {PACKAGE: package})
-    show("laid out", f"{program} and {PACKAGE} (release {release.version})")
+    program = session.install_bootstrapper(FOLDER, {package_name: package})
+    show("laid out", f"{program} and {package_name} (release {release.version})")
     run = TimedRun(session, program, ["-silent"], describe=False)
     result = run.result
     for index, command in enumerate(result.process_trace):
@@ -75,8 +98,8 @@ def run_step(session: WineSession, title: str, release: PluginPackage, package: 
     try:
         expect_equal((result.outcome, result.exit_code), ("exit-code", 0), "exit code")
         expect_equal(result.boxes, [], "boxes shown")
-        log = expect_logged_run(run)
-        expect_msiexec_command(run, program.rsplit("\\", 1)[0] + "\\" + PACKAGE, log,
+        log = expect_logged_run(run, package_name)
+        expect_msiexec_command(run, program.rsplit("\\", 1)[0] + "\\" + package_name, log,
                                fragments)
         expect_equal(versions, expected_versions, "installed products")
     except AssertionError as failure:
@@ -91,16 +114,24 @@ def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--build-dir", type=Path, default=REPOSITORY / "build" / "native")
     parser.add_argument("--win64-dir", type=Path, default=REPOSITORY / "build" / "win64")
+    parser.add_argument("--win32-dir", type=Path, default=REPOSITORY / "build" / "win32")
     options = parser.parse_args()
     config = Config(build_dir=options.build_dir.resolve(),
-                    win64_dir=options.win64_dir.resolve())
+                    win64_dir=options.win64_dir.resolve(),
+                    win32_dir=options.win32_dir.resolve())
     started = time.monotonic()
     print("Сталвер ЭЦП Browser plug-in bootstrapper: silent install and upgrade under Wine")
-    show("program", f"{config.bootstrapper} (x86_64: under 64-bit Wine IsWow64Process "
-                    "gives FALSE, so the win32 package is taken)")
     show("base", f"{config.base_prefix} ready in {make_base_prefix(config):.2f} s")
-    built = build_releases(config)
-    with WineSession(config, "demo") as session:
+    build = choose_build(config)
+    package_name = PACKAGE_OF_BUILD[build]
+    if build == "i686":
+        show("program", f"{config.bootstrapper(build)} (i686, the shipped build: a WoW64 "
+                        f"process, IsWow64Process TRUE, so {package_name} is taken)")
+    else:
+        show("program", f"{config.bootstrapper(build)} (x86_64: IsWow64Process FALSE, so "
+                        f"{package_name} is taken)")
+    built = build_releases(config, package_name)
+    with WineSession(config, "demo", build) as session:
         steps = [
             ("Step 1: silent install of release 1.0.0.0", RELEASE_1, " ADDNPQUORL=1",
              RELEASE_1_INSTALLED),

@@ -1,8 +1,11 @@
-"""Runs the real x86_64 bootstrapper under Wine, as a person would, and records what it did.
+"""Runs the real bootstrapper under Wine, as a person would, and records what it did.
 
 Each scenario gets its own throwaway Wine prefix (a copy of a base prefix made once per
 build), its own Xvfb display and its own wineserver; both are ended when the scenario ends,
-whatever happens. The program is started by run_exit.exe (which reads the full 32-bit exit
+whatever happens. The base prefix is a 64-bit one with 32-bit Windows beside (syswow64), so
+a session runs either build: the x86_64 program natively, or the shipped i686 program as a
+WoW64 process, which sees IsWow64Process TRUE, the 32-bit registry view and the file system
+redirection, as on 64-bit Windows. The tools are x86_64 programs in both cases. The program is started by run_exit.exe (which reads the full 32-bit exit
 code and catches standard output) while box_driver.exe answers its message boxes and
 records each one: caption, text, buttons, icon, owner.
 
@@ -15,7 +18,8 @@ Build first (bash scripts/build.sh), then, from the repository root:
 
 `run_scenario.py --list` names every scenario. `--build-dir` (default build/native) holds the
 base prefix, the generated locales and the built test packages; `--win64-dir` (default
-build/win64) holds bootstrapper.exe and wine-tools/. Set WINE_TEST_KEEP=1 to keep the
+build/win64) holds bootstrapper.exe and wine-tools/; `--win32-dir` (default build/win32)
+holds the shipped bootstrapper.exe. A scenario file that sets BUILD = "i686" runs that one. Set WINE_TEST_KEEP=1 to keep the
 scenario's prefix and run files in /tmp for a look afterwards (the path is printed);
 WINE_TEST_DEBUG replaces WINEDEBUG=-all for the Wine processes.
 
@@ -42,7 +46,7 @@ from typing import Callable
 from packages import PluginPackage, build_package
 from run_result import Box, RunResult, parse_process_trace
 from wine_env import (LOCALES, WINE, WINESERVER, Config, HarnessError,
-                      base_environment)
+                      base_environment, require_wow64)
 from x_display import AskWatcher
 
 TOOLS = ("run_exit.exe", "box_driver.exe", "msi_query.exe", "box_demo.exe", "ca_result.dll")
@@ -138,11 +142,13 @@ def stop_process(process: subprocess.Popen) -> None:
 
 
 class WineSession:
-    """A throwaway prefix with its own Xvfb and wineserver. Use as a context manager."""
+    """A throwaway prefix with its own Xvfb and wineserver, running one build of the
+    program ("x86_64" or "i686"). Use as a context manager."""
 
-    def __init__(self, config: Config, name: str):
+    def __init__(self, config: Config, name: str, build: str = "x86_64"):
         self.config = config
         self.name = name
+        self.build = build
         self.root: Path | None = None
         self.xvfb: subprocess.Popen | None = None
         self.display: int | None = None
@@ -169,6 +175,8 @@ class WineSession:
     def _start(self, started: float) -> None:
         if not (self.config.base_prefix / ".harness-ready").exists():
             raise HarnessError("no base prefix: run run_scenario.py --make-base first")
+        if self.build == "i686":
+            require_wow64(self.config)
         subprocess.run(["cp", "-a", str(self.config.base_prefix), str(self.prefix)],
                        check=True)
         self.xvfb, self.display = start_xvfb(self.root / "xvfb.log")
@@ -332,9 +340,10 @@ class WineSession:
                              ) -> str:
         """Lays out a folder holding bootstrapper.exe (and `extra` files). Returns the
         Windows path of the program."""
-        if not self.config.bootstrapper.exists():
-            raise HarnessError(f"missing {self.config.bootstrapper}: build the x86_64 tree")
-        files: dict[str, Path | bytes] = {"bootstrapper.exe": self.config.bootstrapper}
+        program = self.config.bootstrapper(self.build)
+        if not program.exists():
+            raise HarnessError(f"missing {program}: build the {self.build} tree")
+        files: dict[str, Path | bytes] = {"bootstrapper.exe": program}
         files.update(extra or {})
         return self.lay_out_run_folder(folder, files) + "\\bootstrapper.exe"
 

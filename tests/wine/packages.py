@@ -40,12 +40,15 @@ class PluginPackage:
     failure: str | None = None  # a key of FAILURES
     major_upgrade: bool = False  # removes older products of the UpgradeCode, refuses newer
     payload_size: int = 0  # bytes of random data in one more file (timing large packages)
+    platform: str = "x64"  # "x86": a 32-bit package, installed under Program Files (x86)
 
     def __post_init__(self) -> None:
         if not self.product_name.isascii():
             raise ValueError("wixl writes an empty ProductName for non-ASCII names")
         if self.failure is not None and self.failure not in FAILURES:
             raise ValueError(f"unknown failure {self.failure!r}")
+        if self.platform not in ("x64", "x86"):
+            raise ValueError(f"unknown platform {self.platform!r}")
 
 
 def _component_guid(product_code: str, index: int) -> str:
@@ -56,6 +59,8 @@ def _component_guid(product_code: str, index: int) -> str:
 def package_source(package: PluginPackage) -> str:
     """The WiX source of the package."""
     attribute = html.escape
+    win64 = "yes" if package.platform == "x64" else "no"
+    program_files = "ProgramFiles64Folder" if package.platform == "x64" else "ProgramFilesFolder"
     feature_level = 2 if package.plugin_feature_absent else 1
     condition = ('    <Condition Message="MUSTBESET is not set">MUSTBESET</Condition>\n'
                  if package.failure == "launch-condition" else "")
@@ -78,7 +83,7 @@ def package_source(package: PluginPackage) -> str:
     if package.payload_size:
         payload_component = (
             f'          <Component Id="Payload" Guid="{_component_guid(package.product_code, 3)}"'
-            ' Win64="yes">\n'
+            f' Win64="{win64}">\n'
             '            <File Id="PayloadFile" Source="payload.bin" KeyPath="yes"/>\n'
             '          </Component>\n')
         payload_reference = '<ComponentRef Id="Payload"/>'
@@ -90,12 +95,12 @@ def package_source(package: PluginPackage) -> str:
     <Package InstallerVersion="200" Compressed="yes" InstallScope="perMachine"/>
     <Media Id="1" Cabinet="payload.cab" EmbedCab="yes"/>
 {upgrade}{condition}{custom_action}    <Directory Id="TARGETDIR" Name="SourceDir">
-      <Directory Id="ProgramFiles64Folder">
+      <Directory Id="{program_files}">
         <Directory Id="INSTALLDIR" Name="StalverPluginTest">
-          <Component Id="Base" Guid="{_component_guid(package.product_code, 1)}" Win64="yes">
+          <Component Id="Base" Guid="{_component_guid(package.product_code, 1)}" Win64="{win64}">
             <File Id="BaseFile" Source="base.txt" KeyPath="yes"/>
           </Component>
-          <Component Id="Plugin" Guid="{_component_guid(package.product_code, 2)}" Win64="yes">
+          <Component Id="Plugin" Guid="{_component_guid(package.product_code, 2)}" Win64="{win64}">
             <File Id="PluginFile" Source="plugin.txt" KeyPath="yes"/>
           </Component>
 {payload_component}        </Directory>
@@ -121,7 +126,7 @@ def build_package(package: PluginPackage, work_dir: Path, tools_dir: Path) -> Pa
         shutil.copy2(tools_dir / CUSTOM_ACTION_DLL, source_dir / CUSTOM_ACTION_DLL)
     (source_dir / "package.wxs").write_text(package_source(package), encoding="utf-8")
     output = work_dir / package.file_name
-    result = subprocess.run(["wixl", "-a", "x64", "-o", str(output), "package.wxs"],
+    result = subprocess.run(["wixl", "-a", package.platform, "-o", str(output), "package.wxs"],
                             cwd=source_dir, capture_output=True, text=True)
     if result.returncode != 0:
         raise RuntimeError(f"wixl failed for {package.file_name}:\n{result.stderr}")

@@ -37,7 +37,8 @@ def run_one(config: Config, name: str) -> bool:
     print(f"=== {name}: {(scenario.__doc__ or '').strip()}")
     started = time.monotonic()
     try:
-        with WineSession(config, function_name) as session:
+        build = getattr(importlib.import_module(module_name), "BUILD", "x86_64")
+        with WineSession(config, function_name, build) as session:
             scenario(session)
     except AssertionError as failure:
         print(f"FAILED {name} after {time.monotonic() - started:.2f} s:\n{failure}")
@@ -56,11 +57,13 @@ def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--build-dir", type=Path, default=REPOSITORY / "build" / "native")
     parser.add_argument("--win64-dir", type=Path, default=REPOSITORY / "build" / "win64")
+    parser.add_argument("--win32-dir", type=Path, default=REPOSITORY / "build" / "win32")
     parser.add_argument("--make-base", action="store_true", help="make the base prefix")
     parser.add_argument("--list", action="store_true", help="name every scenario")
     parser.add_argument("scenarios", nargs="*", help="module.function names")
     options = parser.parse_args()
-    config = Config(build_dir=options.build_dir.resolve(), win64_dir=options.win64_dir.resolve())
+    config = Config(build_dir=options.build_dir.resolve(), win64_dir=options.win64_dir.resolve(),
+                    win32_dir=options.win32_dir.resolve())
     if options.list:
         print("\n".join(scenario_names()))
         return 0

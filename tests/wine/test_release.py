@@ -78,7 +78,7 @@ def test_planted_msi_dll_is_not_loaded(session: WineSession) -> None:
     DLL's marker file never appears. (In the same setup a program that calls plain
     LoadLibraryW(L"msi.dll") does load the planted DLL and leaves the marker.)"""
     session.extra_dll_overrides = PREFER_NATIVE_MSI
-    planted = session.config.tools_dir / "planted" / "msi.dll"
+    planted = session.config.planted_msi_dll(session.build)
     program = session.install_bootstrapper(
         SHORT_FOLDER, {**package_files(session, {PACKAGE: RELEASE_1}), "msi.dll": planted})
     run = TimedRun(session, program, ["-silent"])

@@ -1,9 +1,10 @@
-# Scenarios that run the real x86_64 program under Wine, as a person would (harness.py).
+# Scenarios that run the real program under Wine, as a person would (harness.py): the x86_64
+# build natively, and the shipped i686 build as a WoW64 process (test_wow64.py, label wow64).
 # Every scenario is a test of its own, with its own prefix, Xvfb and wineserver, so they
 # run in parallel; the base prefix that they copy is made once by a fixture.
 set(WINE_HARNESS_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(WINE_RUNNER /usr/bin/python3 ${WINE_HARNESS_DIR}/run_scenario.py
-  --build-dir ${CMAKE_BINARY_DIR} --win64-dir ${WIN64_BUILD_DIR})
+  --build-dir ${CMAKE_BINARY_DIR} --win64-dir ${WIN64_BUILD_DIR} --win32-dir ${WIN32_BUILD_DIR})
 
 add_test(NAME wine.base_prefix COMMAND ${WINE_RUNNER} --make-base)
 set_tests_properties(wine.base_prefix PROPERTIES
@@ -17,8 +18,12 @@ foreach(scenario_file ${WINE_SCENARIO_FILES})
   file(STRINGS ${scenario_file} definitions REGEX "^def test_[A-Za-z0-9_]+\\(")
   foreach(definition ${definitions})
     string(REGEX REPLACE "^def (test_[A-Za-z0-9_]+)\\(.*" "\\1" function "${definition}")
+    set(labels wine)
+    if(module STREQUAL "test_wow64")
+      list(APPEND labels wow64)
+    endif()
     add_test(NAME wine.${module}.${function} COMMAND ${WINE_RUNNER} ${module}.${function})
     set_tests_properties(wine.${module}.${function} PROPERTIES
-      FIXTURES_REQUIRED wine_base LABELS wine TIMEOUT 180)
+      FIXTURES_REQUIRED wine_base LABELS "${labels}" TIMEOUT 180)
   endforeach()
 endforeach()

@@ -1,11 +1,20 @@
-# Windows tools for the tests that run the real program under Wine. Only the x86_64 tree
-# builds them: Wine here runs 64-bit programs only. Included at the end of windows.cmake.
-if(NOT (CMAKE_SYSTEM_PROCESSOR MATCHES "AMD64|x86_64" OR CMAKE_SIZEOF_VOID_P EQUAL 8))
-  return()
-endif()
-
+# Windows tools for the tests that run the real program under Wine. They are x86_64
+# programs and drive either build of the program; the i686 tree builds only what must match
+# the program's own architecture. Included at the end of windows.cmake.
 set(WINE_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/tools)
 set(WINE_TOOLS_OUTPUT ${CMAKE_BINARY_DIR}/wine-tools)
+
+# A DLL named msi.dll for the planting test; in a folder of its own, so that no tool of
+# ours ever finds it beside itself. A module: no import library that could stand in for
+# the system's libmsi.
+add_library(planted_msi MODULE ${WINE_TOOLS_DIR}/planted_msi.c)
+target_link_options(planted_msi PRIVATE -static-libgcc)
+set_target_properties(planted_msi PROPERTIES PREFIX "" OUTPUT_NAME msi
+  LIBRARY_OUTPUT_DIRECTORY ${WINE_TOOLS_OUTPUT}/planted)
+
+if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+  return()
+endif()
 
 add_library(wine_tool_io STATIC ${WINE_TOOLS_DIR}/tool_io.c ${WINE_TOOLS_DIR}/json_text.c)
 target_compile_definitions(wine_tool_io PUBLIC UNICODE _UNICODE)
@@ -31,10 +40,3 @@ target_link_libraries(ca_result PRIVATE msi)
 target_link_options(ca_result PRIVATE -static-libgcc -Wl,--kill-at)
 set_target_properties(ca_result PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${WINE_TOOLS_OUTPUT})
 
-# A DLL named msi.dll for the planting test; in a folder of its own, so that no tool of
-# ours ever finds it beside itself. A module: no import library that could stand in for
-# the system's libmsi.
-add_library(planted_msi MODULE ${WINE_TOOLS_DIR}/planted_msi.c)
-target_link_options(planted_msi PRIVATE -static-libgcc)
-set_target_properties(planted_msi PROPERTIES PREFIX "" OUTPUT_NAME msi
-  LIBRARY_OUTPUT_DIRECTORY ${WINE_TOOLS_OUTPUT}/planted)

@@ -12,18 +12,27 @@ import time
 from pathlib import Path
 
 WINE = "/usr/lib/wine/wine64"
+WINE32 = "/usr/lib/wine/wine"
+QEMU_RESERVED_VA = "0xffff0000"
 WINESERVER = "/usr/lib/wine/wineserver"
 # Bump when the base prefix's contents change, so that cached bases are made again.
-BASE_LAYOUT = "1"
+BASE_LAYOUT = "2"
 LOCALES = {"ru": "ru_RU.UTF-8", "en": "en_US.UTF-8"}
+
+
+# The two builds of the program: the x86_64 one runs natively under wine64; the i686 one,
+# the shipped program, runs as a WoW64 process through 32-bit Wine under qemu-i386.
+BUILDS = ("x86_64", "i686")
 
 
 @dataclasses.dataclass(frozen=True)
 class Config:
-    """Where the builds are. build_dir is the native build tree (the cache lives there)."""
+    """Where the builds are. build_dir is the native build tree (the cache lives there);
+    the test tools are x86_64 programs and drive either build."""
 
     build_dir: Path
     win64_dir: Path
+    win32_dir: Path
 
     @property
     def cache_dir(self) -> Path:
@@ -41,9 +50,17 @@ class Config:
     def tools_dir(self) -> Path:
         return self.win64_dir / "wine-tools"
 
-    @property
-    def bootstrapper(self) -> Path:
-        return self.win64_dir / "bootstrapper.exe"
+    def build_dir_of(self, build: str) -> Path:
+        if build not in BUILDS:
+            raise HarnessError(f"unknown build {build!r}")
+        return self.win32_dir if build == "i686" else self.win64_dir
+
+    def bootstrapper(self, build: str = "x86_64") -> Path:
+        return self.build_dir_of(build) / "bootstrapper.exe"
+
+    def planted_msi_dll(self, build: str = "x86_64") -> Path:
+        """A DLL named msi.dll of the build's architecture that leaves a marker when loaded."""
+        return self.build_dir_of(build) / "wine-tools" / "planted" / "msi.dll"
 
     def packages_dir(self, scenario: str) -> Path:
         return self.cache_dir / "packages" / scenario
@@ -62,10 +79,24 @@ def wine_version() -> str:
                           check=True).stdout.strip()
 
 
+def wine32_runs() -> bool:
+    """32-bit Wine starts (qemu-i386 registered with binfmt_misc: scripts/setup.sh)."""
+    try:
+        return subprocess.run([WINE32, "--version"], capture_output=True, timeout=60,
+                              env={**os.environ, "QEMU_RESERVED_VA": QEMU_RESERVED_VA}
+                              ).returncode == 0
+    except (OSError, subprocess.TimeoutExpired):
+        return False
+
+
 def base_environment(config: Config, prefix: Path) -> dict[str, str]:
     env = {key: value for key, value in os.environ.items()
            if not key.startswith(("WINE", "LC_", "DISPLAY"))}
+    # 32-bit Wine runs under qemu-i386, which must keep the low 4 GiB for it; without this
+    # a 32-bit process cannot map Wine's shared user data, and a prefix made without it
+    # has no 32-bit system folder.
     env.update(WINEPREFIX=str(prefix), WINEDLLOVERRIDES="mscoree,mshtml=",
+               QEMU_RESERVED_VA=QEMU_RESERVED_VA,
                WINEDEBUG=os.environ.get("WINE_TEST_DEBUG", "-all"),
                LOCPATH=str(config.locale_dir), LC_ALL=LOCALES["en"])
     env.pop("LANG", None)
@@ -108,6 +139,18 @@ def initialise_prefix(config: Config, prefix: Path, log: Path) -> None:
         subprocess.run([WINESERVER, "-w"], env=env, timeout=120, check=True)
 
 
+def has_wow64(prefix: Path) -> bool:
+    """32-bit Windows is set up in the prefix: wineboot could run 32-bit Wine."""
+    return (prefix / "drive_c" / "windows" / "syswow64" / "kernel32.dll").exists()
+
+
+def require_wow64(config: Config) -> None:
+    if not has_wow64(config.base_prefix):
+        raise HarnessError(
+            "the base prefix has no 32-bit Windows (syswow64 is empty): 32-bit Wine could not "
+            "run when it was made. Run scripts/setup.sh and read its message.")
+
+
 def make_base_prefix(config: Config) -> float:
     """Creates the cached base prefix unless a current one exists. Returns seconds spent.
     Parallel callers wait for each other through a lock file."""
@@ -116,7 +159,8 @@ def make_base_prefix(config: Config) -> float:
     with open(config.cache_dir / "base.lock", "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
         make_locales(config)
-        stamp = f"{wine_version()} layout {BASE_LAYOUT}\n"
+        # A base made while 32-bit Wine could not run lacks syswow64: made again once it can.
+        stamp = f"{wine_version()} layout {BASE_LAYOUT} wow64 {wine32_runs()}\n"
         ready = config.base_prefix / ".harness-ready"
         if ready.exists() and ready.read_text() == stamp:
             return time.monotonic() - started

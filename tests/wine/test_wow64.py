@@ -1,0 +1,177 @@
+"""The shipped program: the i686 build under WoW64, as it runs on 64-bit Windows.
+
+32-bit Wine, emulated by qemu-i386, gives the program a WoW64 process in a 64-bit prefix:
+IsWow64Process reports TRUE, so the program takes the "*x64*" package; it sees the 32-bit
+registry view and the file system redirection (its msiexec is the 32-bit one). Each
+scenario here shows what only the i686 build can: the lean runtime, the functions found at
+run time, the registry view and the package of 64-bit Windows."""
+
+from __future__ import annotations
+
+import dataclasses
+
+from expect import expect_equal, expect_run
+from harness import WineSession
+from packages import OTHER_PRODUCT_CODE, PRODUCT_CODE, PluginPackage
+from test_csp import (KC1, NEXT, QUESTION_102, RUSSIAN, TOGGLE_OPTIONS, DONE_109, DIALOG,
+                      CspFolder, csp_log, expect_dialog_view, expect_one_setup_start,
+                      log_option, log_stamps, screenshots, setup_command_line,
+                      started_programs)
+from test_driver import HELP_BOX, INSTALL_QUESTION, MARKER
+from test_plugin import (INSTALLED_INFO, RELEASE_1, RELEASE_2, RESTART_QUESTION, TimedRun,
+                         expect_logged_run, expect_msiexec_command, expect_installed,
+                         expect_no_restart, installed_versions, lay_out, package_files,
+                         preinstall, upgrade_question)
+from test_release import PLANTED_MARKER, PREFER_NATIVE_MSI
+
+BUILD = "i686"
+
+X64_PACKAGE = "quorlcom-x64.msi"
+WIN32_PACKAGE = "quorlcom-win32.msi"
+SHORT_FOLDER = "Stalver\\wow64"
+WIN32_PRODUCT_CODE = "{2B3C4D5E-6F70-4A1B-9C2D-3E4F5A6B7C8E}"
+# The 32-bit package of the family: a product of its own, installed into Program Files
+# (x86) if it were ever taken.
+WIN32_RELEASE = PluginPackage(product_name="Stalver plug-in win32", version="1.0.0.0",
+                              product_code=WIN32_PRODUCT_CODE, platform="x86")
+WIN32_RELEASE_FILE = dataclasses.replace(WIN32_RELEASE, file_name=WIN32_PACKAGE)
+NEEDS_RESTART = dataclasses.replace(RELEASE_1, asks_for_restart=True)
+RELEASE_1_INSTALLED = {PRODUCT_CODE: "1.0.0.0", OTHER_PRODUCT_CODE: None}
+RELEASE_2_INSTALLED = {PRODUCT_CODE: None, OTHER_PRODUCT_CODE: "2.0.0.0"}
+# The x64 package installs here; a 32-bit one would go to "Program Files (x86)".
+X64_PLUGIN_FILE = "C:\\Program Files\\StalverPluginTest\\plugin.txt"
+
+
+def both_architectures(release: PluginPackage) -> dict[str, PluginPackage]:
+    """The release as the x64 package beside a win32 package of the same version. Without
+    a rus or eng package, the upgrade question takes name and version from the first
+    quorlcom*.msi listed: the win32 one."""
+    return {X64_PACKAGE: release,
+            WIN32_PACKAGE: dataclasses.replace(WIN32_RELEASE, version=release.version)}
+
+
+def expect_win32_package_left_alone(session: WineSession) -> None:
+    expect_equal(session.product_state(WIN32_PRODUCT_CODE), -1, "state of the win32 product")
+
+
+def expect_marker_in_both_views(session: WineSession, present: bool) -> None:
+    """HKCU\\Software is shared between the 32-bit and the 64-bit view, as on Windows 7 and
+    later: the key that the program makes through the 32-bit view is the same key for
+    64-bit programs."""
+    for view in ("32", "64"):
+        status, output = session.wine("reg", "query", MARKER, f"/reg:{view}")
+        expect_equal(status == 0, present, f"restart marker in the {view}-bit view ({output})")
+
+
+def test_help_box_and_first_question(session: WineSession) -> None:
+    """-help shows the exact help text under "Справка" (OK: 0); no arguments asks message 103
+    under caption 104 (No: 0, nothing run)."""
+    program = lay_out(session, {})
+    helped = TimedRun(session, program, ["-help"], answers=["ok"])
+    expect_run(helped.result, 0, [HELP_BOX])
+    asked = TimedRun(session, program, answers=["no"])
+    expect_run(asked.result, 0, [INSTALL_QUESTION])
+    expect_equal(asked.result.stdout, "", "standard output")
+
+
+def test_silent_fresh_install_takes_the_x64_package(session: WineSession) -> None:
+    """quorlcom-x64.msi and quorlcom-win32.msi beside the program, -silent: the x64 package is
+    installed (its files under Program Files), with the exact msiexec command line and a
+    log named after it; the win32 package is left alone; no box, exit 0."""
+    program = lay_out(session, both_architectures(RELEASE_1), SHORT_FOLDER)
+    run = TimedRun(session, program, ["-silent"])
+    expect_run(run.result, 0, [])
+    log = expect_logged_run(run, X64_PACKAGE)
+    expect_msiexec_command(run, f"C:\\{SHORT_FOLDER}\\{X64_PACKAGE}", log, " ADDNPQUORL=1")
+    expect_installed(session, RELEASE_1_INSTALLED)
+    expect_win32_package_left_alone(session)
+    expect_equal(session.unix_path(X64_PLUGIN_FILE).exists(), True, X64_PLUGIN_FILE)
+
+
+def test_upgrade_question_names_the_language_package(session: WineSession) -> None:
+    """Release 1 installed; release 2 as quorlcom-x64.msi beside rus- and eng- packages of
+    other names and the win32 package: the upgrade question names the rus package's product
+    under a Russian UI (No: exit 1, nothing run) and the eng package's under an English one
+    (Yes: the x64 package is installed, message 110, exit 0)."""
+    preinstall(session, RELEASE_1)
+    program = lay_out(session, {
+        **both_architectures(RELEASE_2),
+        "rus-quorlcom-x64.msi": dataclasses.replace(RELEASE_2, product_name="Stalver RUS"),
+        "eng-quorlcom-x64.msi": dataclasses.replace(RELEASE_2, product_name="Stalver ENG"),
+    }, SHORT_FOLDER)
+    declined = TimedRun(session, program, answers=["yes", "no"], lang="ru")
+    expect_run(declined.result, 1, [INSTALL_QUESTION,
+                                    upgrade_question("Stalver RUS", "1.0.0.0", "2.0.0.0")])
+    expect_equal(declined.result.tmp_files, [], "files in TMP")
+    accepted = TimedRun(session, program, answers=["yes", "yes", "ok"], lang="en")
+    expect_run(accepted.result, 0, [INSTALL_QUESTION,
+                                    upgrade_question("Stalver ENG", "1.0.0.0", "2.0.0.0"),
+                                    INSTALLED_INFO])
+    log = expect_logged_run(accepted, X64_PACKAGE)
+    expect_msiexec_command(accepted, f"C:\\{SHORT_FOLDER}\\{X64_PACKAGE}", log, "")
+    expect_installed(session, RELEASE_2_INSTALLED)
+    expect_win32_package_left_alone(session)
+
+
+def test_restart_marker_through_the_32_bit_view(session: WineSession) -> None:
+    """A package that asks for a restart (3010), -silent -norestart: exit 0 and the marker
+    HKCU\\Software\\NeedBstrReboot is made through the 32-bit view. A later run that upgrades
+    with a package that needs no restart finds it: message 108, No, exit 0, marker gone."""
+    program = lay_out(session, both_architectures(NEEDS_RESTART), SHORT_FOLDER)
+    first = TimedRun(session, program, ["-silent", "-norestart"])
+    expect_run(first.result, 0, [])
+    expect_logged_run(first, X64_PACKAGE)
+    expect_no_restart(first)
+    expect_marker_in_both_views(session, True)
+    program = lay_out(session, both_architectures(RELEASE_2), SHORT_FOLDER + " later")
+    later = TimedRun(session, program, answers=["yes", "yes", "no"])
+    expect_run(later.result, 0, [INSTALL_QUESTION,
+                                 upgrade_question(WIN32_RELEASE.product_name, "1.0.0.0",
+                                                  "2.0.0.0"),
+                                 RESTART_QUESTION])
+    expect_no_restart(later)
+    expect_marker_in_both_views(session, False)
+    expect_installed(session, RELEASE_2_INSTALLED)
+
+
+def test_planted_msi_dll_is_not_loaded(session: WineSession) -> None:
+    """A 32-bit DLL named msi.dll beside the program, Wine told to prefer a native msi.dll:
+    a -silent fresh install still uses the system's Windows Installer (exit 0, the x64
+    package installed) and the planted DLL's marker file never appears."""
+    session.extra_dll_overrides = PREFER_NATIVE_MSI
+    program = session.install_bootstrapper(SHORT_FOLDER, {
+        **package_files(session, both_architectures(RELEASE_1)),
+        "msi.dll": session.config.planted_msi_dll(session.build)})
+    run = TimedRun(session, program, ["-silent"])
+    marker = session.unix_path(PLANTED_MARKER)
+    loaded_by = marker.read_text(errors="replace") if marker.exists() else None
+    expect_equal(loaded_by, None, f"{PLANTED_MARKER} (processes that loaded the planted DLL)")
+    expect_run(run.result, 0, [])
+    expect_logged_run(run, X64_PACKAGE)
+    expect_installed(session, RELEASE_1_INSTALLED)
+
+
+def test_csp_dialog_and_setup_command_line(session: WineSession) -> None:
+    """-csp -selectDlg under a Russian UI: question 102, the CSPSetup dialog (welcome view,
+    options view, welcome view again; screenshots of both views), "Далее"; Setup.exe gets
+    the exact command line, then the x64 package is installed; message 109, exit 0."""
+    csp = CspFolder(session, (PluginPackage(file_name=X64_PACKAGE), WIN32_RELEASE_FILE))
+    csp.set_setup(0, writes_log=True)
+    shots = screenshots(session)
+    result = csp.run(["-csp", "-selectDlg"], [
+        "yes", f"ask:shot dialog-welcome+{TOGGLE_OPTIONS}",
+        f"ask:shot dialog-options+{TOGGLE_OPTIONS}", f"click:{NEXT}", "ok"], shots, lang="ru")
+    expect_run(result, 0, [QUESTION_102, DIALOG, DIALOG, DIALOG, DONE_109])
+    for index, view in ((1, "welcome"), (2, "options"), (3, "welcome")):
+        expect_dialog_view(result.boxes[index], view, {RUSSIAN, KC1}, f"box {index + 1}")
+    expect_equal([shot.name for shot in shots.shots], ["dialog-welcome.png", "dialog-options.png"],
+                 "screenshots taken")
+    csp_stamp, plugin_stamp = log_stamps(result)
+    log = csp_log(csp_stamp)
+    expect_one_setup_start(csp, setup_command_line("/qb " + log_option(log)), log)
+    expect_equal(started_programs(result), ["bootstrapper", "setup", "msiexec"],
+                 "programs started, in order")
+    expect_equal(result.tmp_files, [f"csp_{csp_stamp}.log", f"{X64_PACKAGE}_{plugin_stamp}.log"],
+                 "files in TMP")
+    expect_equal(installed_versions(session), RELEASE_1_INSTALLED, "installed products")
+    expect_win32_package_left_alone(session)

@@ -12,9 +12,11 @@ Dword MakeLogPath(RunContext& context, bool silent, const std::wstring& baseName
   Dword size = context.os.GetEnvironmentVariable(L"TMP", nullptr, 0);
   std::vector<wchar_t> value(static_cast<std::size_t>(size) + 1, L'\0');
   if (context.os.GetEnvironmentVariable(L"TMP", size ? value.data() : nullptr, size) == 0) {
-    Dword error = context.os.GetLastError();
+    // An empty TMP (its size is the terminator alone) names no folder. It reads as 0
+    // characters without setting the last error, which still holds what an earlier call
+    // left there: its code is 203 whatever that was.
+    Dword error = size == 1 ? kErrorEnvVarNotFound : context.os.GetLastError();
     ReportPackageError(context, silent, context.ownerWindow, msg::kEnvironmentVariableUnknown);
-    // An empty TMP reads as 0 characters without an error; it names no folder either.
     return error != kErrorSuccess ? error : kErrorEnvVarNotFound;
   }
   logPath = std::wstring(value.data()) + L"\\" + baseName + L"_" + LogTimestamp(context) + L".log";

@@ -132,6 +132,18 @@ TEST_F(CspInstallResultTest, UnsetTmpStopsBeforeSetupStarts) {
   EXPECT_EQ(windows.boxes[0].owner, kOwner);
 }
 
+TEST_F(CspInstallResultTest, EmptyTmpGives203WhateverTheLastErrorHeld) {
+  windows.environment[L"TMP"] = L"";
+  windows.lastError = 18;
+  EXPECT_EQ(Install(false), 203u);
+  EXPECT_TRUE(windows.children.empty());
+  ASSERT_EQ(windows.boxes.size(), 1u);
+  EXPECT_EQ(windows.boxes[0].text, L"Невозможно узнать значение переменной окружения.");
+  windows.lastError = 18;
+  EXPECT_EQ(Install(true), 203u);
+  EXPECT_EQ(windows.boxes.size(), 1u);
+}
+
 TEST_F(CspInstallResultTest, UnsetTmpWhenSilentShowsNothing) {
   windows.environment.erase(L"TMP");
   EXPECT_EQ(Install(true), 203u);

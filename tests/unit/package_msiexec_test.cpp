@@ -144,10 +144,23 @@ TEST_F(RunMsiexecTest, WithoutTmpNothingRunsAndMessage144Shows) {
   EXPECT_TRUE(windows.standardOutput.empty());
 }
 
+// An empty TMP reads as 0 characters and leaves the last error as an earlier call left it
+// (18 from the end of a package search, say): the code is 203 whatever that was.
 TEST_F(RunMsiexecTest, AnEmptyTmpNamesNoFolder) {
+  for (Dword leftOver : {0u, 18u, 5u}) {
+    SCOPED_TRACE(leftOver);
+    sim::SimulatedWindows fresh;
+    RunContext run(fresh);
+    run.ownerWindow = kOwner;
+    fresh.environment[L"TMP"] = L"";
+    fresh.lastError = leftOver;
+    std::wstring path;
+    EXPECT_EQ(MakeLogPath(run, false, L"quorlcom-win32.msi", path), kErrorEnvVarNotFound);
+    sim::ExpectOnlyPackageErrorBox(fresh, 144, kOwner);
+    EXPECT_EQ(path, L"");
+  }
   windows.environment[L"TMP"] = L"";
   EXPECT_EQ(Run(L" /qb"), kErrorEnvVarNotFound);
-  sim::ExpectOnlyPackageErrorBox(windows, 144, kOwner);
   EXPECT_TRUE(windows.children.empty());
   EXPECT_EQ(logPath, L"");
 }

@@ -8,14 +8,16 @@ folder is missing (it copies the package into the temporary folder first)."""
 
 from __future__ import annotations
 
-from expect import expect_equal, expect_run
+from expect import ExpectedBox, expect_equal, expect_run
 from harness import WineSession
 from packages import OTHER_PRODUCT_CODE, PRODUCT_CODE
+from test_csp import QUESTION_102
 from test_driver import INSTALL_QUESTION
-from test_plugin import (INSTALLED_INFO, NO_PRODUCT_CODE, PACKAGE, RELEASE_1, TimedRun,
-                         expect_logged_run, expect_msiexec_command, expect_nothing_run,
-                         expect_properties, failure_report, installed_versions, lay_out,
-                         package_files)
+from test_plugin import (ERROR_CAPTION, INSTALLED_INFO, NO_PRODUCT_CODE, PACKAGE, RELEASE_1,
+                         RELEASE_2, TimedRun, expect_logged_run,
+                         expect_msiexec_command, expect_nothing_run, expect_properties,
+                         failure_report, installed_versions, lay_out, package_files, preinstall,
+                         upgrade_question)
 
 FOLDER = "Users\\Public\\Рабочий стол\\Сталвер установка"
 # Short and plain, so that Wine's process trace keeps the whole msiexec command line.
@@ -28,6 +30,9 @@ ERROR_FILENAME_EXCED_RANGE = 206
 WINE_OPEN_FAILED = 1627  # MsiOpenPackageExW of Wine: ERROR_FUNCTION_FAILED
 NOTHING_INSTALLED = {PRODUCT_CODE: None, OTHER_PRODUCT_CODE: None}
 RELEASE_1_INSTALLED = {PRODUCT_CODE: "1.0.0.0", OTHER_PRODUCT_CODE: None}
+ERROR_ENVVAR_NOT_FOUND = 203
+TMP_UNREADABLE = ExpectedBox(ERROR_CAPTION, "Невозможно узнать значение переменной окружения.",
+                             ("ok",), has_icon=True, owned_by_hidden_static=True)
 
 
 def folder_of_length(length: int) -> str:
@@ -170,3 +175,53 @@ def test_tmp_names_a_missing_folder(session: WineSession) -> None:
     expect_refused_before_msiexec(session, program, WINE_OPEN_FAILED, env={"TMP": missing},
                                   create_tmp=False)
     expect_equal(session.unix_path(missing).parent.exists(), False, "the TMP folder's parent")
+
+
+# An empty TMP names no folder: 203, whatever error an earlier call of the run left behind.
+# Each row: the arguments, the boxes before message 144, whether the failure report of the
+# plug-in step follows it (the CSP step has told the user with 144 alone).
+EMPTY_TMP_RUNS = [
+    ("plug-in", [], [INSTALL_QUESTION], True),
+    ("CSP", ["-csp"], [QUESTION_102], False),
+]
+
+
+def expect_empty_tmp_refused(session: WineSession, program: str, upgrade: bool) -> None:
+    """TMP set to an empty value: message 144 under "Ошибка" (after the upgrade question
+    when `upgrade`), the plug-in step's failure report with 203 and no log line; exit 203,
+    no log named, nothing started; -silent: 203 and no box."""
+    question = [upgrade_question("Stalver Browser plug-in", "1.0.0.0", "2.0.0.0")]
+    for step, args, before, reported in EMPTY_TMP_RUNS:
+        boxes = before + (question if upgrade and step == "plug-in" else []) + [TMP_UNREADABLE]
+        boxes += [failure_report(ERROR_ENVVAR_NOT_FOUND, None)] if reported else []
+        print(f"--- {step} step, {len(boxes)} boxes")
+        asked = TimedRun(session, program, args, env={"TMP": ""},
+                         answers=["yes"] * (len(boxes) - 1 - reported) + ["ok"] * (1 + reported))
+        expect_run(asked.result, ERROR_ENVVAR_NOT_FOUND, boxes)
+        expect_nothing_run(asked)
+        expect_equal(len(asked.result.process_trace), 1, f"{step}: programs started")
+        silent = TimedRun(session, program, [*args, "-silent"], env={"TMP": ""})
+        expect_run(silent.result, ERROR_ENVVAR_NOT_FOUND, [])
+        expect_nothing_run(silent)
+
+
+def test_empty_tmp_in_a_fresh_install(session: WineSession) -> None:
+    """Nothing installed, TMP empty: the plug-in step and the CSP step each end with 203
+    after message 144 (table EMPTY_TMP_RUNS); nothing is installed."""
+    program = session.install_bootstrapper(FOLDER, {
+        **package_files(session, {PACKAGE: RELEASE_1}),
+        "csp\\Setup.exe": session.config.tools_dir / "fake_setup.exe"})
+    expect_empty_tmp_refused(session, program, upgrade=False)
+    expect_equal(installed_versions(session), NOTHING_INSTALLED, "installed products")
+
+
+def test_empty_tmp_in_an_upgrade(session: WineSession) -> None:
+    """Release 1 installed, release 2 beside the program, TMP empty: after the upgrade
+    question (Yes) the plug-in step ends with 203 after message 144; the CSP step likewise
+    before Setup.exe; release 1 stays."""
+    preinstall(session, RELEASE_1)
+    program = session.install_bootstrapper(FOLDER, {
+        **package_files(session, {PACKAGE: RELEASE_2}),
+        "csp\\Setup.exe": session.config.tools_dir / "fake_setup.exe"})
+    expect_empty_tmp_refused(session, program, upgrade=True)
+    expect_equal(installed_versions(session), RELEASE_1_INSTALLED, "installed products")

@@ -53,6 +53,7 @@ TOOLS = ("run_exit.exe", "box_driver.exe", "msi_query.exe", "box_demo.exe", "ca_
 HARNESS_FOLDER = "harness"  # C:\harness: the tools and the files of each run
 DEFAULT_TMP = r"C:\run-tmp"
 SERVER_LINGER_SECONDS = 30
+DIAGNOSIS_LINES = 15
 
 
 # --------------------------------------------------------------------------------------
@@ -377,8 +378,8 @@ class WineSession:
         self._write_run_files(run_dir, program, args, cwd or program.rsplit("\\", 1)[0],
                               variables, unset, answers, timeout)
         with AskWatcher(run_dir / "ask.txt", on_ask) if on_ask else contextlib.nullcontext():
-            seconds = self._run_with_driver(run_dir, lang, timeout, trace_processes)
-        return self._collect(run_dir, tmp_dir, seconds)
+            seconds, troubles = self._run_with_driver(run_dir, lang, timeout, trace_processes)
+        return self._collect(run_dir, tmp_dir, seconds, troubles)
 
     def _write_run_files(self, run_dir: Path, program: str, args: list[str] | str, cwd: str,
                          variables: dict[str, str], unset: list[str], answers: list[str],
@@ -396,8 +397,10 @@ class WineSession:
         run_arguments += [item for name, value in variables.items()
                           for item in ("--set", f"{name}={value}")]
         run_arguments += [item for name in unset for item in ("--unset", name)]
+        # The driver gives up a second before run_exit ends the program, so that what it
+        # records of a run that hangs (processes, windows) is taken while the program lives.
         driver_arguments = [
-            "--record", f"{win_dir}\\boxes.jsonl", "--timeout", str(int(timeout) + 10),
+            "--record", f"{win_dir}\\boxes.jsonl", "--timeout", str(max(int(timeout) - 1, 1)),
             "--pid-file", f"{win_dir}\\pid.txt", "--done-file", f"{win_dir}\\code.txt"]
         if answers:
             driver_arguments += ["--answers", ",".join(answers)]
@@ -405,10 +408,13 @@ class WineSession:
         self._write_response(run_dir / "driver.rsp", driver_arguments)
 
     def _run_with_driver(self, run_dir: Path, lang: str, timeout: float,
-                         trace_processes: bool) -> float:
-        """Starts box_driver.exe, then runs run_exit.exe to its end; returns seconds."""
+                         trace_processes: bool) -> tuple[float, list[str]]:
+        """Starts box_driver.exe, then runs run_exit.exe to its end. Returns the seconds
+        and what the harness itself saw go wrong (empty when nothing did)."""
         win_dir = self.windows_path(run_dir)
         started = time.monotonic()
+        troubles = []
+        runner = None
         with open(run_dir / "driver.out", "w") as driver_output:
             driver = subprocess.Popen(
                 [WINE, self.tool("box_driver.exe"), f"@{win_dir}\\driver.rsp"],
@@ -417,14 +423,46 @@ class WineSession:
             debug = "+pid,+process" if trace_processes else None
             with open(run_dir / "run_exit.out", "w") as output, \
                     open(run_dir / "wine-trace.txt", "w") as trace:
-                subprocess.run([WINE, self.tool("run_exit.exe"), f"@{win_dir}\\run.rsp"],
-                               env=self.environment(lang, debug), stdout=output,
-                               stderr=trace, timeout=timeout + 30)
-            driver.wait(timeout=timeout + 30)
+                runner = subprocess.Popen(
+                    [WINE, self.tool("run_exit.exe"), f"@{win_dir}\\run.rsp"],
+                    env=self.environment(lang, debug), stdout=output, stderr=trace)
+                troubles += self._wait_for(runner, "run_exit.exe", timeout + 30, (0, 2, 3))
+            troubles += self._wait_for(driver, "box_driver.exe", timeout + 30, (0, 1))
         finally:
-            if driver.poll() is None:
-                driver.kill()
-        return time.monotonic() - started
+            for process in (driver, runner):
+                if process is not None and process.poll() is None:
+                    process.kill()
+        return time.monotonic() - started, troubles
+
+    def _wait_for(self, process: subprocess.Popen, name: str, limit: float,
+                  usual: tuple[int, ...]) -> list[str]:
+        """Waits for a tool's wine64 process; describes it when it hangs, or ends with a
+        status that is not one of its `usual` ones (see the tool's header)."""
+        try:
+            status = process.wait(timeout=limit)
+        except subprocess.TimeoutExpired:
+            troubles = [f"{name} still ran after {limit:.0f} s; the prefix's processes then:"]
+            troubles += [f"  {line}" for line in self.host_processes()]
+            process.kill()
+            return troubles
+        return [] if status in usual else [f"{name} ended with status {status}"]
+
+    def host_processes(self) -> list[str]:
+        """The Linux processes of this session's prefix (pid and command line), as the host
+        sees them: also when the wineserver no longer answers."""
+        marker = f"WINEPREFIX={self.prefix}".encode()
+        found = []
+        for entry in Path("/proc").iterdir():
+            if not entry.name.isdigit():
+                continue
+            try:
+                if marker not in (entry / "environ").read_bytes().split(b"\0"):
+                    continue
+                command = (entry / "cmdline").read_bytes().replace(b"\0", b" ").strip()
+            except OSError:
+                continue
+            found.append(f"{entry.name} {command.decode(errors='replace')}")
+        return sorted(found, key=lambda line: int(line.split()[0]))
 
     def _fresh_tmp(self, tmp: str | None) -> Path | None:
         """Empties the run's TMP folder when it lies on C:, so that its files after the run
@@ -442,7 +480,8 @@ class WineSession:
             raise HarnessError("a response-file argument cannot hold a line break")
         path.write_text("\n".join(arguments) + "\n", encoding="utf-8")
 
-    def _collect(self, run_dir: Path, tmp_dir: Path | None, seconds: float) -> RunResult:
+    def _collect(self, run_dir: Path, tmp_dir: Path | None, seconds: float,
+                 troubles: list[str]) -> RunResult:
         code_path = run_dir / "code.txt"
         code_line = code_path.read_text().strip() if code_path.exists() else "no-report"
         words = code_line.split()
@@ -462,7 +501,26 @@ class WineSession:
         tmp_files = sorted(str(path.relative_to(tmp_dir)) for path in tmp_dir.rglob("*")) \
             if tmp_dir is not None else []
         trace = parse_process_trace(run_dir / "wine-trace.txt")
-        return RunResult(outcome=outcome, exit_code=exit_code, start_error=start_error,
-                         boxes=boxes, driver_end=ends[-1] if ends else {"end": "no-report"},
-                         stdout=stdout, tmp_files=tmp_files, process_trace=trace,
-                         seconds=seconds)
+        result = RunResult(outcome=outcome, exit_code=exit_code, start_error=start_error,
+                           boxes=boxes, driver_end=ends[-1] if ends else {"end": "no-report"},
+                           stdout=stdout, tmp_files=tmp_files, process_trace=trace,
+                           seconds=seconds)
+        if troubles or outcome != "exit-code" or result.driver_end.get("end") != "done":
+            result.diagnosis = self._diagnose(run_dir, troubles)
+        return result
+
+    def _diagnose(self, run_dir: Path, troubles: list[str]) -> list[str]:
+        """What was going on in a run that did not end as it should: the harness's own
+        findings, the prefix's processes now, and the tail of each Wine output file."""
+        lines = list(troubles)
+        lines.append("processes of the prefix after the run:")
+        lines += [f"  {line}" for line in self.host_processes()] or ["  none"]
+        for name in ("run_exit.out", "driver.out", "wine-trace.txt", "code.txt", "pid.txt"):
+            path = run_dir / name
+            if not path.exists():
+                lines.append(f"{name}: missing")
+                continue
+            tail = path.read_text(errors="replace").splitlines()[-DIAGNOSIS_LINES:]
+            lines.append(f"{name} (last {len(tail)} lines):")
+            lines += [f"  {line}" for line in tail]
+        return lines

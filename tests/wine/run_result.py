@@ -58,18 +58,27 @@ class RunResult:
     tmp_files: list[str]
     process_trace: list[str]
     seconds: float
+    # Filled when the run did not end as it should (harness.WineSession._diagnose).
+    diagnosis: list[str] = dataclasses.field(default_factory=list)
 
     def describe(self) -> str:
+        end = {key: value for key, value in self.driver_end.items() if key != "windows"}
         lines = [f"outcome {self.outcome}, exit code {self.exit_code}, "
                  f"start error {self.start_error}, {self.seconds:.2f} s",
-                 f"box driver: {self.driver_end}",
-                 f"boxes ({len(self.boxes)}):"]
+                 f"box driver: {end}"]
+        lines += [f"  window {window['class']!r} {window['title']!r} of process "
+                  f"{window['pid']}{'' if window['visible'] else ' (hidden)'}"
+                  for window in self.driver_end.get("windows", [])]
+        lines.append(f"boxes ({len(self.boxes)}):")
         lines += [box.describe() for box in self.boxes]
         lines.append(f"stdout: {self.stdout!r}")
         lines.append(f"files in TMP: {self.tmp_files}")
         if self.process_trace:
             lines.append("processes started:")
             lines += [f"  {command}" for command in self.process_trace]
+        if self.diagnosis:
+            lines.append("the run did not end as it should; what was going on:")
+            lines += [f"  {line}" for line in self.diagnosis]
         return "\n".join(lines)
 
 

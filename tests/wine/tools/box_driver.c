@@ -363,6 +363,41 @@ static const wchar_t* Drive(Driver* driver) {
   }
 }
 
+static BOOL CALLBACK AppendTopLevelWindow(HWND window, LPARAM context) {
+  JsonText* record = (JsonText*)context;
+  wchar_t className[64] = L"";
+  GetClassNameW(window, className, 64);
+  wchar_t* title = ReadWindowText(window);
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  JsonAppend(record, record->data[record->length - 1] == L'[' ? L"{\"class\":" : L",{\"class\":");
+  JsonAppendString(record, className);
+  JsonAppend(record, L",\"title\":");
+  JsonAppendString(record, title ? title : L"");
+  JsonAppendFormat(record, L",\"pid\":%lu,\"visible\":%ls}", (unsigned long)processId,
+                   IsWindowVisible(window) ? L"true" : L"false");
+  free(title);
+  return TRUE;
+}
+
+/* What was going on when a run did not end as it should: the target's process id and the
+   processes started below it, and every top-level window of the desktop. */
+static void AppendCensus(Driver* driver, JsonText* record) {
+  static ProcessSet targets;
+  targets.count = 0;
+  ReadTargetId(driver);
+  if (driver->targetId) CollectTargetProcesses(driver->targetId, &targets);
+  JsonAppendFormat(record, L",\"target_pid\":%lu,\"target_processes\":[",
+                   (unsigned long)driver->targetId);
+  for (int i = 0; i < targets.count; ++i) {
+    JsonAppend(record, i ? L"," : L"");
+    JsonAppendString(record, targets.names[i]);
+  }
+  JsonAppend(record, L"],\"windows\":[");
+  EnumWindows(AppendTopLevelWindow, (LPARAM)record);
+  JsonAppend(record, L"]");
+}
+
 static void WriteEnd(Driver* driver, const wchar_t* end) {
   JsonText record = {0};
   JsonAppendFormat(&record,
@@ -374,7 +409,9 @@ static void WriteEnd(Driver* driver, const wchar_t* end) {
     JsonAppend(&record, i > driver->nextAnswer ? L"," : L"");
     JsonAppendString(&record, driver->answers[i].text);
   }
-  JsonAppend(&record, L"]}");
+  JsonAppend(&record, L"]");
+  if (wcscmp(end, L"done") != 0) AppendCensus(driver, &record);
+  JsonAppend(&record, L"}");
   WriteRecord(driver, record.data);
   JsonFree(&record);
 }

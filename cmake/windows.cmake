@@ -28,7 +28,8 @@ set_source_files_properties(${RESOURCE_SCRIPT} PROPERTIES OBJECT_DEPENDS
   "${ICON_FILE};${CMAKE_SOURCE_DIR}/src/resources/bootstrapper.manifest;${CMAKE_SOURCE_DIR}/src/resources/messages.inc;${CMAKE_SOURCE_DIR}/src/resources/resource_ids.h")
 
 file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
-add_executable(bootstrapper WIN32 ${WIN32_SOURCES} ${RESOURCE_SCRIPT} ${ICON_FILE})
+add_executable(bootstrapper WIN32 ${CMAKE_SOURCE_DIR}/src/main.cpp ${WIN32_SOURCES}
+  ${RESOURCE_SCRIPT} ${ICON_FILE})
 set_target_properties(bootstrapper PROPERTIES OUTPUT_NAME bootstrapper SUFFIX .exe)
 target_include_directories(bootstrapper PRIVATE
   $<$<COMPILE_LANGUAGE:RC>:${CMAKE_SOURCE_DIR}/src/resources>

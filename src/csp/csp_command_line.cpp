@@ -1,6 +1,6 @@
 #include "csp/csp_command_line.h"
 
-#include "package/msiexec_command.h"
+#include "run/install_log.h"
 
 namespace boot {
 namespace {

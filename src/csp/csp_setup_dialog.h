@@ -2,7 +2,7 @@
 // behind "Опции" the language and security level of the CSP.
 #pragma once
 
-#include "driver/run_context.h"
+#include "run/run_context.h"
 
 namespace boot {
 

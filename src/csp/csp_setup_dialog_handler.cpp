@@ -1,7 +1,7 @@
 #include "csp/csp_setup_dialog_handler.h"
 
-#include "resources/message_catalogue.h"
 #include "resources/resource_ids.h"
+#include "run/messages.h"
 
 namespace boot {
 namespace {

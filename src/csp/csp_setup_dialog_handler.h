@@ -3,7 +3,7 @@
 // whole run on cancel.
 #pragma once
 
-#include "driver/run_context.h"
+#include "run/run_context.h"
 
 namespace boot {
 

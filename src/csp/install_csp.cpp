@@ -1,12 +1,11 @@
 #include "csp/install_csp.h"
 
 #include "csp/csp_command_line.h"
-#include "driver/box_styles.h"
-#include "driver/child_process.h"
-#include "driver/failure_report.h"
-#include "package/install_log.h"
-#include "package/msiexec_command.h"
-#include "resources/message_catalogue.h"
+#include "run/box_styles.h"
+#include "run/child_process.h"
+#include "run/failure_report.h"
+#include "run/install_log.h"
+#include "run/messages.h"
 
 namespace boot {
 namespace {

@@ -1,8 +1,8 @@
 #include "driver/environment_checks.h"
 
-#include "driver/box_styles.h"
-#include "driver/exit_codes.h"
-#include "resources/message_catalogue.h"
+#include "run/box_styles.h"
+#include "run/exit_codes.h"
+#include "run/messages.h"
 
 namespace boot {
 namespace {
@@ -55,13 +55,6 @@ bool IsNt5ServicePackBelow(RunContext& context, Word minor, Word servicePack) {
   conditions = context.os.VerSetConditionMask(conditions, kVerServicePackMajor, kVerLess);
   return context.os.VerifyVersionInfo(
       wanted, kVerMajorVersion | kVerMinorVersion | kVerServicePackMajor, conditions);
-}
-
-bool IsNt5Release(RunContext& context, Dword minor) {
-  Dword major = 0;
-  Dword reportedMinor = 0;
-  context.os.RtlGetNtVersionNumbers(&major, &reportedMinor, nullptr);
-  return major == 5 && reportedMinor == minor;
 }
 
 }  // namespace boot

@@ -1,10 +1,10 @@
 // The checks made before anything is installed: administrator rights and the Windows
-// release with its service pack; and the two release tests they rest on.
+// release with its service pack, and the service-pack test they rest on.
 #pragma once
 
 #include <string>
 
-#include "driver/run_context.h"
+#include "run/run_context.h"
 
 namespace boot {
 
@@ -16,8 +16,5 @@ Dword CheckWindowsRelease(RunContext& context, bool silent);
 
 // Windows runs as release 5.minor with a major service pack below servicePack.
 bool IsNt5ServicePackBelow(RunContext& context, Word minor, Word servicePack);
-
-// Windows reports release 5.minor.
-bool IsNt5Release(RunContext& context, Dword minor);
 
 }  // namespace boot

@@ -1,8 +1,8 @@
 #include <cstdlib>
 
-#include "driver/box_styles.h"
-#include "driver/exit_codes.h"
 #include "driver/install_options.h"
+#include "run/box_styles.h"
+#include "run/exit_codes.h"
 
 namespace boot {
 

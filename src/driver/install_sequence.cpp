@@ -4,15 +4,16 @@
 
 #include "csp/csp_setup_dialog.h"
 #include "csp/install_csp.h"
-#include "driver/box_styles.h"
-#include "driver/child_process.h"
 #include "driver/environment_checks.h"
-#include "driver/exit_codes.h"
-#include "driver/failure_report.h"
 #include "driver/install_options.h"
 #include "driver/restart.h"
 #include "package/install_plugin.h"
-#include "resources/message_catalogue.h"
+#include "run/box_styles.h"
+#include "run/child_process.h"
+#include "run/exit_codes.h"
+#include "run/failure_report.h"
+#include "run/messages.h"
+#include "run/restart_marker.h"
 
 namespace boot {
 namespace {

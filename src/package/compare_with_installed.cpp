@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <vector>
 
-#include "driver/box_styles.h"
-#include "driver/exit_codes.h"
 #include "package/package_boxes.h"
 #include "package/package_info.h"
 #include "package/package_version.h"
-#include "resources/message_catalogue.h"
+#include "run/box_styles.h"
+#include "run/error_box.h"
+#include "run/exit_codes.h"
+#include "run/messages.h"
 
 namespace boot {
 namespace {

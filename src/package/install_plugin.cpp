@@ -1,6 +1,5 @@
 #include "package/install_plugin.h"
 
-#include "driver/box_styles.h"
 #include "package/compare_with_installed.h"
 #include "package/install_decision.h"
 #include "package/msiexec_runner.h"
@@ -8,7 +7,9 @@
 #include "package/package_info.h"
 #include "package/package_search.h"
 #include "package/source_hash.h"
-#include "resources/message_catalogue.h"
+#include "run/box_styles.h"
+#include "run/error_box.h"
+#include "run/messages.h"
 
 namespace boot {
 namespace {

@@ -2,10 +2,6 @@
 
 namespace boot {
 
-bool NamesOwnLog(const std::wstring& arguments) {
-  return arguments.find(L"/l") != std::wstring::npos || arguments.find(L"/L") != std::wstring::npos;
-}
-
 std::wstring LogOption(const std::wstring& logPath) { return L"/Lv! \"" + logPath + L"\""; }
 
 std::wstring BuildMsiexecCommandLine(const std::wstring& systemDirectory,

@@ -5,9 +5,6 @@
 
 namespace boot {
 
-// The user's text already names a log: it holds "/l" or "/L" anywhere (case-sensitive).
-bool NamesOwnLog(const std::wstring& arguments);
-
 // The verbose log option put in front of the arguments: /Lv! "<logPath>"
 std::wstring LogOption(const std::wstring& logPath);
 

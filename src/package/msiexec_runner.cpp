@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <vector>
 
-#include "driver/child_process.h"
-#include "driver/environment_checks.h"
-#include "driver/restart.h"
-#include "package/install_log.h"
 #include "package/msiexec_command.h"
-#include "package/package_boxes.h"
 #include "package/package_search.h"
 #include "package/source_hash.h"
+#include "run/child_process.h"
+#include "run/error_box.h"
+#include "run/install_log.h"
+#include "run/restart_marker.h"
+#include "run/windows_release.h"
 
 namespace boot {
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "package/package_boxes.h"
 #include "package/package_search.h"
+#include "run/error_box.h"
 
 namespace boot {
 namespace {

@@ -35,9 +35,9 @@ bool ReadStringTableEntry(const std::vector<std::uint8_t>& block, unsigned posit
   return true;
 }
 
-std::wstring LoadMessage(RunContext& context, Word id) {
+std::wstring LoadMessage(Platform& os, Word id) {
   std::wstring text;
-  auto block = context.os.FindStringTableBlock(static_cast<Word>(id / 16 + 1), kLanguageNeutral);
+  auto block = os.FindStringTableBlock(static_cast<Word>(id / 16 + 1), kLanguageNeutral);
   ReadStringTableEntry(block, id % 16u, &text);
   return text;
 }

@@ -5,13 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "driver/run_context.h"
+#include "platform/platform.h"
 #include "resources/message_ids.h"
 
 namespace boot {
 
-// The text of catalogue entry `id`, or an empty text when there is none.
-std::wstring LoadMessage(RunContext& context, Word id);
+// The text of catalogue entry `id` among the program's resources, or an empty text when
+// there is none.
+std::wstring LoadMessage(Platform& os, Word id);
 
 // Walks one raw string-table block to the entry at `position` (0 to 15); false when the
 // walk runs off the end of the block or the entry is empty. Never reads past `block`.

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/box_styles.h"
+#include "run/box_styles.h"
 #include "support/string_table.h"
 
 namespace boot::sim {

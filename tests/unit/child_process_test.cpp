@@ -1,8 +1,9 @@
-#include "driver/child_process.h"
+#include "run/child_process.h"
 
 #include <gtest/gtest.h>
 
 #include "driver/restart.h"
+#include "run/restart_marker.h"
 #include "support/simulated_windows.h"
 
 namespace boot {

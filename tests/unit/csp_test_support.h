@@ -1,7 +1,7 @@
 // What the CSP tests share: the names the simulated Windows gives the CSP log and program.
 #pragma once
 
-#include "driver/box_styles.h"
+#include "run/box_styles.h"
 #include "support/simulated_windows.h"
 
 namespace boot::csp_test {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "run/windows_release.h"
 #include "support/simulated_windows.h"
 
 namespace boot {

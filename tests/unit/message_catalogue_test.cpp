@@ -1,7 +1,6 @@
-#include "resources/message_catalogue.h"
-
 #include <gtest/gtest.h>
 
+#include "run/messages.h"
 #include "support/simulated_windows.h"
 #include "support/string_table.h"
 

@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "driver/box_styles.h"
+#include "run/box_styles.h"
 #include "support/plugin_machine.h"
 #include "support/simulated_windows.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "driver/box_styles.h"
 #include "package/install_plugin.h"
+#include "run/box_styles.h"
 #include "support/plugin_machine.h"
 #include "support/simulated_windows.h"
 

@@ -1,4 +1,4 @@
-#include "driver/child_process.h"
+#include "run/child_process.h"
 
 #include <vector>
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "driver/run_context.h"
+#include "run/run_context.h"
 
 namespace boot {
 

@@ -1,6 +1,6 @@
-#include "driver/failure_report.h"
+#include "run/failure_report.h"
 
-#include "resources/message_catalogue.h"
+#include "run/messages.h"
 
 namespace boot {
 

@@ -1,11 +1,15 @@
-// Naming the verbose install logs that msiexec and the CSP's Setup.exe write.
+// Naming the verbose install logs that msiexec and the CSP's Setup.exe write, by one rule.
 #pragma once
 
 #include <string>
 
-#include "driver/run_context.h"
+#include "run/run_context.h"
 
 namespace boot {
+
+// The user's Windows Installer options already name a log: they hold "/l" or "/L" anywhere
+// (case-sensitive). No log is named for them then.
+bool NamesOwnLog(const std::wstring& arguments);
 
 // logPath becomes %TMP%\<baseName>_<time stamp>.log; returns 0. When TMP cannot be read,
 // shows message 144 unless silent, leaves logPath as it was and returns the system error.

@@ -1,11 +1,15 @@
-#include "package/install_log.h"
+#include "run/install_log.h"
 
 #include <cwchar>
 #include <vector>
 
-#include "package/package_boxes.h"
+#include "run/error_box.h"
 
 namespace boot {
+
+bool NamesOwnLog(const std::wstring& arguments) {
+  return arguments.find(L"/l") != std::wstring::npos || arguments.find(L"/L") != std::wstring::npos;
+}
 
 Dword MakeLogPath(RunContext& context, bool silent, const std::wstring& baseName,
                   std::wstring& logPath) {

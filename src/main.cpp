@@ -1,10 +1,10 @@
 // The program's entry point: narrows the DLL search to the system directory, then hands
 // the run to the install sequence over the real Windows.
 #include "driver/install_sequence.h"
-#include "driver/run_context.h"
 #include "platform/win32/function_address.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/windows_api.h"
+#include "run/run_context.h"
 
 namespace {
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks one Windows build of the bootstrapper as a PE file: machine, GUI subsystem,
 # the embedded administrator manifest, and imports from system DLLs only (msi.dll is
-# loaded at run time, never imported or delay-loaded). Prints the file's size and its imports.
+# loaded at run time, never imported or delay-loaded), and for the shipped i686 build its
+# size: at most 128 KiB. Prints the file's size and its imports.
 #
 # Usage: check_pe.sh i686|x86_64 path/to/bootstrapper.exe
 set -euo pipefail
@@ -10,8 +11,8 @@ arch=$1
 exe=$2
 
 case "$arch" in
-  i686) format=pei-i386 magic="010b" ;;
-  x86_64) format=pei-x86-64 magic="020b" ;;
+  i686) format=pei-i386 magic="010b" size_limit=131072 ;;
+  x86_64) format=pei-x86-64 magic="020b" size_limit="" ;;
   *) echo "unknown architecture: $arch" >&2; exit 2 ;;
 esac
 
@@ -27,7 +28,11 @@ fail() {
 [ -f "$exe" ] || { echo "FAIL: no file $exe"; exit 1; }
 headers=$("$arch-w64-mingw32-objdump" -p "$exe")
 
-echo "$exe: $(stat -c %s "$exe") bytes"
+size=$(stat -c %s "$exe")
+echo "$exe: $size bytes"
+if [ -n "$size_limit" ] && [ "$size" -gt "$size_limit" ]; then
+  fail "$size bytes is more than the $size_limit that the shipped program may take"
+fi
 
 grep -q "file format $format\$" <<<"$headers" || fail "not a $format file"
 grep -Eq "^Magic[[:space:]]+$magic[[:space:]]" <<<"$headers" || fail "optional header magic is not $magic"

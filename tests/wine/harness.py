@@ -332,8 +332,9 @@ class WineSession:
         return self.windows_path(target)
 
     def build_packages(self, *packages: PluginPackage) -> dict[str, Path]:
-        """Builds test packages into the build tree; the result suits `extra` below."""
-        work_dir = self.config.packages_dir(self.name)
+        """Builds test packages into the session's own folder (sessions of the same name may
+        run at once); the result suits `extra` below."""
+        work_dir = self.root / "packages"
         return {package.file_name: build_package(package, work_dir, self.config.tools_dir)
                 for package in packages}
 

@@ -134,7 +134,7 @@ def test_restart_marker_through_the_32_bit_view(session: WineSession) -> None:
     expect_installed(session, RELEASE_2_INSTALLED)
 
 
-def test_planted_msi_dll_is_not_loaded(session: WineSession) -> None:
+def test_planted_32_bit_msi_dll_is_not_loaded(session: WineSession) -> None:
     """A 32-bit DLL named msi.dll beside the program, Wine told to prefer a native msi.dll:
     a -silent fresh install still uses the system's Windows Installer (exit 0, the x64
     package installed) and the planted DLL's marker file never appears."""

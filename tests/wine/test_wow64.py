@@ -9,6 +9,9 @@ run time, the registry view and the package of 64-bit Windows."""
 from __future__ import annotations
 
 import dataclasses
+import re
+import zipfile
+from pathlib import Path
 
 from expect import expect_equal, expect_run
 from harness import WineSession
@@ -40,6 +43,13 @@ RELEASE_1_INSTALLED = {PRODUCT_CODE: "1.0.0.0", OTHER_PRODUCT_CODE: None}
 RELEASE_2_INSTALLED = {PRODUCT_CODE: None, OTHER_PRODUCT_CODE: "2.0.0.0"}
 # The x64 package installs here; a 32-bit one would go to "Program Files (x86)".
 X64_PLUGIN_FILE = "C:\\Program Files\\StalverPluginTest\\plugin.txt"
+# Where the release test (tests/release) leaves its test-signed distribution, in the native
+# build tree; its packages are RELEASE_1 as X64_PACKAGE and WIN32_RELEASE_FILE.
+RELEASE_OUTPUT = ("release-test", "out")
+DEPLOY_SCRIPT = Path(__file__).resolve().parents[2] / "deploy" / "deploy.cmd"
+CMD = "C:\\windows\\system32\\cmd.exe"
+SOFT_REBOOT = 3010
+ERROR_NO_DATA = 232
 
 
 def both_architectures(release: PluginPackage) -> dict[str, PluginPackage]:
@@ -175,3 +185,48 @@ def test_csp_dialog_and_setup_command_line(session: WineSession) -> None:
                  "files in TMP")
     expect_equal(installed_versions(session), RELEASE_1_INSTALLED, "installed products")
     expect_win32_package_left_alone(session)
+
+
+def test_signed_distribution_installs(session: WineSession) -> None:
+    """The test-signed zip that the release command made, unpacked as an administrator would:
+    its signed bootstrapper.exe -silent installs the x64 package from beside it (exact msiexec
+    command line, the log named after it), leaves the win32 package alone, exit 0."""
+    (archive,) = session.config.build_dir.joinpath(*RELEASE_OUTPUT).glob("*-TEST-SIGNED.zip")
+    with zipfile.ZipFile(archive) as distribution:
+        distribution.extractall(session.unix_path("C:\\"))
+    folder = "C:\\" + archive.stem
+    run = TimedRun(session, folder + "\\bootstrapper.exe", ["-silent"])
+    expect_run(run.result, 0, [])
+    log = expect_logged_run(run, X64_PACKAGE)
+    expect_msiexec_command(run, f"{folder}\\{X64_PACKAGE}", log, " ADDNPQUORL=1")
+    expect_installed(session, RELEASE_1_INSTALLED)
+    expect_win32_package_left_alone(session)
+
+
+def test_deployment_script_turns_a_pending_restart_into_3010(session: WineSession) -> None:
+    """deploy.cmd, as a deployment tool runs it (cmd /c): with a package that asks for a
+    restart it ends with 3010 and removes the marker (the bootstrapper ended 0 with
+    -silent -norestart; nothing restarts); run again with the same version installed it
+    ends with 0; with no package beside it the bootstrapper's 232 comes through."""
+    folder = "Deploy\\plugin"
+    program = session.install_bootstrapper(folder, {
+        **package_files(session, both_architectures(NEEDS_RESTART)),
+        "deploy.cmd": DEPLOY_SCRIPT})
+    script = program.rsplit("\\", 1)[0] + "\\deploy.cmd"
+    restart = TimedRun(session, CMD, ["/c", script], cwd="C:\\")
+    expect_run(restart.result, SOFT_REBOOT, [])
+    expect_no_restart(restart)
+    expect_equal([command for command in restart.result.process_trace
+                  if command.startswith(f'"{program}"')],
+                 [f'"{program}" -silent -norestart'], "the bootstrapper's command line")
+    # start /wait does not hand the program cmd's standard output: the log alone tells.
+    expect_equal([bool(re.fullmatch(rf"{re.escape(X64_PACKAGE)}_[-\d]{{19}}\.log", name))
+                  for name in restart.result.tmp_files], [True], "the log in TMP")
+    expect_marker_in_both_views(session, False)
+    expect_installed(session, RELEASE_1_INSTALLED)
+    again = TimedRun(session, CMD, ["/c", script], cwd="C:\\")
+    expect_run(again.result, 0, [])
+    session.unix_path(program).with_name(X64_PACKAGE).unlink()
+    session.unix_path(program).with_name(WIN32_PACKAGE).unlink()
+    missing = TimedRun(session, CMD, ["/c", script], cwd="C:\\")
+    expect_run(missing.result, ERROR_NO_DATA, [])

@@ -27,3 +27,7 @@ foreach(scenario_file ${WINE_SCENARIO_FILES})
       FIXTURES_REQUIRED wine_base LABELS "${labels}" TIMEOUT 180)
   endforeach()
 endforeach()
+
+# Unpacks and runs the test-signed distribution that the release test makes.
+set_tests_properties(wine.test_wow64.test_signed_distribution_installs PROPERTIES
+  FIXTURES_REQUIRED "wine_base;release_distribution")

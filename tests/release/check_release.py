@@ -1,0 +1,213 @@
+#!/usr/bin/python3
+"""The release command (scripts/release.sh) end to end, with throwaway certificates.
+
+1. Without a certificate: a test-signed distribution of the i686 program, two plug-in
+   packages built by wixl and a csp folder; the zip and its checksums verify, the signature
+   verifies against the certificate it carries, and the program with its signature removed
+   is the suite's own reproducible build byte for byte (apart from the checksum).
+2. With a releaser's PKCS#12 file, its password read from a file: signed by that
+   certificate, named without "TEST", and the password never appears in the output.
+3. Each kind of bad input fails with one line and leaves the output folder as it was.
+
+The test-signed distribution stays in <build>/release-test/out for the Wine scenario that
+unpacks and runs it."""
+
+from __future__ import annotations
+
+import argparse
+import dataclasses
+import os
+import shutil
+import subprocess
+import sys
+import zipfile
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+REPOSITORY = HERE.parent.parent
+sys.dont_write_bytecode = True
+sys.path.insert(0, str(REPOSITORY / "tests" / "wine"))
+
+from packages import build_package  # noqa: E402
+from test_wow64 import RELEASE_1, WIN32_RELEASE_FILE, X64_PACKAGE  # noqa: E402
+
+RELEASE = REPOSITORY / "scripts" / "release.sh"
+COMPARE = REPOSITORY / "scripts" / "compare_signed.py"
+DEPLOY_SCRIPT = REPOSITORY / "deploy" / "deploy.cmd"
+PASSWORD = "correct horse battery staple"
+
+
+def run(*command: str | Path, env: dict[str, str] | None = None,
+        check: bool = True) -> subprocess.CompletedProcess:
+    environment = {key: value for key, value in os.environ.items()
+                   if not key.startswith("RELEASE_PKCS12")}
+    environment.update(env or {})
+    result = subprocess.run([str(part) for part in command], capture_output=True, text=True,
+                            env=environment)
+    if check and result.returncode != 0:
+        raise AssertionError(f"{command[0]} failed ({result.returncode}):\n{result.stdout}\n"
+                             f"{result.stderr}")
+    return result
+
+
+def expect(condition: bool, what: str) -> None:
+    if not condition:
+        raise AssertionError(what)
+    print(f"ok: {what}")
+
+
+def make_certificate(folder: Path, name: str, usage: str) -> Path:
+    """A self-signed certificate with extendedKeyUsage `usage`, as PKCS#12 under PASSWORD."""
+    key, certificate, pkcs12 = (folder / f"{name}{suffix}" for suffix in (".key", ".pem", ".p12"))
+    run("openssl", "req", "-x509", "-newkey", "rsa:2048", "-sha256", "-days", "7", "-nodes",
+        "-subj", f"/CN={name}", "-addext", f"extendedKeyUsage={usage}",
+        "-keyout", key, "-out", certificate)
+    run("openssl", "pkcs12", "-export", "-inkey", key, "-in", certificate, "-out", pkcs12,
+        "-passout", f"pass:{PASSWORD}")
+    return pkcs12
+
+
+def fingerprint(pem: bytes) -> str:
+    return subprocess.run(["openssl", "x509", "-noout", "-fingerprint", "-sha256"], input=pem,
+                          capture_output=True, check=True).stdout.decode().strip()
+
+
+def signer_fingerprints(program: Path, work: Path) -> list[str]:
+    """The certificates that the program's signature carries (also left in signature.pem)."""
+    signature = work / "signature.pem"
+    signature.unlink(missing_ok=True)  # osslsigncode overwrites nothing
+    run("osslsigncode", "extract-signature", "-pem", "-in", program, "-out", signature)
+    certificates = run("openssl", "pkcs7", "-in", signature, "-print_certs").stdout
+    blocks = certificates.split("-----END CERTIFICATE-----")[:-1]
+    return [fingerprint((block + "-----END CERTIFICATE-----\n").encode()) for block in blocks]
+
+
+def unpack(zip_path: Path, into: Path) -> Path:
+    shutil.rmtree(into, ignore_errors=True)
+    with zipfile.ZipFile(zip_path) as archive:
+        archive.extractall(into)
+    (folder,) = into.iterdir()
+    return folder
+
+
+def check_distribution(zip_path: Path, work: Path, unsigned: Path) -> Path:
+    """The zip's own checksum, its files, SHA256SUMS, the signature, and the program with its
+    signature removed against the suite's reproducible build."""
+    checked = subprocess.run(["sha256sum", "-c", zip_path.name + ".sha256"], cwd=zip_path.parent,
+                             capture_output=True, text=True)
+    expect(checked.returncode == 0, f"{zip_path.name}.sha256 verifies")
+    folder = unpack(zip_path, work / "unpacked")
+    files = sorted(str(path.relative_to(folder)) for path in folder.rglob("*") if path.is_file())
+    expect(files == ["PACKAGES.txt", "SHA256SUMS", "bootstrapper.exe", "csp/Setup.exe",
+                     "deploy.cmd", "quorlcom-win32.msi", "quorlcom-x64.msi"],
+           f"the distribution holds the program, both packages, csp, deploy.cmd, PACKAGES.txt "
+           f"and SHA256SUMS ({files})")
+    expect((folder / "deploy.cmd").read_bytes() == DEPLOY_SCRIPT.read_bytes()
+           and b"\r\n" in DEPLOY_SCRIPT.read_bytes(), "deploy.cmd as in the tree, with CR LF")
+    sums = subprocess.run(["sha256sum", "-c", "SHA256SUMS"], cwd=folder, capture_output=True,
+                          text=True)
+    listed = sorted(line.split("  ", 1)[1] for line in
+                    (folder / "SHA256SUMS").read_text().splitlines())
+    expect(sums.returncode == 0 and listed == [f for f in files if f != "SHA256SUMS"],
+           "SHA256SUMS lists every other file and verifies")
+    packages = (folder / "PACKAGES.txt").read_text()
+    expect(all(code in packages for code in (RELEASE_1.product_code, RELEASE_1.upgrade_code,
+                                             WIN32_RELEASE_FILE.product_code)),
+           "PACKAGES.txt names the packages' product and upgrade codes")
+    program = folder / "bootstrapper.exe"
+    signer_fingerprints(program, work)
+    anchors = work / "anchors.pem"
+    run("openssl", "pkcs7", "-in", work / "signature.pem", "-print_certs", "-out", anchors)
+    verified = run("osslsigncode", "verify", "-in", program, "-CAfile", anchors, check=False)
+    expect(verified.returncode == 0 and "SHA256" in verified.stdout,
+           "osslsigncode verify: a SHA-256 signature that checks against its certificate")
+    stripped = work / "stripped.exe"
+    stripped.unlink(missing_ok=True)
+    run("osslsigncode", "remove-signature", "-in", program, "-out", stripped)
+    compared = run("python3", COMPARE, unsigned, stripped, program, check=False)
+    print(compared.stdout, end="")
+    expect(compared.returncode == 0,
+           "the shipped program is the suite's reproducible build plus its signature")
+    return program
+
+
+def leftovers(out: Path) -> list[tuple[str, int]]:
+    """The output folder's files with their times, and the release's work folders in /tmp."""
+    return sorted([(str(p), p.stat().st_mtime_ns) for p in out.rglob("*")] +
+                  [(str(p), 0) for p in Path("/tmp").glob("bootstrapper-release.*")])
+
+
+def expect_refused(name: str, arguments: list[str | Path], env: dict[str, str], out: Path,
+                   reason: str) -> None:
+    before = leftovers(out)
+    result = run("bash", RELEASE, *arguments, "--out", out, env=env, check=False)
+    lines = result.stderr.strip().splitlines()
+    expect(result.returncode == 1 and len(lines) == 1 and lines[0].startswith("release: ")
+           and reason in lines[0] and leftovers(out) == before,
+           f"{name}: one line ({lines}), exit {result.returncode}, nothing left half-written")
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--build-dir", type=Path, required=True)
+    parser.add_argument("--win32-dir", type=Path, required=True)
+    parser.add_argument("--win64-dir", type=Path, required=True)
+    options = parser.parse_args()
+    work = options.build_dir / "release-test"
+    shutil.rmtree(work, ignore_errors=True)
+    (work / "inputs" / "csp").mkdir(parents=True)
+    inputs = work / "inputs"
+    x64 = build_package(dataclasses.replace(RELEASE_1, file_name=X64_PACKAGE), inputs,
+                        options.win64_dir / "wine-tools")
+    win32 = build_package(WIN32_RELEASE_FILE, inputs, options.win64_dir / "wine-tools")
+    shutil.copy2(options.win64_dir / "wine-tools" / "fake_setup.exe", inputs / "csp" / "Setup.exe")
+    given = ["--package", x64, "--package", win32, "--csp", inputs / "csp"]
+    out = work / "out"
+    unsigned = options.win32_dir / "bootstrapper.exe"
+
+    print("--- test-signed release")
+    result = run("bash", RELEASE, *given, "--out", out)
+    print(result.stdout, end="")
+    expect("TEST" in result.stdout and (out / "stalver-plugin-bootstrapper-1.0.0.0-TEST-SIGNED.zip"
+                                        ).exists(),
+           "the output and the zip's name say TEST-SIGNED")
+    check_distribution(out / "stalver-plugin-bootstrapper-1.0.0.0-TEST-SIGNED.zip", work, unsigned)
+
+    print("--- the releaser's certificate, password from a file")
+    signer = make_certificate(work, "Releaser", "codeSigning")
+    password_file = work / "password.txt"
+    password_file.write_text(PASSWORD + "\n")
+    own_out = work / "own"
+    result = run("bash", RELEASE, *given, "--pkcs12", signer, "--out", own_out,
+                 env={"RELEASE_PKCS12_PASSWORD_FILE": str(password_file)})
+    expect(PASSWORD not in result.stdout + result.stderr, "the password is not in the output")
+    zip_path = own_out / "stalver-plugin-bootstrapper-1.0.0.0.zip"
+    expect(zip_path.exists() and "TEST" not in result.stdout, "named without TEST")
+    program = check_distribution(zip_path, work, unsigned)
+    releaser = fingerprint(signer.with_suffix(".pem").read_bytes())
+    expect(signer_fingerprints(program, work)[0] == releaser, "signed by the releaser's certificate")
+
+    print("--- bad inputs")
+    not_msi = inputs / "bad" / X64_PACKAGE
+    not_msi.parent.mkdir()
+    not_msi.write_bytes(b"not a package\r\n" * 100)
+    server = make_certificate(work, "Server", "serverAuth")
+    password = {"RELEASE_PKCS12_PASSWORD": PASSWORD}
+    expect_refused("a missing package", ["--package", inputs / "none" / X64_PACKAGE], {}, out,
+                   "missing package")
+    expect_refused("a package that is no MSI file", ["--package", not_msi], {}, out,
+                   "is not a Windows Installer (MSI) package")
+    expect_refused("a wrong password", [*given, "--pkcs12", signer],
+                   {"RELEASE_PKCS12_PASSWORD": "wrong"}, out, "wrong password")
+    expect_refused("a certificate without code-signing usage", [*given, "--pkcs12", server],
+                   password, out, "no code-signing usage")
+    shutil.rmtree(own_out)
+    return 0
+
+
+if __name__ == "__main__":
+    try:
+        sys.exit(main())
+    except AssertionError as failure:
+        print(f"FAIL: {failure}")
+        sys.exit(1)

@@ -395,13 +395,12 @@ def expect_dialog_view(box: Box, view: str, checked: set[int], where: str) -> No
                  f"{where}: radio buttons checked")
 
 
-def test_dialog_views_and_next_in_russian(session: WineSession) -> None:
-    """-csp -selectDlg under a Russian UI: the welcome view with "Русский" and "KC1" checked,
-    "Опции" switches to the options view ("Скрыть") and back; "Далее" goes on to Setup.exe
-    with the usual command line and the plug-in is installed; message 109, exit 0."""
-    csp = CspFolder(session, (PLUGIN,))
+def expect_dialog_views_then_next(csp: CspFolder, shots: HostActions) -> RunResult:
+    """-csp -selectDlg under a Russian UI, Setup.exe ending with 0: question 102, the welcome
+    view with "Русский" and "KC1" checked (screenshot dialog-welcome), "Опции" to the options
+    view ("Скрыть"; screenshot dialog-options) and back, "Далее"; Setup.exe starts once with
+    the usual command line, then msiexec; message 109, exit 0. Returns the run."""
     csp.set_setup(0, writes_log=True)
-    shots = screenshots(session)
     result = csp.run(["-csp", "-selectDlg"], [
         "yes", f"ask:shot dialog-welcome+{TOGGLE_OPTIONS}",
         f"ask:shot dialog-options+{TOGGLE_OPTIONS}", f"click:{NEXT}", "ok"], shots, lang="ru")
@@ -413,6 +412,14 @@ def test_dialog_views_and_next_in_russian(session: WineSession) -> None:
     expect_one_setup_start(csp, setup_command_line("/qb " + log_option(log)), log)
     expect_equal(started_programs(result), ["bootstrapper", "setup", "msiexec"],
                  "programs started, in order")
+    return result
+
+
+def test_dialog_views_and_next_in_russian(session: WineSession) -> None:
+    """-csp -selectDlg under a Russian UI: the welcome view with "Русский" and "KC1" checked,
+    "Опции" switches to the options view ("Скрыть") and back; "Далее" goes on to Setup.exe
+    with the usual command line and the plug-in is installed; message 109, exit 0."""
+    expect_dialog_views_then_next(CspFolder(session, (PLUGIN,)), screenshots(session))
     expect_equal(session.product_state(PRODUCT_CODE), INSTALLED, "plug-in product state")
 
 

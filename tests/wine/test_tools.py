@@ -80,12 +80,21 @@ def test_language_and_environment_reach_the_program(session: WineSession) -> Non
 
 
 def test_time_limit_and_start_errors_end_the_run(session: WineSession) -> None:
-    """A program that outlives the time limit is ended and reported; a missing program is
-    a start error with its Windows code."""
-    slow = demo(session, "--sleep", "60000", timeout=3)
+    """A program that outlives the time limit is ended and reported, with what was going on
+    while it hung: its process, its (hidden) window, Wine's output; a missing program is a
+    start error with its Windows code."""
+    slow = demo(session, "--owner", "--sleep", "60000", timeout=3)
     expect_equal(slow.outcome, "timeout", "slow program")
     if slow.seconds > 15:
         raise AssertionError(f"the time limit took {slow.seconds:.1f} s to act")
+    census = slow.driver_end
+    expect_equal(census.get("target_processes"), ["демо.exe"], "processes of the hung program")
+    # Wine reports process 0 for this window (its program sleeps without a message loop).
+    expect_equal([window["class"].upper() for window in census.get("windows", [])
+                  if not window["visible"] and window["class"].upper() == "STATIC"], ["STATIC"],
+                 "its hidden window")
+    expect_equal("code.txt (last 1 lines):\n  timeout" in "\n".join(slow.diagnosis), True,
+                 f"the diagnosis ends with run_exit's report: {slow.diagnosis}")
     folder = session.lay_out_run_folder("пустая папка", {})
     missing = session.run(folder + "\\нет.exe")
     print(missing.describe())

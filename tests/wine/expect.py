@@ -36,6 +36,7 @@ def expect_equal(actual, expected, what: str) -> None:
 
 
 def expect_box(box: Box, expected: ExpectedBox, where: str) -> None:
+    expect_equal(box.complete, True, f"{where}: the box could be read completely")
     expect_equal(box.caption, expected.caption, f"{where}: caption")
     expect_equal(box.text, expected.text, f"{where}: text")
     expect_equal(tuple(box.buttons), expected.buttons, f"{where}: buttons")

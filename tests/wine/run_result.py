@@ -22,6 +22,7 @@ class Box:
     result: str
     closed: bool
     controls: list[dict]
+    complete: bool  # False: the box's thread left questions unanswered; fields may be missing
 
     @classmethod
     def from_record(cls, record: dict) -> "Box":
@@ -29,7 +30,7 @@ class Box:
                    has_icon=record["has_icon"], owner=record["owner"], kind=record["kind"],
                    process=record["process"], answer=record["answer"],
                    result=record["result"], closed=record["closed"],
-                   controls=record["controls"])
+                   controls=record["controls"], complete=record.get("complete", True))
 
     @property
     def owned_by_hidden_static(self) -> bool:

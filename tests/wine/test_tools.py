@@ -42,6 +42,14 @@ def test_boxes_are_recorded_exactly(session: WineSession) -> None:
                  "standard output (text mode: line feeds become CR LF)")
 
 
+def test_a_box_is_read_once_it_is_complete(session: WineSession) -> None:
+    """A box that shows itself blank, its thread busy for 6 s before it fills in the texts (a
+    box being made on a slow machine), is recorded and answered once, complete."""
+    result = demo(session, "--slow-box", "6000", "Медленно", "Готово.", answers=["ok"])
+    expect_run(result, 0, [ExpectedBox("Медленно", "Готово.", ("ok",))])
+    expect_equal(result.stdout, "answer 1\r\n", "answer given")
+
+
 def test_unexpected_boxes_are_recorded_and_closed(session: WineSession) -> None:
     """Boxes beyond the scenario's answers are recorded as unexpected and closed with the
     harmless button: No before OK, Cancel before No."""

@@ -4,6 +4,9 @@
    --owner                 create a hidden, disabled "STATIC" window that owns later boxes;
                            when that fails, print "no window" and end with exit code 3
    --box STYLE CAPTION TEXT  MessageBoxW with that style (a number); prints "answer N"
+   --slow-box MS CAPTION TEXT  a dialog with an OK button that shows itself blank and fills
+                           in its caption and text MS milliseconds later, as a box being made
+                           on a slow machine does; prints "answer N"
    --print TEXT            print TEXT and a line break to standard output
    --env NAME              print "env NAME=VALUE", or "env NAME unset"
    --lang                  print "ui-language 0xNNNN" (GetSystemDefaultUILanguage)
@@ -71,6 +74,58 @@ static void RunChild(wchar_t* commandLine) {
   PrintLine(L"child %lu\n", (unsigned long)code);
 }
 
+typedef struct {
+  DWORD delay;
+  const wchar_t* caption;
+  const wchar_t* text;
+} SlowBox;
+
+static INT_PTR CALLBACK SlowBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    const SlowBox* slow = (const SlowBox*)lParam;
+    ShowWindow(box, SW_SHOW);
+    UpdateWindow(box);
+    Sleep(slow->delay);
+    SetWindowTextW(box, slow->caption);
+    SetDlgItemTextW(box, 0xFFFF, slow->text);
+    return TRUE;
+  }
+  if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
+    EndDialog(box, IDOK);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+/* Appends one item to a dialog template: its header, then class atom, empty title, no data. */
+static WORD* AddTemplateItem(WORD* at, DWORD style, short x, short y, short cx, short cy, WORD id,
+                             WORD classAtom) {
+  at = (WORD*)(((ULONG_PTR)at + 3) & ~(ULONG_PTR)3);
+  DLGITEMTEMPLATE* item = (DLGITEMTEMPLATE*)at;
+  *item = (DLGITEMTEMPLATE){style | WS_CHILD | WS_VISIBLE, 0, x, y, cx, cy, id};
+  at = (WORD*)(item + 1);
+  *at++ = 0xFFFF;
+  *at++ = classAtom;
+  *at++ = 0;
+  *at++ = 0;
+  return at;
+}
+
+static int ShowSlowBox(HWND owner, SlowBox* slow) {
+  static DWORD buffer[256];
+  DLGTEMPLATE* dialog = (DLGTEMPLATE*)buffer;
+  *dialog =
+      (DLGTEMPLATE){WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, 0, 2, 10, 10, 180, 60};
+  WORD* at = (WORD*)(dialog + 1);
+  *at++ = 0; /* no menu */
+  *at++ = 0; /* the dialog class */
+  *at++ = 0; /* no title yet */
+  at = AddTemplateItem(at, SS_LEFT, 10, 10, 160, 20, 0xFFFF, 0x0082);
+  AddTemplateItem(at, BS_DEFPUSHBUTTON, 65, 38, 50, 14, IDOK, 0x0080);
+  return (int)DialogBoxIndirectParamW(GetModuleHandleW(NULL), dialog, owner, SlowBoxProc,
+                                      (LPARAM)slow);
+}
+
 int wmain(int argc, wchar_t** argv) {
   if (!ExpandResponseFile(&argc, &argv)) return 2;
   HWND owner = NULL;
@@ -91,6 +146,11 @@ int wmain(int argc, wchar_t** argv) {
       ParseNumber(argv[i + 1], &style);
       int answer = MessageBoxW(owner, Unescape(argv[i + 3]), Unescape(argv[i + 2]), style);
       PrintLine(L"answer %d\n", answer);
+      i += 3;
+    } else if (wcscmp(option, L"--slow-box") == 0 && i + 3 < argc) {
+      SlowBox slow = {0, Unescape(argv[i + 2]), Unescape(argv[i + 3])};
+      ParseNumber(argv[i + 1], &slow.delay);
+      PrintLine(L"answer %d\n", ShowSlowBox(owner, &slow));
       i += 3;
     } else if (wcscmp(option, L"--print") == 0 && i + 1 < argc) {
       PrintLine(L"%ls\n", Unescape(argv[++i]));

@@ -48,6 +48,7 @@
 #define CLICK_LIMIT_MS 1000
 #define MAX_CLOSE_ATTEMPTS 3
 #define ASK_LIMIT_MS 30000
+#define READY_LIMIT_MS 20000
 
 typedef struct {
   wchar_t* text;
@@ -327,6 +328,24 @@ static BOOL AnswerBox(Driver* driver, HWND box, JsonText* record) {
   return outcome == kActionFailed;
 }
 
+/* Waits until the box's thread answers: then it runs the box's message loop. A box being
+   made on a slow machine can be found before its thread has filled in its texts, or while
+   it is too busy to answer in time; its description is taken again until every question was
+   answered, for a limited time (then it is recorded as it is, marked incomplete). */
+static void DescribeWhenReady(HWND box, JsonText* record) {
+  const size_t start = record->length;
+  const DWORD started = GetTickCount();
+  for (;;) {
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(box, WM_NULL, 0, 0, SMTO_NORMAL, READY_LIMIT_MS, &ignored);
+    if (DescribeBox(box, record)) return;
+    if (GetTickCount() - started >= READY_LIMIT_MS || !IsWindow(box)) break;
+    record->length = start;
+    record->data[start] = L'\0';
+  }
+  JsonAppend(record, L",\"complete\":false");
+}
+
 /* Records and answers one box. Returns FALSE when the same box refuses to close. */
 static BOOL HandleBox(Driver* driver, HWND box, DWORD processId, const wchar_t* processName) {
   JsonText record = {0};
@@ -334,7 +353,7 @@ static BOOL HandleBox(Driver* driver, HWND box, DWORD processId, const wchar_t* 
                    ++driver->boxes, (unsigned long)Elapsed(driver), (unsigned long)processId);
   JsonAppendString(&record, processName);
   JsonAppend(&record, L",");
-  DescribeBox(box, &record);
+  DescribeWhenReady(box, &record);
   BOOL forcedClose = AnswerBox(driver, box, &record);
   JsonAppend(&record, L"}");
   WriteRecord(driver, record.data);
@@ -367,7 +386,7 @@ static BOOL CALLBACK AppendTopLevelWindow(HWND window, LPARAM context) {
   JsonText* record = (JsonText*)context;
   wchar_t className[64] = L"";
   GetClassNameW(window, className, 64);
-  wchar_t* title = ReadWindowText(window);
+  wchar_t* title = ReadWindowText(window, NULL);
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
   JsonAppend(record, record->data[record->length - 1] == L'[' ? L"{\"class\":" : L",{\"class\":");

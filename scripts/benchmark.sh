@@ -194,6 +194,9 @@ sys.path.insert(0, sys.argv[5])
 from run_result import parse_process_trace  # noqa: E402
 
 facts = dict(line.split("=", 1) for line in (work / "facts.txt").read_text().splitlines())
+# Section (e) belongs to scripts/repeat_wine_suite.sh: kept as it is.
+previous = target.read_text(encoding="utf-8") if target.exists() else ""
+kept = "\n## (e) " + previous.split("\n## (e) ", 1)[1] if "\n## (e) " in previous else ""
 drive = work / "prefix" / "drive_c" / "bench"
 MIB = 1024 * 1024
 
@@ -362,6 +365,6 @@ in msiexec as well, so the Windows-side counter is the one to go by.
 | DLL | functions | names |
 |---|---|---|
 {nl.join(import_rows)}
-""", encoding="utf-8")
+""" + kept, encoding="utf-8")
 print(f"wrote {target}")
 EOF

@@ -72,14 +72,19 @@ def fingerprint(pem: bytes) -> str:
                           capture_output=True, check=True).stdout.decode().strip()
 
 
-def signer_fingerprints(program: Path, work: Path) -> list[str]:
-    """The certificates that the program's signature carries (also left in signature.pem)."""
-    signature = work / "signature.pem"
+def embedded_certificates(program: Path, work: Path) -> Path:
+    """The certificates that the program's signature carries, as a PEM file."""
+    signature, certificates = work / "signature.pem", work / "embedded.pem"
     signature.unlink(missing_ok=True)  # osslsigncode overwrites nothing
     run("osslsigncode", "extract-signature", "-pem", "-in", program, "-out", signature)
-    certificates = run("openssl", "pkcs7", "-in", signature, "-print_certs").stdout
-    blocks = certificates.split("-----END CERTIFICATE-----")[:-1]
-    return [fingerprint((block + "-----END CERTIFICATE-----\n").encode()) for block in blocks]
+    run("openssl", "pkcs7", "-in", signature, "-print_certs", "-out", certificates)
+    return certificates
+
+
+def signer_fingerprints(program: Path, work: Path) -> list[str]:
+    end = "-----END CERTIFICATE-----"
+    blocks = embedded_certificates(program, work).read_text().split(end)[:-1]
+    return [fingerprint((block + end + "\n").encode()) for block in blocks]
 
 
 def unpack(zip_path: Path, into: Path) -> Path:
@@ -115,9 +120,7 @@ def check_distribution(zip_path: Path, work: Path, unsigned: Path) -> Path:
                                              WIN32_RELEASE_FILE.product_code)),
            "PACKAGES.txt names the packages' product and upgrade codes")
     program = folder / "bootstrapper.exe"
-    signer_fingerprints(program, work)
-    anchors = work / "anchors.pem"
-    run("openssl", "pkcs7", "-in", work / "signature.pem", "-print_certs", "-out", anchors)
+    anchors = embedded_certificates(program, work)
     verified = run("osslsigncode", "verify", "-in", program, "-CAfile", anchors, check=False)
     expect(verified.returncode == 0 and "SHA256" in verified.stdout,
            "osslsigncode verify: a SHA-256 signature that checks against its certificate")

@@ -178,8 +178,8 @@ def test_tmp_names_a_missing_folder(session: WineSession) -> None:
 
 
 # An empty TMP names no folder: 203, whatever error an earlier call of the run left behind.
-# Each row: the arguments, the boxes before message 144, whether the failure report of the
-# plug-in step follows it (the CSP step has told the user with 144 alone).
+# Each row: the step, the arguments, the questions before message 144 (Yes to each), and
+# whether the plug-in step's failure report follows 144 (the CSP step tells with 144 alone).
 EMPTY_TMP_RUNS = [
     ("plug-in", [], [INSTALL_QUESTION], True),
     ("CSP", ["-csp"], [QUESTION_102], False),
@@ -190,14 +190,16 @@ def expect_empty_tmp_refused(session: WineSession, program: str, upgrade: bool) 
     """TMP set to an empty value: message 144 under "Ошибка" (after the upgrade question
     when `upgrade`), the plug-in step's failure report with 203 and no log line; exit 203,
     no log named, nothing started; -silent: 203 and no box."""
-    question = [upgrade_question("Stalver Browser plug-in", "1.0.0.0", "2.0.0.0")]
-    for step, args, before, reported in EMPTY_TMP_RUNS:
-        boxes = before + (question if upgrade and step == "plug-in" else []) + [TMP_UNREADABLE]
-        boxes += [failure_report(ERROR_ENVVAR_NOT_FOUND, None)] if reported else []
-        print(f"--- {step} step, {len(boxes)} boxes")
+    upgrade_asked = [upgrade_question("Stalver Browser plug-in", "1.0.0.0", "2.0.0.0")]
+    for step, args, questions, reported in EMPTY_TMP_RUNS:
+        if upgrade and step == "plug-in":
+            questions = questions + upgrade_asked
+        errors = [TMP_UNREADABLE] + ([failure_report(ERROR_ENVVAR_NOT_FOUND, None)]
+                                     if reported else [])
+        print(f"--- {step} step")
         asked = TimedRun(session, program, args, env={"TMP": ""},
-                         answers=["yes"] * (len(boxes) - 1 - reported) + ["ok"] * (1 + reported))
-        expect_run(asked.result, ERROR_ENVVAR_NOT_FOUND, boxes)
+                         answers=["yes"] * len(questions) + ["ok"] * len(errors))
+        expect_run(asked.result, ERROR_ENVVAR_NOT_FOUND, questions + errors)
         expect_nothing_run(asked)
         expect_equal(len(asked.result.process_trace), 1, f"{step}: programs started")
         silent = TimedRun(session, program, [*args, "-silent"], env={"TMP": ""})

@@ -15,13 +15,13 @@ from pathlib import Path
 
 from expect import expect_equal, expect_run
 from harness import WineSession
-from packages import OTHER_PRODUCT_CODE, PRODUCT_CODE, PluginPackage
+from packages import PluginPackage
 from test_csp import CspFolder, expect_dialog_views_then_next, log_stamps, screenshots
 from test_driver import HELP_BOX, INSTALL_QUESTION, MARKER
-from test_plugin import (INSTALLED_INFO, RELEASE_1, RELEASE_2, RESTART_QUESTION, TimedRun,
-                         expect_logged_run, expect_msiexec_command, expect_installed,
-                         expect_no_restart, installed_versions, lay_out, package_files,
-                         preinstall, upgrade_question)
+from test_plugin import (INSTALLED_INFO, RELEASE_1, RELEASE_1_INSTALLED, RELEASE_2,
+                         RELEASE_2_INSTALLED, RESTART_QUESTION, TimedRun, expect_installed,
+                         expect_logged_run, expect_msiexec_command, expect_no_restart,
+                         lay_out, package_files, preinstall, upgrade_question)
 from test_release import PLANTED_MARKER, PREFER_NATIVE_MSI
 
 BUILD = "i686"
@@ -36,8 +36,6 @@ WIN32_RELEASE = PluginPackage(product_name="Stalver plug-in win32", version="1.0
                               product_code=WIN32_PRODUCT_CODE, platform="x86")
 WIN32_RELEASE_FILE = dataclasses.replace(WIN32_RELEASE, file_name=WIN32_PACKAGE)
 NEEDS_RESTART = dataclasses.replace(RELEASE_1, asks_for_restart=True)
-RELEASE_1_INSTALLED = {PRODUCT_CODE: "1.0.0.0", OTHER_PRODUCT_CODE: None}
-RELEASE_2_INSTALLED = {PRODUCT_CODE: None, OTHER_PRODUCT_CODE: "2.0.0.0"}
 # The x64 package installs here; a 32-bit one would go to "Program Files (x86)".
 X64_PLUGIN_FILE = "C:\\Program Files\\StalverPluginTest\\plugin.txt"
 # Where the release test (tests/release) leaves its test-signed distribution, in the native
@@ -170,7 +168,7 @@ def test_csp_dialog_and_setup_command_line(session: WineSession) -> None:
     csp_stamp, plugin_stamp = log_stamps(result)
     expect_equal(result.tmp_files, [f"csp_{csp_stamp}.log", f"{X64_PACKAGE}_{plugin_stamp}.log"],
                  "files in TMP")
-    expect_equal(installed_versions(session), RELEASE_1_INSTALLED, "installed products")
+    expect_installed(session, RELEASE_1_INSTALLED)
     expect_win32_package_left_alone(session)
 
 

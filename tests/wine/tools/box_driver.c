@@ -173,12 +173,17 @@ static BOOL CALLBACK CheckTopLevelWindow(HWND window, LPARAM context) {
   return FALSE;
 }
 
+/* The target and every process started below it, as far as they are known yet. */
+static void CollectTargets(Driver* driver, ProcessSet* targets) {
+  targets->count = 0;
+  ReadTargetId(driver);
+  if (driver->targetId) CollectTargetProcesses(driver->targetId, targets);
+}
+
 /* The first visible top-level dialog of a watched process, other than `skip`. */
 static HWND FindBox(Driver* driver, HWND skip, DWORD* processId, wchar_t* processName) {
   static ProcessSet targets;
-  targets.count = 0;
-  ReadTargetId(driver);
-  if (driver->targetId) CollectTargetProcesses(driver->targetId, &targets);
+  CollectTargets(driver, &targets);
   BoxSearch search = {driver, &targets, skip, NULL, 0};
   EnumWindows(CheckTopLevelWindow, (LPARAM)&search);
   if (!search.found) return NULL;
@@ -392,7 +397,7 @@ static BOOL CALLBACK AppendTopLevelWindow(HWND window, LPARAM context) {
   JsonAppend(record, record->data[record->length - 1] == L'[' ? L"{\"class\":" : L",{\"class\":");
   JsonAppendString(record, className);
   JsonAppend(record, L",\"title\":");
-  JsonAppendString(record, title ? title : L"");
+  JsonAppendString(record, title);
   JsonAppendFormat(record, L",\"pid\":%lu,\"visible\":%ls}", (unsigned long)processId,
                    IsWindowVisible(window) ? L"true" : L"false");
   free(title);
@@ -403,9 +408,7 @@ static BOOL CALLBACK AppendTopLevelWindow(HWND window, LPARAM context) {
    processes started below it, and every top-level window of the desktop. */
 static void AppendCensus(Driver* driver, JsonText* record) {
   static ProcessSet targets;
-  targets.count = 0;
-  ReadTargetId(driver);
-  if (driver->targetId) CollectTargetProcesses(driver->targetId, &targets);
+  CollectTargets(driver, &targets);
   JsonAppendFormat(record, L",\"target_pid\":%lu,\"target_processes\":[",
                    (unsigned long)driver->targetId);
   for (int i = 0; i < targets.count; ++i) {

@@ -21,7 +21,8 @@ base prefix, the generated locales and the built test packages; `--win64-dir` (d
 build/win64) holds bootstrapper.exe and wine-tools/; `--win32-dir` (default build/win32)
 holds the shipped bootstrapper.exe. A scenario file that sets BUILD = "i686" runs that one. Set WINE_TEST_KEEP=1 to keep the
 scenario's prefix and run files in /tmp for a look afterwards (the path is printed);
-WINE_TEST_DEBUG replaces WINEDEBUG=-all for the Wine processes.
+WINE_TEST_DEBUG replaces the debug channels that every Wine process of a session traces
+(flight_recorder.CHANNELS); a failed scenario's records are kept in build/native/wine/flight/.
 
 Wine processes write to files, never to pipes: the services that the first Wine process of
 a prefix starts inherit its handles and would hold a pipe open for seconds.
@@ -43,6 +44,7 @@ import time
 from pathlib import Path
 from typing import Callable
 
+import flight_recorder
 from packages import PluginPackage, build_package
 from run_result import Box, RunResult, parse_process_trace
 from wine_env import (LOCALES, WINE, WINESERVER, Config, HarnessError,
@@ -170,8 +172,23 @@ class WineSession:
             raise
         return self
 
-    def __exit__(self, *exc_info) -> None:
-        self.close()
+    def __exit__(self, failure_type, *_) -> None:
+        try:
+            if failure_type is not None and issubclass(failure_type, Exception):
+                self.keep_flight_record()
+        finally:
+            self.close()
+
+    def keep_flight_record(self) -> None:
+        """Packs what the session recorded, for the report of a failed scenario."""
+        try:
+            archive, events = flight_recorder.keep(self, self.config.cache_dir / "flight")
+        except Exception as error:  # noqa: BLE001 - the failure itself matters more
+            print(f"flight record not kept: {error}")
+            return
+        print(f"flight record of the failed scenario: {archive} "
+              f"({archive.stat().st_size // 1024} KiB); its last process events:")
+        print("\n".join(f"  {line}" for line in events))
 
     def _start(self, started: float) -> None:
         if not (self.config.base_prefix / ".harness-ready").exists():
@@ -250,24 +267,25 @@ class WineSession:
 
     # -- running Wine programs -------------------------------------------------------
 
-    def environment(self, lang: str = "en", debug: str | None = None) -> dict[str, str]:
+    def environment(self, lang: str = "en") -> dict[str, str]:
         env = base_environment(self.config, self.prefix)
+        env["WINEDEBUG"] = os.environ.get("WINE_TEST_DEBUG", flight_recorder.CHANNELS)
         env["LC_ALL"] = LOCALES[lang]
         if self.extra_dll_overrides:
             env["WINEDLLOVERRIDES"] += ";" + self.extra_dll_overrides
         if self.display is not None:
             env["DISPLAY"] = f":{self.display}"
-        if debug is not None:
-            env["WINEDEBUG"] = debug
         return env
 
     def wine(self, *args: str, lang: str = "en", timeout: float = 60) -> tuple[int, str]:
         """Runs one Wine program to its end. Returns its (low byte) exit status and its
-        output, both streams, read from a file."""
+        standard output, read from a file; its standard error (Wine's trace among it) goes to
+        the session's trace, as does that of the services the session's first program starts."""
         output_path = self.root / f"wine-{time.monotonic_ns()}.out"
-        with open(output_path, "w") as output:
+        with open(output_path, "w") as output, \
+                open(self.root / flight_recorder.SESSION_TRACE, "a") as trace:
             status = subprocess.run([WINE, *args], env=self.environment(lang), stdout=output,
-                                    stderr=output, timeout=timeout).returncode
+                                    stderr=trace, timeout=timeout).returncode
         text = output_path.read_text(errors="replace")
         output_path.unlink()
         return status, text
@@ -354,7 +372,6 @@ class WineSession:
     def run(self, program: str, args: list[str] | str = "", *, answers: list[str] = (),
             lang: str = "ru", env: dict[str, str] | None = None, unset: list[str] = (),
             cwd: str | None = None, timeout: float = 30,
-            trace_processes: bool = False,
             on_ask: Callable[[str, tuple[int, int, int, int]], None] | None = None,
             create_tmp: bool = True) -> RunResult:
         """Starts `program` (a Windows path) as Explorer would: the quoted path, then the
@@ -364,8 +381,8 @@ class WineSession:
 
         The environment: TMP is a fresh empty C:\\run-tmp unless `env` sets it or `unset`
         removes it; `lang` "ru" or "en" picks LC_ALL and so the system UI language.
-        `trace_processes` records the command line of every process started (Wine's
-        +process trace) in RunResult.process_trace. `on_ask` serves box_driver.exe's "ask:"
+        RunResult.process_trace holds the command line of every process started below the
+        runner (from Wine's trace). `on_ask` serves box_driver.exe's "ask:"
         actions (x_display.HostActions: screenshots, X key presses and clicks).
         `create_tmp` False leaves the TMP folder as it is (missing, say); then
         RunResult.tmp_files stays empty."""
@@ -379,7 +396,7 @@ class WineSession:
         self._write_run_files(run_dir, program, args, cwd or program.rsplit("\\", 1)[0],
                               variables, unset, answers, timeout)
         with AskWatcher(run_dir / "ask.txt", on_ask) if on_ask else contextlib.nullcontext():
-            seconds, troubles = self._run_with_driver(run_dir, lang, timeout, trace_processes)
+            seconds, troubles = self._run_with_driver(run_dir, lang, timeout)
         return self._collect(run_dir, tmp_dir, seconds, troubles)
 
     def _write_run_files(self, run_dir: Path, program: str, args: list[str] | str, cwd: str,
@@ -408,8 +425,8 @@ class WineSession:
         self._write_response(run_dir / "run.rsp", run_arguments)
         self._write_response(run_dir / "driver.rsp", driver_arguments)
 
-    def _run_with_driver(self, run_dir: Path, lang: str, timeout: float,
-                         trace_processes: bool) -> tuple[float, list[str]]:
+    def _run_with_driver(self, run_dir: Path, lang: str,
+                         timeout: float) -> tuple[float, list[str]]:
         """Starts box_driver.exe, then runs run_exit.exe to its end. Returns the seconds
         and what the harness itself saw go wrong (empty when nothing did)."""
         win_dir = self.windows_path(run_dir)
@@ -421,12 +438,11 @@ class WineSession:
                 [WINE, self.tool("box_driver.exe"), f"@{win_dir}\\driver.rsp"],
                 env=self.environment(lang), stdout=driver_output, stderr=driver_output)
         try:
-            debug = "+pid,+process" if trace_processes else None
             with open(run_dir / "run_exit.out", "w") as output, \
                     open(run_dir / "wine-trace.txt", "w") as trace:
                 runner = subprocess.Popen(
                     [WINE, self.tool("run_exit.exe"), f"@{win_dir}\\run.rsp"],
-                    env=self.environment(lang, debug), stdout=output, stderr=trace)
+                    env=self.environment(lang), stdout=output, stderr=trace)
                 troubles += self._wait_for(runner, "run_exit.exe", timeout + 30, (0, 2, 3))
             troubles += self._wait_for(driver, "box_driver.exe", timeout + 30, (0, 1))
         finally:

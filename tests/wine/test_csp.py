@@ -90,7 +90,7 @@ class CspFolder:
     def run(self, args: list[str], answers: list[str], shots: HostActions | None = None,
             **options) -> RunResult:
         result = self.session.run(self.program, args, answers=answers, on_ask=shots,
-                                  trace_processes=True, **options)
+                                  **options)
         print(result.describe())
         for start in self.setup_starts():
             print(f"Setup.exe started: {start}")
@@ -300,7 +300,7 @@ def test_setup_that_cannot_start_is_a_failure(session: WineSession) -> None:
     for index, (case, files, error) in enumerate(START_FAILURES):
         print(f"--- {case}")
         program = session.install_bootstrapper(f"{FOLDER} {index}", {**packages, **files})
-        result = session.run(program, ["-csp"], answers=["yes", "ok"], trace_processes=True)
+        result = session.run(program, ["-csp"], answers=["yes", "ok"])
         print(result.describe())
         (stamp,) = log_stamps(result)
         expect_run(result, error, [QUESTION_102, setup_report(error, None)])

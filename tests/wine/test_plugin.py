@@ -115,7 +115,7 @@ class TimedRun:
                  describe: bool = True, **options):
         self.session = session
         self.before = datetime.datetime.now().replace(microsecond=0)
-        self.result: RunResult = session.run(program, args, trace_processes=True, **options)
+        self.result: RunResult = session.run(program, args, **options)
         self.after = datetime.datetime.now()
         if describe:
             print(self.result.describe())

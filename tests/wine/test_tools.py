@@ -161,7 +161,7 @@ def test_boxes_of_child_processes_and_their_command_lines(session: WineSession) 
         "child prog.exe": session.config.tools_dir / "box_demo.exe"})
     child = f'"{folder}\\child prog.exe" --box 0x40 "Дочерний" "Текст ребёнка" --exit 3010'
     result = session.run(folder + "\\демо.exe", ["--run", child, "--exit", "7"],
-                         answers=["ok"], trace_processes=True)
+                         answers=["ok"])
     print(result.describe())
     expect_run(result, 7, [ExpectedBox("Дочерний", "Текст ребёнка", ("ok",), has_icon=True,
                                        owned_by_hidden_static=False)])

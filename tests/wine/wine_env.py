@@ -11,12 +11,14 @@ import subprocess
 import time
 from pathlib import Path
 
+from flight_recorder import RELAY_INCLUDE
+
 WINE = "/usr/lib/wine/wine64"
 WINE32 = "/usr/lib/wine/wine"
 QEMU_RESERVED_VA = "0xffff0000"
 WINESERVER = "/usr/lib/wine/wineserver"
 # Bump when the base prefix's contents change, so that cached bases are made again.
-BASE_LAYOUT = "2"
+BASE_LAYOUT = "3"
 LOCALES = {"ru": "ru_RU.UTF-8", "en": "en_US.UTF-8"}
 
 
@@ -133,6 +135,9 @@ def initialise_prefix(config: Config, prefix: Path, log: Path) -> None:
         wine("wineboot", "-i")
         # Without a window manager, Wine's managed windows take seconds to close.
         wine("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f")
+        # The sessions' trace relays no function: only each process's start and exit markers.
+        wine("reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude",
+             "/d", RELAY_INCLUDE, "/f")
         # A crash ends the program instead of opening winedbg's dialog.
         wine("reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
              "/t", "REG_DWORD", "/d", "0", "/f")

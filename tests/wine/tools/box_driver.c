@@ -3,6 +3,7 @@
 
    box_driver.exe --record FILE --timeout SECONDS [--answers LIST]
                   [--pid-file FILE] [--done-file FILE] [--any-process]
+   box_driver.exe --census --record FILE
      --record     JSON lines, UTF-8, appended: one line per box in the order seen, then one
                   closing line {"end": ...}
      --answers    comma-separated answers, one per box in order; an answer is one or more
@@ -23,6 +24,7 @@
                   its descendants are watched
      --done-file  file that appears when the target has ended (run_exit --code)
      --any-process  watch top-level dialogs of every process (for use by hand)
+     --census     only record every top-level window of the desktop (no box is touched)
    A first argument "@FILE" reads all arguments from a UTF-8 file, one per line.
 
    It ends when the target has ended (with "done", or "answers-left" when answers were not
@@ -62,6 +64,7 @@ typedef struct {
   const wchar_t* doneFile;
   DWORD timeoutSeconds;
   BOOL anyProcess;
+  BOOL censusOnly;
   int answerCount;
   int nextAnswer;
   Answer answers[MAX_ANSWERS];
@@ -123,6 +126,10 @@ static int ParseArguments(int argc, wchar_t** argv, Driver* driver) {
       driver->anyProcess = TRUE;
       continue;
     }
+    if (wcscmp(option, L"--census") == 0) {
+      driver->censusOnly = TRUE;
+      continue;
+    }
     if (i + 1 >= argc) return Usage(L"an option lacks its value");
     wchar_t* value = argv[++i];
     if (wcscmp(option, L"--record") == 0) {
@@ -139,6 +146,7 @@ static int ParseArguments(int argc, wchar_t** argv, Driver* driver) {
       return Usage(L"unknown option");
     }
   }
+  if (driver->censusOnly) return driver->recordFile ? 0 : Usage(L"need --record");
   if (!driver->recordFile || !driver->timeoutSeconds) return Usage(L"need --record, --timeout");
   if (!driver->pidFile && !driver->anyProcess) return Usage(L"need --pid-file or --any-process");
   return 0;
@@ -444,7 +452,7 @@ int wmain(int argc, wchar_t** argv) {
   int parsed = ParseArguments(argc, argv, &driver);
   if (parsed != 0) return parsed;
   driver.startTick = GetTickCount();
-  const wchar_t* end = Drive(&driver);
+  const wchar_t* end = driver.censusOnly ? L"census" : Drive(&driver);
   WriteEnd(&driver, end);
   BOOL clean = wcscmp(end, L"done") == 0 && !driver.unexpected && !driver.errors;
   return clean ? 0 : 1;

@@ -103,20 +103,25 @@ def _event(process: str, text: str, seen: set[tuple[str, str]]) -> str | None:
 
 def digest(files: list[Path]) -> list[str]:
     """The process events of every trace in time order (starts with command lines, first
-    threads, exits, Wine's errors): the last DIGEST_LINES of them."""
-    events, seen = [], set()
-    lines = []
+    threads, exits, Wine's errors): the last DIGEST_LINES of them; then the last lines that
+    Wine wrote outside its channels (a loader that could not start a process says so there)."""
+    events, seen, untimed = [], set(), []
+    parsed = []
     for path in files:
-        if path.name.endswith((".txt", ".out")):
-            lines += [(path.name, line) for line in
-                      path.read_text(errors="replace").splitlines()]
-    parsed = [(match, name) for name, line in lines if (match := _TRACE.match(line))]
-    for match, name in sorted(parsed, key=lambda item: float(item[0].group(1))):
+        if not path.name.endswith((".txt", ".out")) or path.name == "census.txt":
+            continue
+        for line in path.read_text(errors="replace").splitlines():
+            match = _TRACE.match(line)
+            if match:
+                parsed.append((float(match.group(1)), match, path.name))
+            elif line.startswith(("wine", "preloader", "err:", "Unhandled")):
+                untimed.append(f"{line[:240]}  [{path.name}]")
+    for _, match, name in sorted(parsed, key=lambda item: item[0]):
         stamp, process, text = match.groups()
         words = _event(process, text, seen)
         if words:
             events.append(f"{stamp} {process} {words}  [{name}]")
-    return events[-DIGEST_LINES:]
+    return events[-DIGEST_LINES:] + [f"untimed: {line}" for line in untimed[-10:]]
 
 
 def keep(session, destination: Path) -> tuple[Path, list[str]]:

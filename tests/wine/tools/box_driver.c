@@ -188,13 +188,18 @@ static void CollectTargets(Driver* driver, ProcessSet* targets) {
   if (driver->targetId) CollectTargetProcesses(driver->targetId, targets);
 }
 
-/* The first visible top-level dialog of a watched process, other than `skip`. */
+/* The first visible top-level dialog of a watched process, other than `skip`. Its process's
+   name comes from a second snapshot, taken once the box exists: in the first, a process
+   started just before may still be listed without a name (Wine names a process once it has
+   mapped its program), and the driver may lose the processor between that snapshot and
+   finding the box. */
 static HWND FindBox(Driver* driver, HWND skip, DWORD* processId, wchar_t* processName) {
   static ProcessSet targets;
   CollectTargets(driver, &targets);
   BoxSearch search = {driver, &targets, skip, NULL, 0};
   EnumWindows(CheckTopLevelWindow, (LPARAM)&search);
   if (!search.found) return NULL;
+  CollectTargets(driver, &targets);
   const wchar_t* name = TargetProcessName(&targets, search.processId);
   wcsncpy(processName, name ? name : L"", MAX_PATH - 1);
   processName[MAX_PATH - 1] = L'\0';

@@ -26,6 +26,7 @@ CHANNELS = "-all,err+all,+pid,+timestamp,+process,+loaddll,+relay"
 RELAY_INCLUDE = "ntdll.NtTerminateProcess"
 SESSION_TRACE = "wine-stderr.txt"
 DIGEST_LINES = 40
+_KERNEL_NEWS = re.compile(r"segfault|trap|general protection|killed|oom", re.I)
 CENSUS_LIMIT_SECONDS = 15
 LARGEST_FILE = 4 << 20
 
@@ -58,6 +59,17 @@ def _command(arguments: list[str], env: dict[str, str] | None = None) -> str:
         return f"{arguments[0]} gave nothing: {error}\n"
 
 
+def kernel_messages(since: float) -> list[str]:
+    """Lines of the kernel log after `since` (monotonic seconds, the log's own clock) that
+    tell of a crash or a kill: a Wine process that dies before Wine can say anything."""
+    found = []
+    for line in _command(["dmesg"]).splitlines():
+        stamp = re.match(r"^\[\s*(\d+\.\d+)\]", line)
+        if stamp and float(stamp.group(1)) >= since and _KERNEL_NEWS.search(line):
+            found.append(line)
+    return found
+
+
 def census(session) -> str:
     """The end of a session as the host, the X server and Wine see it."""
     lines = ["processes of the prefix (pid, state, command):"]
@@ -70,6 +82,9 @@ def census(session) -> str:
                     else f"pid {xvfb.pid} [{process_state(str(xvfb.pid))}]"))
     if session.display is not None:
         lines.append(_command(["xwininfo", "-root", "-tree", "-display", f":{session.display}"]))
+    lines.append("the kernel's word on crashed or killed processes since the session began "
+                 "(any session's):")
+    lines += [f"  {line}" for line in kernel_messages(session.started)] or ["  none"]
     record = session.drive_c / "harness" / "census.jsonl"
     lines.append("top-level windows as Wine sees them:")
     quiet = {**session.environment(), "WINEDEBUG": "-all"}
@@ -140,4 +155,5 @@ def keep(session, destination: Path) -> tuple[Path, list[str]]:
         info = tarfile.TarInfo("census.txt")
         info.size = len(census_bytes)
         packed.addfile(info, io.BytesIO(census_bytes))
-    return archive, digest(files)
+    news = [f"kernel: {line}" for line in kernel_messages(session.started)]
+    return archive, digest(files) + news

@@ -156,6 +156,7 @@ class WineSession:
         self.xvfb: subprocess.Popen | None = None
         self.display: int | None = None
         self.runs = 0
+        self.started = 0.0
         # Added to the harness's own WINEDLLOVERRIDES for every later Wine process of the
         # session, e.g. "msi=n,b" to let Wine take a DLL named msi.dll as Windows would.
         self.extra_dll_overrides = ""
@@ -163,7 +164,7 @@ class WineSession:
     # -- life cycle ------------------------------------------------------------------
 
     def __enter__(self) -> "WineSession":
-        started = time.monotonic()
+        started = self.started = time.monotonic()
         self.root = Path(tempfile.mkdtemp(prefix=f"wine-{self.name}-", dir="/tmp"))
         try:
             self._start(started)

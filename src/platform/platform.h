@@ -26,6 +26,17 @@ struct FindData {
   std::wstring fileName;
 };
 
+// MSG.
+struct WindowMessage {
+  WindowHandle window = 0;
+  unsigned message = 0;
+  std::uintptr_t wParam = 0;
+  std::intptr_t lParam = 0;
+  Dword time = 0;
+  Long x = 0;
+  Long y = 0;
+};
+
 struct ProcessInformation {
   KernelHandle process = 0;
   KernelHandle thread = 0;
@@ -139,6 +150,12 @@ class Platform {
   virtual bool CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
                              ProcessInformation* information) = 0;
   virtual Dword WaitForSingleObject(KernelHandle handle, Dword milliseconds) = 0;
+  virtual Dword MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles, bool waitAll,
+                                          Dword milliseconds, Dword wakeMask) = 0;
+  // PeekMessageW; false when no message was there to take.
+  virtual bool PeekMessage(WindowMessage* message, WindowHandle window, unsigned filterMin,
+                           unsigned filterMax, unsigned removeFlags) = 0;
+  virtual std::intptr_t DispatchMessage(const WindowMessage& message) = 0;
   virtual bool GetExitCodeProcess(KernelHandle process, Dword* exitCode) = 0;
   virtual bool CloseHandle(KernelHandle handle) = 0;
 

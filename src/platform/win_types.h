@@ -82,6 +82,11 @@ constexpr std::uint8_t kVerLess = 4;
 // Processes, tokens and shutdown.
 constexpr Dword kCreateNoWindow = 0x08000000;
 constexpr Dword kInfinite = 0xFFFFFFFF;
+constexpr Dword kWaitObject0 = 0;
+constexpr Dword kWaitFailed = 0xFFFFFFFF;
+constexpr Dword kQsPostMessage = 0x08;
+constexpr Dword kQsSendMessage = 0x40;
+constexpr unsigned kPmRemove = 0x1;
 constexpr Dword kTokenAdjustPrivileges = 0x20;
 constexpr Dword kTokenQuery = 0x8;
 constexpr Dword kSePrivilegeEnabled = 0x2;

@@ -571,6 +571,7 @@ bool SimulatedWindows::CreateProcess(std::vector<wchar_t>* commandLine, Dword cr
     return false;
   }
   if (behaviour.effect) behaviour.effect();
+  messageQueue_.insert(messageQueue_.end(), behaviour.messages.begin(), behaviour.messages.end());
   information->process = nextHandle_++;
   information->thread = nextHandle_++;
   processes_[information->process] = Process{behaviour.exitCode};
@@ -581,7 +582,59 @@ bool SimulatedWindows::CreateProcess(std::vector<wchar_t>* commandLine, Dword cr
 
 Dword SimulatedWindows::WaitForSingleObject(KernelHandle handle, Dword milliseconds) {
   events.push_back(L"wait:" + Decimal(milliseconds));
-  return processes_.count(handle) ? 0 : 0xFFFFFFFFu;
+  if (SentMessageWaiting()) throw SimulatedDeadlock();
+  return processes_.count(handle) ? kWaitObject0 : kWaitFailed;
+}
+
+bool SimulatedWindows::SentMessageWaiting() const {
+  return std::any_of(messageQueue_.begin(), messageQueue_.end(),
+                     [](const SimulatedMessage& waiting) { return waiting.sent; });
+}
+
+Dword SimulatedWindows::MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles,
+                                                  bool waitAll, Dword milliseconds,
+                                                  Dword wakeMask) {
+  events.push_back(L"msg-wait:" + Decimal(handles.size()) + L"," + Decimal(waitAll) + L"," +
+                   Decimal(milliseconds) + L"," + Decimal(wakeMask));
+  if (msgWaitFails) {
+    lastError = 87;
+    return kWaitFailed;
+  }
+  const bool wakes = std::any_of(
+      messageQueue_.begin(), messageQueue_.end(), [wakeMask](const SimulatedMessage& waiting) {
+        return (wakeMask & (waiting.sent ? kQsSendMessage : kQsPostMessage)) != 0;
+      });
+  if (wakes) return kWaitObject0 + static_cast<Dword>(handles.size());
+  if (SentMessageWaiting()) throw SimulatedDeadlock();
+  for (KernelHandle handle : handles) {
+    if (!processes_.count(handle)) return kWaitFailed;
+  }
+  return kWaitObject0;
+}
+
+// Answers every sent message on the way, as PeekMessageW does, then takes a posted one.
+bool SimulatedWindows::PeekMessage(WindowMessage* message, WindowHandle window, unsigned filterMin,
+                                   unsigned filterMax, unsigned removeFlags) {
+  events.push_back(L"peek:" + Decimal(window) + L"," + Decimal(filterMin) + L"," +
+                   Decimal(filterMax) + L"," + Decimal(removeFlags));
+  for (auto waiting = messageQueue_.begin(); waiting != messageQueue_.end();) {
+    if (!waiting->sent) {
+      ++waiting;
+      continue;
+    }
+    events.push_back(L"answer-sent:" + Decimal(waiting->message));
+    waiting = messageQueue_.erase(waiting);
+  }
+  if (messageQueue_.empty()) return false;
+  *message = WindowMessage{};
+  message->message = messageQueue_.front().message;
+  if (removeFlags & kPmRemove) messageQueue_.pop_front();
+  return true;
+}
+
+std::intptr_t SimulatedWindows::DispatchMessage(const WindowMessage& message) {
+  events.push_back(L"dispatch:" + Decimal(message.message));
+  return 0;
 }
 
 bool SimulatedWindows::GetExitCodeProcess(KernelHandle process, Dword* exitCode) {

@@ -35,12 +35,25 @@ struct RecordedChild {
   Dword creationFlags = 0;
 };
 
-// What a child process does: fail to start with `startError`, or run `effect` and exit
-// with `exitCode`.
+// A message that reaches the program's thread while a child runs. A sent one (a broadcast
+// with SendMessage) keeps the child from ending until the thread has answered it.
+struct SimulatedMessage {
+  unsigned message = 0;
+  bool sent = true;
+};
+
+// What a child process does: fail to start with `startError`, or run `effect`, send or
+// post `messages` and exit with `exitCode`.
 struct ChildBehaviour {
   Dword startError = 0;
   Dword exitCode = 0;
   std::function<void()> effect;
+  std::vector<SimulatedMessage> messages;
+};
+
+// Thrown when the program waits for a child that waits for the program's answer.
+struct SimulatedDeadlock : std::logic_error {
+  SimulatedDeadlock() : std::logic_error("the child waits for an answer that never comes") {}
 };
 
 struct RegistryCall {
@@ -100,6 +113,7 @@ class SimulatedWindows : public Platform {
   bool tokenOpens = true;
   bool holdsShutdownPrivilege = true;
   bool exitWindowsSucceeds = true;
+  bool msgWaitFails = false;  // MsgWaitForMultipleObjects fails with ERROR_INVALID_PARAMETER
   std::map<std::wstring, ChildBehaviour> childBehaviours;  // by program (first token)
   std::map<std::wstring, SimulatedPackage> packages;       // by full path
   std::vector<SimulatedProduct> products;
@@ -185,6 +199,11 @@ class SimulatedWindows : public Platform {
   bool CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
                      ProcessInformation* information) override;
   Dword WaitForSingleObject(KernelHandle handle, Dword milliseconds) override;
+  Dword MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles, bool waitAll,
+                                  Dword milliseconds, Dword wakeMask) override;
+  bool PeekMessage(WindowMessage* message, WindowHandle window, unsigned filterMin,
+                   unsigned filterMax, unsigned removeFlags) override;
+  std::intptr_t DispatchMessage(const WindowMessage& message) override;
   bool GetExitCodeProcess(KernelHandle process, Dword* exitCode) override;
   bool CloseHandle(KernelHandle handle) override;
   bool OpenProcessToken(Dword desiredAccess, KernelHandle* token) override;
@@ -226,6 +245,7 @@ class SimulatedWindows : public Platform {
   std::wstring KeyPath(RegKey key, const std::wstring& subKey) const;
   Long DeleteKey(const std::wstring& path);
   std::vector<FindData> ListFolder(const std::wstring& folder) const;
+  bool SentMessageWaiting() const;
 
   std::map<std::wstring, std::vector<FindData>> folders_;  // lower-case folder -> entries
   std::set<std::wstring> keys_;                            // lower-case paths below HKCU
@@ -233,6 +253,7 @@ class SimulatedWindows : public Platform {
   std::map<MsiHandle, std::wstring> openMsiHandles_;  // handle -> package path
   std::map<KernelHandle, Search> searches_;
   std::map<KernelHandle, Process> processes_;
+  std::deque<SimulatedMessage> messageQueue_;  // of the program's one thread
   std::set<KernelHandle> openKernelHandles_;
   KernelHandle nextHandle_ = 0x100;
   RegKey nextKey_ = 0x5000;

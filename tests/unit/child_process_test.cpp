@@ -22,7 +22,33 @@ TEST_F(ChildProcessTest, ReturnsTheExitCodeAfterWaitingWithoutLimit) {
   }
   EXPECT_EQ(windows.children.back().commandLine, L"\"C:\\x\\tool.exe\" /a");
   EXPECT_EQ(windows.children.back().creationFlags, 0x08000000u);
-  EXPECT_EQ(windows.events.at(1), L"wait:4294967295");
+  // Waits for the one process handle, any time, woken by sent and posted messages.
+  EXPECT_EQ(windows.events.at(1), L"msg-wait:1,0,4294967295,72");
+  EXPECT_EQ(windows.openKernelHandles(), 0);
+}
+
+TEST_F(ChildProcessTest, MessagesThatArriveDuringTheWaitAreAnsweredAndTaken) {
+  constexpr unsigned kWmSettingChange = 0x1A;
+  constexpr unsigned kWmUser = 0x400;
+  auto& broadcaster = windows.childBehaviours[L"setup.exe"];
+  broadcaster.exitCode = 3010;
+  broadcaster.messages = {{kWmSettingChange, true}, {kWmUser, false}, {kWmSettingChange, true}};
+  EXPECT_EQ(RunAndWait(context, L"setup.exe"), 3010u);
+  const std::vector<std::wstring> expected = {L"run:setup.exe",  L"msg-wait:1,0,4294967295,72",
+                                              L"peek:0,0,0,1",   L"answer-sent:26",
+                                              L"answer-sent:26", L"dispatch:1024",
+                                              L"peek:0,0,0,1",   L"msg-wait:1,0,4294967295,72",
+                                              L"close-handle",   L"close-handle"};
+  EXPECT_EQ(windows.events, expected);
+  EXPECT_EQ(windows.openKernelHandles(), 0);
+}
+
+TEST_F(ChildProcessTest, AWaitThatCannotTakeMessagesStillWaitsForTheChild) {
+  windows.msgWaitFails = true;
+  windows.childBehaviours[L"tool.exe"].exitCode = 1603;
+  EXPECT_EQ(RunAndWait(context, L"tool.exe"), 1603u);
+  EXPECT_EQ(windows.events.at(1), L"msg-wait:1,0,4294967295,72");
+  EXPECT_EQ(windows.events.at(2), L"wait:4294967295");
   EXPECT_EQ(windows.openKernelHandles(), 0);
 }
 
@@ -32,7 +58,7 @@ TEST_F(ChildProcessTest, StartErrorIsReturnedWithoutWaiting) {
   auto result = RunChild(context, L"missing.exe");
   EXPECT_FALSE(result.started);
   EXPECT_EQ(result.code, 2u);
-  for (const auto& event : windows.events) EXPECT_NE(event.substr(0, 5), L"wait:");
+  for (const auto& event : windows.events) EXPECT_EQ(event.find(L"wait:"), std::wstring::npos);
 }
 
 TEST_F(ChildProcessTest, RunChildTellsAnExitCodeFromAStartError) {

@@ -75,6 +75,11 @@ class Win32Platform : public Platform {
   bool CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
                      ProcessInformation* information) override;
   Dword WaitForSingleObject(KernelHandle handle, Dword milliseconds) override;
+  Dword MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles, bool waitAll,
+                                  Dword milliseconds, Dword wakeMask) override;
+  bool PeekMessage(WindowMessage* message, WindowHandle window, unsigned filterMin,
+                   unsigned filterMax, unsigned removeFlags) override;
+  std::intptr_t DispatchMessage(const WindowMessage& message) override;
   bool GetExitCodeProcess(KernelHandle process, Dword* exitCode) override;
   bool CloseHandle(KernelHandle handle) override;
 

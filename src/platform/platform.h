@@ -165,6 +165,17 @@ class Platform {
   // One privilege with the given attributes; DisableAllPrivileges false; no previous state.
   virtual bool AdjustTokenPrivileges(KernelHandle token, const Luid& luid, Dword attributes) = 0;
   virtual bool ExitWindowsEx(Dword flags, Dword reason) = 0;
+  // GetTokenInformation(TokenUser); the user's SID as ConvertSidToStringSidW writes it.
+  virtual bool GetTokenUserSid(KernelHandle token, std::wstring* sid) = 0;
+  // GetTokenInformation(TokenSessionId).
+  virtual bool GetTokenSessionId(KernelHandle token, Dword* sessionId) = 0;
+  // InitiateShutdownW and InitiateSystemShutdownExW through addresses found with
+  // GetProcAddress, for the local computer and without a message.
+  virtual Dword CallInitiateShutdown(ProcAddress initiateShutdown, Dword gracePeriod,
+                                     Dword shutdownFlags, Dword reason) = 0;
+  virtual bool CallInitiateSystemShutdownEx(ProcAddress initiateSystemShutdownEx, Dword timeout,
+                                            bool forceAppsClosed, bool rebootAfterShutdown,
+                                            Dword reason) = 0;
 
   // Registry.
   virtual Long RegOpenKeyEx(RegKey key, const std::wstring& subKey, Dword options, Dword samDesired,

@@ -93,6 +93,7 @@ constexpr Dword kSePrivilegeEnabled = 0x2;
 constexpr Dword kEwxReboot = 0x2;
 constexpr Dword kEwxRestartApps = 0x40;
 constexpr Dword kShtdnReasonMajorApplication = 0x40000;
+constexpr Dword kShutdownRestart = 0x4;
 
 // Files.
 constexpr Dword kFileAttributeDirectory = 0x10;

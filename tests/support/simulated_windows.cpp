@@ -15,6 +15,8 @@ constexpr ModuleHandle kAdvapi32 = 0x7200;
 constexpr ProcAddress kIsWow64Process = 0x9001;
 constexpr ProcAddress kRegDeleteKeyEx = 0x9002;
 constexpr ProcAddress kRegDeleteKey = 0x9003;
+constexpr ProcAddress kInitiateShutdown = 0x9004;
+constexpr ProcAddress kInitiateSystemShutdownEx = 0x9005;
 constexpr IconHandle kIcon = 0x1C0;
 constexpr Long kErrorAccessDenied = 5;
 constexpr Dword kProductCodeChars = 39;
@@ -336,6 +338,7 @@ ModuleHandle SimulatedWindows::GetModuleHandle(const std::wstring& moduleName) {
   moduleLookups.push_back(moduleName);
   auto name = FoldCase(moduleName);
   if (name == L"kernel32") return kernel32Loaded ? kKernel32 : 0;
+  if (name == L"advapi32.dll") return kAdvapi32;
   if (name == L"api-ms-win-core-localregistry-l1-1-0.dll") {
     return localRegistryModuleLoaded ? kLocalRegistry : 0;
   }
@@ -355,6 +358,10 @@ ProcAddress SimulatedWindows::GetProcAddress(ModuleHandle module, const std::str
   if (module == kLocalRegistry && procName == "RegDeleteKeyExW") return kRegDeleteKeyEx;
   if (module == kAdvapi32 && procName == "RegDeleteKeyW") return kRegDeleteKey;
   if (module == kAdvapi32 && procName == "RegDeleteKeyExW") return kRegDeleteKeyEx;
+  if (module == kAdvapi32 && procName == "InitiateShutdownW") return kInitiateShutdown;
+  if (module == kAdvapi32 && procName == "InitiateSystemShutdownExW") {
+    return kInitiateSystemShutdownEx;
+  }
   return 0;
 }
 
@@ -678,6 +685,38 @@ bool SimulatedWindows::ExitWindowsEx(Dword flags, Dword reason) {
   exitWindowsCalls.emplace_back(flags, reason);
   events.push_back(L"exit-windows:" + Decimal(flags) + L"," + Decimal(reason));
   return exitWindowsSucceeds;
+}
+
+bool SimulatedWindows::GetTokenUserSid(KernelHandle, std::wstring* sid) {
+  events.push_back(L"token-user");
+  if (tokenInformationFails) return false;
+  *sid = tokenUserSid;
+  return true;
+}
+
+bool SimulatedWindows::GetTokenSessionId(KernelHandle, Dword* sessionId) {
+  events.push_back(L"token-session");
+  if (tokenInformationFails) return false;
+  *sessionId = tokenSessionId;
+  return true;
+}
+
+Dword SimulatedWindows::CallInitiateShutdown(ProcAddress initiateShutdown, Dword gracePeriod,
+                                             Dword shutdownFlags, Dword reason) {
+  if (initiateShutdown != kInitiateShutdown) return kErrorAccessDenied;
+  events.push_back(L"initiate-shutdown:" + Decimal(gracePeriod) + L"," + Decimal(shutdownFlags) +
+                   L"," + Decimal(reason));
+  return initiateShutdownResult;
+}
+
+bool SimulatedWindows::CallInitiateSystemShutdownEx(ProcAddress initiateSystemShutdownEx,
+                                                    Dword timeout, bool forceAppsClosed,
+                                                    bool rebootAfterShutdown, Dword reason) {
+  if (initiateSystemShutdownEx != kInitiateSystemShutdownEx) return false;
+  events.push_back(L"initiate-system-shutdown:" + Decimal(timeout) + L"," +
+                   Decimal(forceAppsClosed) + L"," + Decimal(rebootAfterShutdown) + L"," +
+                   Decimal(reason));
+  return initiateSystemShutdownSucceeds;
 }
 
 // ---- Registry ----

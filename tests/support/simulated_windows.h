@@ -113,6 +113,12 @@ class SimulatedWindows : public Platform {
   bool tokenOpens = true;
   bool holdsShutdownPrivilege = true;
   bool exitWindowsSucceeds = true;
+  // The token's user and session: by default an interactive user in session 1.
+  std::wstring tokenUserSid = L"S-1-5-21-1004336348-1177238915-682003330-1001";
+  Dword tokenSessionId = 1;
+  bool tokenInformationFails = false;
+  Dword initiateShutdownResult = 0;  // an error code; 0 accepted
+  bool initiateSystemShutdownSucceeds = true;
   bool msgWaitFails = false;  // MsgWaitForMultipleObjects fails with ERROR_INVALID_PARAMETER
   std::map<std::wstring, ChildBehaviour> childBehaviours;  // by program (first token)
   std::map<std::wstring, SimulatedPackage> packages;       // by full path
@@ -210,6 +216,13 @@ class SimulatedWindows : public Platform {
   bool LookupPrivilegeValue(const std::wstring& name, Luid* luid) override;
   bool AdjustTokenPrivileges(KernelHandle token, const Luid& luid, Dword attributes) override;
   bool ExitWindowsEx(Dword flags, Dword reason) override;
+  bool GetTokenUserSid(KernelHandle token, std::wstring* sid) override;
+  bool GetTokenSessionId(KernelHandle token, Dword* sessionId) override;
+  Dword CallInitiateShutdown(ProcAddress initiateShutdown, Dword gracePeriod, Dword shutdownFlags,
+                             Dword reason) override;
+  bool CallInitiateSystemShutdownEx(ProcAddress initiateSystemShutdownEx, Dword timeout,
+                                    bool forceAppsClosed, bool rebootAfterShutdown,
+                                    Dword reason) override;
   Long RegOpenKeyEx(RegKey key, const std::wstring& subKey, Dword options, Dword samDesired,
                     RegKey* result) override;
   Long RegCreateKeyEx(RegKey key, const std::wstring& subKey, Dword options, Dword samDesired,

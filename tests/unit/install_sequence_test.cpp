@@ -258,6 +258,17 @@ TEST_F(InstallSequenceTest, FailedRestartReportsAndEndsWithSeven) {
   silentMachine.exitWindowsSucceeds = false;
   EXPECT_EQ(RunBootstrapper(silentMachine, L"-silent"), 7u);
   EXPECT_TRUE(silentMachine.boxes.empty());
+
+  sim::SimulatedWindows systemMachine;  // a deployment tool's run as SYSTEM in session 0
+  sim::AddPluginPackage(systemMachine);
+  systemMachine.AddKey(kMarker);
+  systemMachine.tokenUserSid = L"S-1-5-18";
+  systemMachine.tokenSessionId = 0;
+  systemMachine.initiateShutdownResult = 5;
+  EXPECT_EQ(RunBootstrapper(systemMachine, L"-silent"), 7u);
+  EXPECT_TRUE(systemMachine.boxes.empty());
+  EXPECT_TRUE(systemMachine.exitWindowsCalls.empty());
+  EXPECT_EQ(systemMachine.events.back(), L"initiate-shutdown:0,4,262144");
 }
 
 TEST_F(InstallSequenceTest, MarkerDeletionPicksTheLoadedRegistryApi) {

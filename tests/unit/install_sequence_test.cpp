@@ -318,6 +318,16 @@ TEST_F(InstallSequenceTest, ScriptRunsThroughWscriptBeforeThePlugin) {
   EXPECT_NE(windows.children[1].commandLine.find(L"msiexec.exe"), std::wstring::npos);
 }
 
+// What deploy.cmd runs: msiexec gets /qn and no /qb, so nothing waits for an answer.
+TEST_F(InstallSequenceTest, TheDeploymentCommandLineGivesMsiexecNoUserInterface) {
+  EXPECT_EQ(RunBootstrapper(windows, L"-silent -norestart -QuorlArgs /qn"), 0u);
+  ASSERT_EQ(windows.children.size(), 1u);
+  EXPECT_EQ(windows.children[0].commandLine,
+            L"\"C:\\Windows\\system32\\msiexec.exe\" /i \"C:\\Setup\\quorlcom-x64.msi\" /Lv! \"" +
+                std::wstring(kLogPath) + L"\" REBOOT=R  ADDNPQUORL=1 /qn ");
+  EXPECT_TRUE(windows.boxes.empty());
+}
+
 TEST_F(InstallSequenceTest, ScriptIsSkippedWithoutAWindowsDirectory) {
   windows.windowsDirectory.clear();
   EXPECT_EQ(RunBootstrapper(windows, L"-silent -vbscript a.vbs"), 0u);

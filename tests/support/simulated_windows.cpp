@@ -589,13 +589,15 @@ bool SimulatedWindows::CreateProcess(std::vector<wchar_t>* commandLine, Dword cr
 
 Dword SimulatedWindows::WaitForSingleObject(KernelHandle handle, Dword milliseconds) {
   events.push_back(L"wait:" + Decimal(milliseconds));
-  if (SentMessageWaiting()) throw SimulatedDeadlock();
+  ThrowIfDeadlocked();
   return processes_.count(handle) ? kWaitObject0 : kWaitFailed;
 }
 
-bool SimulatedWindows::SentMessageWaiting() const {
-  return std::any_of(messageQueue_.begin(), messageQueue_.end(),
-                     [](const SimulatedMessage& waiting) { return waiting.sent; });
+// The program waits for a child that waits for the program's answer: neither ever ends.
+void SimulatedWindows::ThrowIfDeadlocked() const {
+  for (const auto& waiting : messageQueue_) {
+    if (waiting.sent) throw std::logic_error("deadlock: a sent message is never answered");
+  }
 }
 
 Dword SimulatedWindows::MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles,
@@ -612,7 +614,7 @@ Dword SimulatedWindows::MsgWaitForMultipleObjects(const std::vector<KernelHandle
         return (wakeMask & (waiting.sent ? kQsSendMessage : kQsPostMessage)) != 0;
       });
   if (wakes) return kWaitObject0 + static_cast<Dword>(handles.size());
-  if (SentMessageWaiting()) throw SimulatedDeadlock();
+  ThrowIfDeadlocked();
   for (KernelHandle handle : handles) {
     if (!processes_.count(handle)) return kWaitFailed;
   }
@@ -624,14 +626,12 @@ bool SimulatedWindows::PeekMessage(WindowMessage* message, WindowHandle window, 
                                    unsigned filterMax, unsigned removeFlags) {
   events.push_back(L"peek:" + Decimal(window) + L"," + Decimal(filterMin) + L"," +
                    Decimal(filterMax) + L"," + Decimal(removeFlags));
-  for (auto waiting = messageQueue_.begin(); waiting != messageQueue_.end();) {
-    if (!waiting->sent) {
-      ++waiting;
-      continue;
-    }
-    events.push_back(L"answer-sent:" + Decimal(waiting->message));
-    waiting = messageQueue_.erase(waiting);
+  for (const auto& waiting : messageQueue_) {
+    if (waiting.sent) events.push_back(L"answer-sent:" + Decimal(waiting.message));
   }
+  auto sent = [](const SimulatedMessage& waiting) { return waiting.sent; };
+  messageQueue_.erase(std::remove_if(messageQueue_.begin(), messageQueue_.end(), sent),
+                      messageQueue_.end());
   if (messageQueue_.empty()) return false;
   *message = WindowMessage{};
   message->message = messageQueue_.front().message;

@@ -51,11 +51,6 @@ struct ChildBehaviour {
   std::vector<SimulatedMessage> messages;
 };
 
-// Thrown when the program waits for a child that waits for the program's answer.
-struct SimulatedDeadlock : std::logic_error {
-  SimulatedDeadlock() : std::logic_error("the child waits for an answer that never comes") {}
-};
-
 struct RegistryCall {
   std::wstring operation;  // "open", "create", "delete-ex", "delete"
   std::wstring path;       // full path below HKEY_CURRENT_USER
@@ -258,7 +253,7 @@ class SimulatedWindows : public Platform {
   std::wstring KeyPath(RegKey key, const std::wstring& subKey) const;
   Long DeleteKey(const std::wstring& path);
   std::vector<FindData> ListFolder(const std::wstring& folder) const;
-  bool SentMessageWaiting() const;
+  void ThrowIfDeadlocked() const;
 
   std::map<std::wstring, std::vector<FindData>> folders_;  // lower-case folder -> entries
   std::set<std::wstring> keys_;                            // lower-case paths below HKCU

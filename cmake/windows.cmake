@@ -37,8 +37,10 @@ target_include_directories(bootstrapper PRIVATE
 target_link_libraries(bootstrapper PRIVATE core shell32 advapi32 user32 kernel32)
 target_compile_definitions(core PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX)
 # -s: the shipped program carries no symbols (they more than double its size).
+# --tsaware: on a Remote Desktop Session Host, Windows gives a program without the flag a
+# per-user Windows folder, where wscript.exe is not.
 target_link_options(bootstrapper PRIVATE -municode -mwindows -static -static-libgcc
-  -static-libstdc++ -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
+  -static-libstdc++ -s -Wl,--gc-sections -Wl,--no-insert-timestamp -Wl,--tsaware)
 
 # Small Windows programs that the tests run under Wine beside the bootstrapper.
 include(${CMAKE_SOURCE_DIR}/tests/wine/tools.cmake OPTIONAL)

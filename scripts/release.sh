@@ -51,12 +51,25 @@ is_msi() {  # file: an OLE compound file whose Property table names a ProductCod
     grep -q "^ProductCode"$'\t' <<<"$properties"
 }
 
+product_version() {  # file: its ProductVersion property
+  msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" { print $2 }'
+}
+
 [ ${#packages[@]} -gt 0 ] || fail "no plug-in package given (--package quorlcom-x64.msi ...)"
 installable=false
+release_version=""
 for package in "${packages[@]}"; do
   [ -f "$package" ] || fail "missing package $package"
   is_msi "$package" || fail "$package is not a Windows Installer (MSI) package"
   name=$(basename "$package")
+  # The program decides install, upgrade or skip by the version of whichever package it
+  # lists first, so every package of one release must carry the same version.
+  version_of_package=$(product_version "$package")
+  if [ -z "$release_version" ]; then
+    release_version=$version_of_package first_package=$name
+  elif [ "$version_of_package" != "$release_version" ]; then
+    fail "$name has ProductVersion $version_of_package but $first_package has $release_version: the packages of one release must carry one version"
+  fi
   shopt -s nocasematch
   [[ "$name" == quorlcom*.msi ]] || fail "$name is not named quorlcom*.msi, so the program would not find it"
   [[ "$name" == quorlcom*x64* || "$name" == quorlcom*win32* ]] && installable=true

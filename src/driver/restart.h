@@ -5,6 +5,21 @@
 
 namespace boot {
 
+// Who runs the program, as its token tells.
+struct RunningAccount {
+  bool localSystem = false;  // the token's user is S-1-5-18
+  bool sessionKnown = false;
+  Dword sessionId = 0;
+};
+
+enum class RestartCall { kExitWindowsEx, kInitiateShutdown, kInitiateSystemShutdownEx };
+
+// ExitWindowsEx acts on the caller's logon session: called by LocalSystem or from a session
+// without a user (session 0 from Windows Vista on; before, session 0 is the console's), it
+// may succeed while nothing restarts. Such runs ask with the system shutdown call of their
+// release instead; an interactive run keeps ExitWindowsEx.
+RestartCall ChooseRestartCall(const RunningAccount& account, Dword majorVersion);
+
 // Asks Windows to restart; true when the request was accepted.
 bool RestartComputer(RunContext& context);
 

@@ -26,6 +26,17 @@ struct FindData {
   std::wstring fileName;
 };
 
+// MSG.
+struct WindowMessage {
+  WindowHandle window = 0;
+  unsigned message = 0;
+  std::uintptr_t wParam = 0;
+  std::intptr_t lParam = 0;
+  Dword time = 0;
+  Long x = 0;
+  Long y = 0;
+};
+
 struct ProcessInformation {
   KernelHandle process = 0;
   KernelHandle thread = 0;
@@ -139,6 +150,12 @@ class Platform {
   virtual bool CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
                              ProcessInformation* information) = 0;
   virtual Dword WaitForSingleObject(KernelHandle handle, Dword milliseconds) = 0;
+  virtual Dword MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles, bool waitAll,
+                                          Dword milliseconds, Dword wakeMask) = 0;
+  // PeekMessageW; false when no message was there to take.
+  virtual bool PeekMessage(WindowMessage* message, WindowHandle window, unsigned filterMin,
+                           unsigned filterMax, unsigned removeFlags) = 0;
+  virtual std::intptr_t DispatchMessage(const WindowMessage& message) = 0;
   virtual bool GetExitCodeProcess(KernelHandle process, Dword* exitCode) = 0;
   virtual bool CloseHandle(KernelHandle handle) = 0;
 
@@ -148,6 +165,17 @@ class Platform {
   // One privilege with the given attributes; DisableAllPrivileges false; no previous state.
   virtual bool AdjustTokenPrivileges(KernelHandle token, const Luid& luid, Dword attributes) = 0;
   virtual bool ExitWindowsEx(Dword flags, Dword reason) = 0;
+  // GetTokenInformation(TokenUser); the user's SID as ConvertSidToStringSidW writes it.
+  virtual bool GetTokenUserSid(KernelHandle token, std::wstring* sid) = 0;
+  // GetTokenInformation(TokenSessionId).
+  virtual bool GetTokenSessionId(KernelHandle token, Dword* sessionId) = 0;
+  // InitiateShutdownW and InitiateSystemShutdownExW through addresses found with
+  // GetProcAddress, for the local computer and without a message.
+  virtual Dword CallInitiateShutdown(ProcAddress initiateShutdown, Dword gracePeriod,
+                                     Dword shutdownFlags, Dword reason) = 0;
+  virtual bool CallInitiateSystemShutdownEx(ProcAddress initiateSystemShutdownEx, Dword timeout,
+                                            bool forceAppsClosed, bool rebootAfterShutdown,
+                                            Dword reason) = 0;
 
   // Registry.
   virtual Long RegOpenKeyEx(RegKey key, const std::wstring& subKey, Dword options, Dword samDesired,

@@ -82,12 +82,18 @@ constexpr std::uint8_t kVerLess = 4;
 // Processes, tokens and shutdown.
 constexpr Dword kCreateNoWindow = 0x08000000;
 constexpr Dword kInfinite = 0xFFFFFFFF;
+constexpr Dword kWaitObject0 = 0;
+constexpr Dword kWaitFailed = 0xFFFFFFFF;
+constexpr Dword kQsPostMessage = 0x08;
+constexpr Dword kQsSendMessage = 0x40;
+constexpr unsigned kPmRemove = 0x1;
 constexpr Dword kTokenAdjustPrivileges = 0x20;
 constexpr Dword kTokenQuery = 0x8;
 constexpr Dword kSePrivilegeEnabled = 0x2;
 constexpr Dword kEwxReboot = 0x2;
 constexpr Dword kEwxRestartApps = 0x40;
 constexpr Dword kShtdnReasonMajorApplication = 0x40000;
+constexpr Dword kShutdownRestart = 0x4;
 
 // Files.
 constexpr Dword kFileAttributeDirectory = 0x10;

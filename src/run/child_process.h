@@ -12,7 +12,8 @@ struct ChildResult {
   Dword code = 0;  // the exit code when started, else the error of the failed start
 };
 
-// Starts the command line without a window and waits for it without a time limit.
+// Starts the command line without a window and waits for it without a time limit, taking
+// the messages that reach the thread while it waits.
 ChildResult RunChild(RunContext& context, const std::wstring& commandLine);
 
 // The child's exit code, or the error of the failed start; callers cannot tell them apart.

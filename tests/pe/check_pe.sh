@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks one Windows build of the bootstrapper as a PE file: machine, GUI subsystem,
-# the embedded administrator manifest, and imports from system DLLs only (msi.dll is
+# Terminal-Server aware with ASLR and DEP, the embedded administrator manifest, and imports from system DLLs only (msi.dll is
 # loaded at run time, never imported or delay-loaded), and for the shipped i686 build its
 # size: at most 128 KiB. Prints the file's size and its imports.
 #
@@ -38,6 +38,13 @@ grep -q "file format $format\$" <<<"$headers" || fail "not a $format file"
 grep -Eq "^Magic[[:space:]]+$magic[[:space:]]" <<<"$headers" || fail "optional header magic is not $magic"
 grep -Eq "^Subsystem[[:space:]]+00000002[[:space:]]+\(Windows GUI\)" <<<"$headers" ||
   fail "subsystem is not Windows GUI (2)"
+
+# TERMINAL_SERVER_AWARE (0x8000), DYNAMIC_BASE (0x40) and NX_COMPAT (0x100).
+characteristics=$(awk '$1 == "DllCharacteristics" { print $2 }' <<<"$headers")
+echo "DllCharacteristics: 0x$characteristics"
+for flag in 8000 0040 0100; do
+  [ $((0x${characteristics:-0} & 0x$flag)) -ne 0 ] || fail "DllCharacteristics lacks 0x$flag"
+done
 
 imports=$(awk '/DLL Name:/ { print tolower($3) }' <<<"$headers" | sort -u)
 [ -n "$imports" ] || fail "no imports found"

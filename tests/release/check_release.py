@@ -7,7 +7,8 @@
    is the suite's own reproducible build byte for byte (apart from the checksum).
 2. With a releaser's PKCS#12 file, its password read from a file: signed by that
    certificate, named without "TEST", and the password never appears in the output.
-3. Each kind of bad input fails with one line and leaves the output folder as it was.
+3. Each kind of bad input (packages of different versions among them) fails with one line
+   and leaves the output folder as it was.
 
 The test-signed distribution stays in <build>/release-test/out for the Wine scenario that
 unpacks and runs it."""
@@ -194,12 +195,18 @@ def main() -> int:
     not_msi = inputs / "bad" / X64_PACKAGE
     not_msi.parent.mkdir()
     not_msi.write_bytes(b"not a package\r\n" * 100)
+    newer_x64 = build_package(dataclasses.replace(RELEASE_1, file_name=X64_PACKAGE,
+                                                  version="1.0.1.0"),
+                              inputs / "newer", options.win64_dir / "wine-tools")
     server = make_certificate(work, "Server", "serverAuth")
     password = {"RELEASE_PKCS12_PASSWORD": PASSWORD}
     expect_refused("a missing package", ["--package", inputs / "none" / X64_PACKAGE], {}, out,
                    "missing package")
     expect_refused("a package that is no MSI file", ["--package", not_msi], {}, out,
                    "is not a Windows Installer (MSI) package")
+    expect_refused("packages of one release with different versions",
+                   ["--package", newer_x64, "--package", win32], {}, out,
+                   "quorlcom-win32.msi has ProductVersion 1.0.0.0 but quorlcom-x64.msi has 1.0.1.0")
     expect_refused("a wrong password", [*given, "--pkcs12", signer],
                    {"RELEASE_PKCS12_PASSWORD": "wrong"}, out, "wrong password")
     expect_refused("a certificate without code-signing usage", [*given, "--pkcs12", server],

@@ -15,6 +15,8 @@ constexpr ModuleHandle kAdvapi32 = 0x7200;
 constexpr ProcAddress kIsWow64Process = 0x9001;
 constexpr ProcAddress kRegDeleteKeyEx = 0x9002;
 constexpr ProcAddress kRegDeleteKey = 0x9003;
+constexpr ProcAddress kInitiateShutdown = 0x9004;
+constexpr ProcAddress kInitiateSystemShutdownEx = 0x9005;
 constexpr IconHandle kIcon = 0x1C0;
 constexpr Long kErrorAccessDenied = 5;
 constexpr Dword kProductCodeChars = 39;
@@ -336,6 +338,7 @@ ModuleHandle SimulatedWindows::GetModuleHandle(const std::wstring& moduleName) {
   moduleLookups.push_back(moduleName);
   auto name = FoldCase(moduleName);
   if (name == L"kernel32") return kernel32Loaded ? kKernel32 : 0;
+  if (name == L"advapi32.dll") return kAdvapi32;
   if (name == L"api-ms-win-core-localregistry-l1-1-0.dll") {
     return localRegistryModuleLoaded ? kLocalRegistry : 0;
   }
@@ -355,6 +358,10 @@ ProcAddress SimulatedWindows::GetProcAddress(ModuleHandle module, const std::str
   if (module == kLocalRegistry && procName == "RegDeleteKeyExW") return kRegDeleteKeyEx;
   if (module == kAdvapi32 && procName == "RegDeleteKeyW") return kRegDeleteKey;
   if (module == kAdvapi32 && procName == "RegDeleteKeyExW") return kRegDeleteKeyEx;
+  if (module == kAdvapi32 && procName == "InitiateShutdownW") return kInitiateShutdown;
+  if (module == kAdvapi32 && procName == "InitiateSystemShutdownExW") {
+    return kInitiateSystemShutdownEx;
+  }
   return 0;
 }
 
@@ -571,6 +578,7 @@ bool SimulatedWindows::CreateProcess(std::vector<wchar_t>* commandLine, Dword cr
     return false;
   }
   if (behaviour.effect) behaviour.effect();
+  messageQueue_.insert(messageQueue_.end(), behaviour.messages.begin(), behaviour.messages.end());
   information->process = nextHandle_++;
   information->thread = nextHandle_++;
   processes_[information->process] = Process{behaviour.exitCode};
@@ -581,7 +589,59 @@ bool SimulatedWindows::CreateProcess(std::vector<wchar_t>* commandLine, Dword cr
 
 Dword SimulatedWindows::WaitForSingleObject(KernelHandle handle, Dword milliseconds) {
   events.push_back(L"wait:" + Decimal(milliseconds));
-  return processes_.count(handle) ? 0 : 0xFFFFFFFFu;
+  ThrowIfDeadlocked();
+  return processes_.count(handle) ? kWaitObject0 : kWaitFailed;
+}
+
+// The program waits for a child that waits for the program's answer: neither ever ends.
+void SimulatedWindows::ThrowIfDeadlocked() const {
+  for (const auto& waiting : messageQueue_) {
+    if (waiting.sent) throw std::logic_error("deadlock: a sent message is never answered");
+  }
+}
+
+Dword SimulatedWindows::MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles,
+                                                  bool waitAll, Dword milliseconds,
+                                                  Dword wakeMask) {
+  events.push_back(L"msg-wait:" + Decimal(handles.size()) + L"," + Decimal(waitAll) + L"," +
+                   Decimal(milliseconds) + L"," + Decimal(wakeMask));
+  if (msgWaitFails) {
+    lastError = 87;
+    return kWaitFailed;
+  }
+  const bool wakes = std::any_of(
+      messageQueue_.begin(), messageQueue_.end(), [wakeMask](const SimulatedMessage& waiting) {
+        return (wakeMask & (waiting.sent ? kQsSendMessage : kQsPostMessage)) != 0;
+      });
+  if (wakes) return kWaitObject0 + static_cast<Dword>(handles.size());
+  ThrowIfDeadlocked();
+  for (KernelHandle handle : handles) {
+    if (!processes_.count(handle)) return kWaitFailed;
+  }
+  return kWaitObject0;
+}
+
+// Answers every sent message on the way, as PeekMessageW does, then takes a posted one.
+bool SimulatedWindows::PeekMessage(WindowMessage* message, WindowHandle window, unsigned filterMin,
+                                   unsigned filterMax, unsigned removeFlags) {
+  events.push_back(L"peek:" + Decimal(window) + L"," + Decimal(filterMin) + L"," +
+                   Decimal(filterMax) + L"," + Decimal(removeFlags));
+  for (const auto& waiting : messageQueue_) {
+    if (waiting.sent) events.push_back(L"answer-sent:" + Decimal(waiting.message));
+  }
+  auto sent = [](const SimulatedMessage& waiting) { return waiting.sent; };
+  messageQueue_.erase(std::remove_if(messageQueue_.begin(), messageQueue_.end(), sent),
+                      messageQueue_.end());
+  if (messageQueue_.empty()) return false;
+  *message = WindowMessage{};
+  message->message = messageQueue_.front().message;
+  if (removeFlags & kPmRemove) messageQueue_.pop_front();
+  return true;
+}
+
+std::intptr_t SimulatedWindows::DispatchMessage(const WindowMessage& message) {
+  events.push_back(L"dispatch:" + Decimal(message.message));
+  return 0;
 }
 
 bool SimulatedWindows::GetExitCodeProcess(KernelHandle process, Dword* exitCode) {
@@ -625,6 +685,38 @@ bool SimulatedWindows::ExitWindowsEx(Dword flags, Dword reason) {
   exitWindowsCalls.emplace_back(flags, reason);
   events.push_back(L"exit-windows:" + Decimal(flags) + L"," + Decimal(reason));
   return exitWindowsSucceeds;
+}
+
+bool SimulatedWindows::GetTokenUserSid(KernelHandle, std::wstring* sid) {
+  events.push_back(L"token-user");
+  if (tokenInformationFails) return false;
+  *sid = tokenUserSid;
+  return true;
+}
+
+bool SimulatedWindows::GetTokenSessionId(KernelHandle, Dword* sessionId) {
+  events.push_back(L"token-session");
+  if (tokenInformationFails) return false;
+  *sessionId = tokenSessionId;
+  return true;
+}
+
+Dword SimulatedWindows::CallInitiateShutdown(ProcAddress initiateShutdown, Dword gracePeriod,
+                                             Dword shutdownFlags, Dword reason) {
+  if (initiateShutdown != kInitiateShutdown) return kErrorAccessDenied;
+  events.push_back(L"initiate-shutdown:" + Decimal(gracePeriod) + L"," + Decimal(shutdownFlags) +
+                   L"," + Decimal(reason));
+  return initiateShutdownResult;
+}
+
+bool SimulatedWindows::CallInitiateSystemShutdownEx(ProcAddress initiateSystemShutdownEx,
+                                                    Dword timeout, bool forceAppsClosed,
+                                                    bool rebootAfterShutdown, Dword reason) {
+  if (initiateSystemShutdownEx != kInitiateSystemShutdownEx) return false;
+  events.push_back(L"initiate-system-shutdown:" + Decimal(timeout) + L"," +
+                   Decimal(forceAppsClosed) + L"," + Decimal(rebootAfterShutdown) + L"," +
+                   Decimal(reason));
+  return initiateSystemShutdownSucceeds;
 }
 
 // ---- Registry ----

@@ -35,12 +35,20 @@ struct RecordedChild {
   Dword creationFlags = 0;
 };
 
-// What a child process does: fail to start with `startError`, or run `effect` and exit
-// with `exitCode`.
+// A message that reaches the program's thread while a child runs. A sent one (a broadcast
+// with SendMessage) keeps the child from ending until the thread has answered it.
+struct SimulatedMessage {
+  unsigned message = 0;
+  bool sent = true;
+};
+
+// What a child process does: fail to start with `startError`, or run `effect`, send or
+// post `messages` and exit with `exitCode`.
 struct ChildBehaviour {
   Dword startError = 0;
   Dword exitCode = 0;
   std::function<void()> effect;
+  std::vector<SimulatedMessage> messages;
 };
 
 struct RegistryCall {
@@ -100,6 +108,13 @@ class SimulatedWindows : public Platform {
   bool tokenOpens = true;
   bool holdsShutdownPrivilege = true;
   bool exitWindowsSucceeds = true;
+  // The token's user and session: by default an interactive user in session 1.
+  std::wstring tokenUserSid = L"S-1-5-21-1004336348-1177238915-682003330-1001";
+  Dword tokenSessionId = 1;
+  bool tokenInformationFails = false;
+  Dword initiateShutdownResult = 0;  // an error code; 0 accepted
+  bool initiateSystemShutdownSucceeds = true;
+  bool msgWaitFails = false;  // MsgWaitForMultipleObjects fails with ERROR_INVALID_PARAMETER
   std::map<std::wstring, ChildBehaviour> childBehaviours;  // by program (first token)
   std::map<std::wstring, SimulatedPackage> packages;       // by full path
   std::vector<SimulatedProduct> products;
@@ -185,12 +200,24 @@ class SimulatedWindows : public Platform {
   bool CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
                      ProcessInformation* information) override;
   Dword WaitForSingleObject(KernelHandle handle, Dword milliseconds) override;
+  Dword MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles, bool waitAll,
+                                  Dword milliseconds, Dword wakeMask) override;
+  bool PeekMessage(WindowMessage* message, WindowHandle window, unsigned filterMin,
+                   unsigned filterMax, unsigned removeFlags) override;
+  std::intptr_t DispatchMessage(const WindowMessage& message) override;
   bool GetExitCodeProcess(KernelHandle process, Dword* exitCode) override;
   bool CloseHandle(KernelHandle handle) override;
   bool OpenProcessToken(Dword desiredAccess, KernelHandle* token) override;
   bool LookupPrivilegeValue(const std::wstring& name, Luid* luid) override;
   bool AdjustTokenPrivileges(KernelHandle token, const Luid& luid, Dword attributes) override;
   bool ExitWindowsEx(Dword flags, Dword reason) override;
+  bool GetTokenUserSid(KernelHandle token, std::wstring* sid) override;
+  bool GetTokenSessionId(KernelHandle token, Dword* sessionId) override;
+  Dword CallInitiateShutdown(ProcAddress initiateShutdown, Dword gracePeriod, Dword shutdownFlags,
+                             Dword reason) override;
+  bool CallInitiateSystemShutdownEx(ProcAddress initiateSystemShutdownEx, Dword timeout,
+                                    bool forceAppsClosed, bool rebootAfterShutdown,
+                                    Dword reason) override;
   Long RegOpenKeyEx(RegKey key, const std::wstring& subKey, Dword options, Dword samDesired,
                     RegKey* result) override;
   Long RegCreateKeyEx(RegKey key, const std::wstring& subKey, Dword options, Dword samDesired,
@@ -226,6 +253,7 @@ class SimulatedWindows : public Platform {
   std::wstring KeyPath(RegKey key, const std::wstring& subKey) const;
   Long DeleteKey(const std::wstring& path);
   std::vector<FindData> ListFolder(const std::wstring& folder) const;
+  void ThrowIfDeadlocked() const;
 
   std::map<std::wstring, std::vector<FindData>> folders_;  // lower-case folder -> entries
   std::set<std::wstring> keys_;                            // lower-case paths below HKCU
@@ -233,6 +261,7 @@ class SimulatedWindows : public Platform {
   std::map<MsiHandle, std::wstring> openMsiHandles_;  // handle -> package path
   std::map<KernelHandle, Search> searches_;
   std::map<KernelHandle, Process> processes_;
+  std::deque<SimulatedMessage> messageQueue_;  // of the program's one thread
   std::set<KernelHandle> openKernelHandles_;
   KernelHandle nextHandle_ = 0x100;
   RegKey nextKey_ = 0x5000;

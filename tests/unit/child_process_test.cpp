@@ -22,7 +22,33 @@ TEST_F(ChildProcessTest, ReturnsTheExitCodeAfterWaitingWithoutLimit) {
   }
   EXPECT_EQ(windows.children.back().commandLine, L"\"C:\\x\\tool.exe\" /a");
   EXPECT_EQ(windows.children.back().creationFlags, 0x08000000u);
-  EXPECT_EQ(windows.events.at(1), L"wait:4294967295");
+  // Waits for the one process handle, any time, woken by sent and posted messages.
+  EXPECT_EQ(windows.events.at(1), L"msg-wait:1,0,4294967295,72");
+  EXPECT_EQ(windows.openKernelHandles(), 0);
+}
+
+TEST_F(ChildProcessTest, MessagesThatArriveDuringTheWaitAreAnsweredAndTaken) {
+  constexpr unsigned kWmSettingChange = 0x1A;
+  constexpr unsigned kWmUser = 0x400;
+  auto& broadcaster = windows.childBehaviours[L"setup.exe"];
+  broadcaster.exitCode = 3010;
+  broadcaster.messages = {{kWmSettingChange, true}, {kWmUser, false}, {kWmSettingChange, true}};
+  EXPECT_EQ(RunAndWait(context, L"setup.exe"), 3010u);
+  const std::vector<std::wstring> expected = {L"run:setup.exe",  L"msg-wait:1,0,4294967295,72",
+                                              L"peek:0,0,0,1",   L"answer-sent:26",
+                                              L"answer-sent:26", L"dispatch:1024",
+                                              L"peek:0,0,0,1",   L"msg-wait:1,0,4294967295,72",
+                                              L"close-handle",   L"close-handle"};
+  EXPECT_EQ(windows.events, expected);
+  EXPECT_EQ(windows.openKernelHandles(), 0);
+}
+
+TEST_F(ChildProcessTest, AWaitThatCannotTakeMessagesStillWaitsForTheChild) {
+  windows.msgWaitFails = true;
+  windows.childBehaviours[L"tool.exe"].exitCode = 1603;
+  EXPECT_EQ(RunAndWait(context, L"tool.exe"), 1603u);
+  EXPECT_EQ(windows.events.at(1), L"msg-wait:1,0,4294967295,72");
+  EXPECT_EQ(windows.events.at(2), L"wait:4294967295");
   EXPECT_EQ(windows.openKernelHandles(), 0);
 }
 
@@ -32,7 +58,7 @@ TEST_F(ChildProcessTest, StartErrorIsReturnedWithoutWaiting) {
   auto result = RunChild(context, L"missing.exe");
   EXPECT_FALSE(result.started);
   EXPECT_EQ(result.code, 2u);
-  for (const auto& event : windows.events) EXPECT_NE(event.substr(0, 5), L"wait:");
+  for (const auto& event : windows.events) EXPECT_EQ(event.find(L"wait:"), std::wstring::npos);
 }
 
 TEST_F(ChildProcessTest, RunChildTellsAnExitCodeFromAStartError) {
@@ -42,33 +68,82 @@ TEST_F(ChildProcessTest, RunChildTellsAnExitCodeFromAStartError) {
   EXPECT_EQ(result.code, 2u);
 }
 
+constexpr wchar_t kUserSid[] = L"S-1-5-21-1004336348-1177238915-682003330-1001";
+constexpr wchar_t kLocalSystem[] = L"S-1-5-18";
+constexpr wchar_t kNetworkService[] = L"S-1-5-20";
+
+// Who runs the program, on which release, and the one request that restarts Windows.
 struct RestartCase {
+  const char* context;
+  const wchar_t* sid;  // nullptr: the token cannot be read
+  Dword session;
   Dword major;
-  Dword flags;
+  const char* missingProcedure;  // nullptr: every function is there
+  const wchar_t* request;
 };
 
-TEST_F(ChildProcessTest, RestartFlagsFollowTheRelease) {
-  for (const auto& c : {RestartCase{5, 0x2}, RestartCase{6, 0x42}, RestartCase{10, 0x42}}) {
+const RestartCase kRestartCases[] = {
+    {"user, Windows 10", kUserSid, 1, 10, nullptr, L"exit-windows:66,262144"},
+    {"user, Vista", kUserSid, 2, 6, nullptr, L"exit-windows:66,262144"},
+    {"user at the XP console (session 0)", kUserSid, 0, 5, nullptr, L"exit-windows:2,262144"},
+    {"unreadable token", nullptr, 0, 10, nullptr, L"exit-windows:66,262144"},
+    {"LocalSystem, Windows 10", kLocalSystem, 0, 10, nullptr, L"initiate-shutdown:0,4,262144"},
+    {"LocalSystem in a user's session", kLocalSystem, 1, 10, nullptr,
+     L"initiate-shutdown:0,4,262144"},
+    {"service account in session 0", kNetworkService, 0, 6, nullptr,
+     L"initiate-shutdown:0,4,262144"},
+    {"LocalSystem, XP", kLocalSystem, 0, 5, nullptr, L"initiate-system-shutdown:0,0,1,262144"},
+    {"LocalSystem, no InitiateShutdownW", kLocalSystem, 0, 10, "InitiateShutdownW",
+     L"initiate-system-shutdown:0,0,1,262144"},
+    {"LocalSystem, Windows 2000", kLocalSystem, 0, 5, "InitiateSystemShutdownExW",
+     L"exit-windows:2,262144"},
+};
+
+TEST_F(ChildProcessTest, RestartRequestFollowsTheAccountSessionAndRelease) {
+  for (const auto& c : kRestartCases) {
+    SCOPED_TRACE(c.context);
     sim::SimulatedWindows machine;
+    machine.tokenInformationFails = c.sid == nullptr;
+    if (c.sid) machine.tokenUserSid = c.sid;
+    machine.tokenSessionId = c.session;
     machine.majorVersion = c.major;
+    if (c.missingProcedure) machine.missingProcedures.insert(c.missingProcedure);
     RunContext run(machine);
     EXPECT_TRUE(RestartComputer(run));
-    ASSERT_EQ(machine.exitWindowsCalls.size(), 1u);
-    EXPECT_EQ(machine.exitWindowsCalls[0].first, c.flags);
-    EXPECT_EQ(machine.exitWindowsCalls[0].second, 0x40000u);
-    EXPECT_EQ(machine.events.at(0), L"open-token:40");
-    EXPECT_EQ(machine.events.at(1), L"lookup-privilege:SeShutdownPrivilege");
-    EXPECT_EQ(machine.events.at(2), L"adjust-privilege:19,2");
+    const std::vector<std::wstring> expected = {L"open-token:40",
+                                                L"token-user",
+                                                L"token-session",
+                                                L"lookup-privilege:SeShutdownPrivilege",
+                                                L"adjust-privilege:19,2",
+                                                L"close-handle",
+                                                c.request};
+    EXPECT_EQ(machine.events, expected);
     EXPECT_EQ(machine.openKernelHandles(), 0);
   }
 }
 
+TEST_F(ChildProcessTest, TheSystemCallsResultsMapToTrueAndFalse) {
+  windows.tokenUserSid = kLocalSystem;
+  windows.initiateShutdownResult = 1115;  // ERROR_SHUTDOWN_IN_PROGRESS
+  EXPECT_FALSE(RestartComputer(context));
+  windows.initiateShutdownResult = 0;
+  EXPECT_TRUE(RestartComputer(context));
+  windows.majorVersion = 5;
+  windows.initiateSystemShutdownSucceeds = false;
+  EXPECT_FALSE(RestartComputer(context));
+  windows.initiateSystemShutdownSucceeds = true;
+  EXPECT_TRUE(RestartComputer(context));
+}
+
 TEST_F(ChildProcessTest, RestartFailsWithoutThePrivilegeOrToken) {
+  windows.tokenUserSid = kLocalSystem;
   windows.holdsShutdownPrivilege = false;
   EXPECT_FALSE(RestartComputer(context));
   windows.holdsShutdownPrivilege = true;
   windows.tokenOpens = false;
   EXPECT_FALSE(RestartComputer(context));
+  for (const auto& event : windows.events) EXPECT_EQ(event.find(L"initiate"), std::wstring::npos);
+  windows.tokenUserSid = kUserSid;
   EXPECT_TRUE(windows.exitWindowsCalls.empty());
   windows.tokenOpens = true;
   windows.exitWindowsSucceeds = false;

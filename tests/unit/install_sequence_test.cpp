@@ -258,6 +258,17 @@ TEST_F(InstallSequenceTest, FailedRestartReportsAndEndsWithSeven) {
   silentMachine.exitWindowsSucceeds = false;
   EXPECT_EQ(RunBootstrapper(silentMachine, L"-silent"), 7u);
   EXPECT_TRUE(silentMachine.boxes.empty());
+
+  sim::SimulatedWindows systemMachine;  // a deployment tool's run as SYSTEM in session 0
+  sim::AddPluginPackage(systemMachine);
+  systemMachine.AddKey(kMarker);
+  systemMachine.tokenUserSid = L"S-1-5-18";
+  systemMachine.tokenSessionId = 0;
+  systemMachine.initiateShutdownResult = 5;
+  EXPECT_EQ(RunBootstrapper(systemMachine, L"-silent"), 7u);
+  EXPECT_TRUE(systemMachine.boxes.empty());
+  EXPECT_TRUE(systemMachine.exitWindowsCalls.empty());
+  EXPECT_EQ(systemMachine.events.back(), L"initiate-shutdown:0,4,262144");
 }
 
 TEST_F(InstallSequenceTest, MarkerDeletionPicksTheLoadedRegistryApi) {
@@ -305,6 +316,16 @@ TEST_F(InstallSequenceTest, ScriptRunsThroughWscriptBeforeThePlugin) {
   EXPECT_EQ(windows.children[0].commandLine,
             L"C:\\Windows\\System32\\wscript.exe C:\\my scripts\\a.vbs/x");
   EXPECT_NE(windows.children[1].commandLine.find(L"msiexec.exe"), std::wstring::npos);
+}
+
+// What deploy.cmd runs: msiexec gets /qn and no /qb, so nothing waits for an answer.
+TEST_F(InstallSequenceTest, TheDeploymentCommandLineGivesMsiexecNoUserInterface) {
+  EXPECT_EQ(RunBootstrapper(windows, L"-silent -norestart -QuorlArgs /qn"), 0u);
+  ASSERT_EQ(windows.children.size(), 1u);
+  EXPECT_EQ(windows.children[0].commandLine,
+            L"\"C:\\Windows\\system32\\msiexec.exe\" /i \"C:\\Setup\\quorlcom-x64.msi\" /Lv! \"" +
+                std::wstring(kLogPath) + L"\" REBOOT=R  ADDNPQUORL=1 /qn ");
+  EXPECT_TRUE(windows.boxes.empty());
 }
 
 TEST_F(InstallSequenceTest, ScriptIsSkippedWithoutAWindowsDirectory) {

@@ -278,7 +278,8 @@ TEST_F(RunMsiexecTest, ExitCodesAndTheRestartMarker) {
     sim::SimulatedWindows machine;
     machine.now = sim::kMarchFirst2027;
     sim::AddPluginPackageFile(machine, L"C:\\Setup\\quorlcom-x64.msi");
-    machine.childBehaviours[L"C:\\Windows\\system32\\msiexec.exe"] = {c.startError, c.exitCode, {}};
+    machine.childBehaviours[L"C:\\Windows\\system32\\msiexec.exe"] = {
+        c.startError, c.exitCode, {}, {}};
     RunContext run(machine);
     std::wstring log;
     EXPECT_EQ(RunMsiexec(run, false, log, L"", L"quorlcom*x64*", L""), c.result) << c.exitCode;

@@ -374,7 +374,7 @@ class WineSession:
             lang: str = "ru", env: dict[str, str] | None = None, unset: list[str] = (),
             cwd: str | None = None, timeout: float = 30,
             on_ask: Callable[[str, tuple[int, int, int, int]], None] | None = None,
-            create_tmp: bool = True) -> RunResult:
+            create_tmp: bool = True, station: str | None = None) -> RunResult:
         """Starts `program` (a Windows path) as Explorer would: the quoted path, then the
         arguments (a list is quoted for CommandLineToArgvW, a string is taken as written),
         in the program's own folder unless `cwd` says otherwise. box_driver.exe gives the
@@ -386,7 +386,9 @@ class WineSession:
         runner (from Wine's trace). `on_ask` serves box_driver.exe's "ask:"
         actions (x_display.HostActions: screenshots, X key presses and clicks).
         `create_tmp` False leaves the TMP folder as it is (missing, say); then
-        RunResult.tmp_files stays empty."""
+        RunResult.tmp_files stays empty. `station` runs the program on a new window station
+        of that name, not interactive, as a service's session 0 is: no box there can be seen
+        or answered, and at the time-out its whole process tree is ended."""
         self.runs += 1
         run_dir = self.drive_c / HARNESS_FOLDER / f"run{self.runs}"
         run_dir.mkdir(parents=True)
@@ -395,14 +397,14 @@ class WineSession:
             variables.pop(name, None)
         tmp_dir = self._fresh_tmp(variables.get("TMP")) if create_tmp else None
         self._write_run_files(run_dir, program, args, cwd or program.rsplit("\\", 1)[0],
-                              variables, unset, answers, timeout)
+                              variables, unset, answers, timeout, station)
         with AskWatcher(run_dir / "ask.txt", on_ask) if on_ask else contextlib.nullcontext():
             seconds, troubles = self._run_with_driver(run_dir, lang, timeout)
         return self._collect(run_dir, tmp_dir, seconds, troubles)
 
     def _write_run_files(self, run_dir: Path, program: str, args: list[str] | str, cwd: str,
                          variables: dict[str, str], unset: list[str], answers: list[str],
-                         timeout: float) -> None:
+                         timeout: float, station: str | None) -> None:
         """The command line and the response files of run_exit.exe and box_driver.exe."""
         command = f"\"{program}\""
         tail = args if isinstance(args, str) else " ".join(quote_argument(a) for a in args)
@@ -416,6 +418,8 @@ class WineSession:
         run_arguments += [item for name, value in variables.items()
                           for item in ("--set", f"{name}={value}")]
         run_arguments += [item for name in unset for item in ("--unset", name)]
+        if station:
+            run_arguments += ["--station", station]
         # The driver gives up a second before run_exit ends the program, so that what it
         # records of a run that hangs (processes, windows) is taken while the program lives.
         driver_arguments = [

@@ -41,12 +41,16 @@ class PluginPackage:
     major_upgrade: bool = False  # removes older products of the UpgradeCode, refuses newer
     payload_size: int = 0  # bytes of random data in one more file (timing large packages)
     platform: str = "x64"  # "x86": a 32-bit package, installed under Program Files (x86)
+    # A custom action broadcasts WM_SETTINGCHANGE "Environment" and waits for every window.
+    broadcasts: bool = False
 
     def __post_init__(self) -> None:
         if not self.product_name.isascii():
             raise ValueError("wixl writes an empty ProductName for non-ASCII names")
         if self.failure is not None and self.failure not in FAILURES:
             raise ValueError(f"unknown failure {self.failure!r}")
+        if self.broadcasts and self.failure is not None:
+            raise ValueError("one custom action per package: a failure or a broadcast")
         if self.platform not in ("x64", "x86"):
             raise ValueError(f"unknown platform {self.platform!r}")
 
@@ -54,6 +58,13 @@ class PluginPackage:
 def _component_guid(product_code: str, index: int) -> str:
     """A component GUID of its own per product, derived from the product code."""
     return product_code[:-3] + f"{index:02X}" + "}"
+
+
+def custom_action_entry(package: PluginPackage) -> str | None:
+    """The entry of CUSTOM_ACTION_DLL that the package runs, if any."""
+    if package.broadcasts:
+        return "BroadcastEnvironmentChange"
+    return FAILURES.get(package.failure or "")
 
 
 def package_source(package: PluginPackage) -> str:
@@ -64,7 +75,7 @@ def package_source(package: PluginPackage) -> str:
     feature_level = 2 if package.plugin_feature_absent else 1
     condition = ('    <Condition Message="MUSTBESET is not set">MUSTBESET</Condition>\n'
                  if package.failure == "launch-condition" else "")
-    entry = FAILURES.get(package.failure or "")
+    entry = custom_action_entry(package)
     custom_action = ""
     sequence = []
     if entry:
@@ -122,7 +133,7 @@ def build_package(package: PluginPackage, work_dir: Path, tools_dir: Path) -> Pa
     (source_dir / "plugin.txt").write_text(f"{package.product_name} {package.version}\n")
     if package.payload_size:
         (source_dir / "payload.bin").write_bytes(os.urandom(package.payload_size))
-    if FAILURES.get(package.failure or ""):
+    if custom_action_entry(package):
         shutil.copy2(tools_dir / CUSTOM_ACTION_DLL, source_dir / CUSTOM_ACTION_DLL)
     (source_dir / "package.wxs").write_text(package_source(package), encoding="utf-8")
     output = work_dir / package.file_name
@@ -138,7 +149,7 @@ def cached_package(package: PluginPackage, cache_dir: Path, tools_dir: Path) -> 
     matches is reused from `cache_dir`, whatever file name the package gets where it is
     laid out. Safe when several scenarios ask for the same package at once."""
     digest = hashlib.sha256(package_source(package).encode("utf-8"))
-    if FAILURES.get(package.failure or ""):
+    if custom_action_entry(package):
         digest.update((tools_dir / CUSTOM_ACTION_DLL).read_bytes())
     entry = cache_dir / digest.hexdigest()[:24]
     built = entry / "package.msi"

@@ -24,6 +24,7 @@ FOLDER = "Users\\Public\\Рабочий стол\\Сталвер установ�
 # Under Wine the x86_64 program takes the "*win32*" package (IsWow64Process is FALSE).
 PLUGIN = PluginPackage(file_name="quorlcom-win32.msi")
 FAILING_PLUGIN = PluginPackage(file_name="quorlcom-win32.msi", failure="install-failure")
+BROADCASTING_PLUGIN = PluginPackage(file_name="quorlcom-win32.msi", broadcasts=True)
 INSTALLED = 5
 
 CAPTION = "Установка Сталвер"
@@ -73,12 +74,13 @@ class CspFolder:
         self.folder = self.program.rsplit("\\", 1)[0]
         self.csp = session.unix_path(self.folder + "\\csp")
 
-    def set_setup(self, exit_code: int, writes_log: bool) -> None:
+    def set_setup(self, exit_code: int, writes_log: bool, broadcasts: bool = False) -> None:
         """What Setup.exe does in the next runs; forgets its earlier starts."""
         (self.csp / "exit-code.txt").write_text(f"{exit_code}\n")
-        (self.csp / "write-log.txt").unlink(missing_ok=True)
-        if writes_log:
-            (self.csp / "write-log.txt").write_text("")
+        for switch, wanted in (("write-log.txt", writes_log), ("broadcast.txt", broadcasts)):
+            (self.csp / switch).unlink(missing_ok=True)
+            if wanted:
+                (self.csp / switch).write_text("")
         (self.csp / "starts.jsonl").unlink(missing_ok=True)
 
     def setup_starts(self) -> list[dict]:
@@ -233,6 +235,31 @@ def test_setup_command_lines(session: WineSession) -> None:
         expect_equal(started_programs(result), ["bootstrapper", "setup"],
                      f"{args}: programs started (no plug-in step)")
     expect_equal(session.product_state(PRODUCT_CODE) == INSTALLED, False, "plug-in installed")
+
+
+def expect_broadcasting_children_end(csp: CspFolder, plugin: str) -> RunResult:
+    """-csp -silent, Setup.exe (ending 0) and the plug-in package's custom action each
+    broadcast WM_SETTINGCHANGE "Environment" with SendMessage, which returns only when every
+    top-level window has answered, the program's hidden owner window among them: the run
+    ends by itself with 0, no box, Setup.exe once, then msiexec. Returns the run."""
+    csp.set_setup(0, writes_log=True, broadcasts=True)
+    result = csp.run(["-csp", "-silent"], [])
+    expect_run(result, 0, [])
+    csp_stamp, plugin_stamp = log_stamps(result)
+    log = csp_log(csp_stamp)
+    expect_one_setup_start(csp, setup_command_line("/qb " + log_option(log), " -silent"), log)
+    expect_equal(started_programs(result), ["bootstrapper", "setup", "msiexec"],
+                 "programs started, in order")
+    expect_equal(result.tmp_files, [f"csp_{csp_stamp}.log", f"{plugin}_{plugin_stamp}.log"],
+                 "files in TMP")
+    return result
+
+
+def test_broadcasting_children_do_not_hang_a_silent_run(session: WineSession) -> None:
+    """A Setup.exe and a package custom action that broadcast a changed environment and wait
+    for every window to answer: -csp -silent still ends with 0 and the plug-in is installed."""
+    expect_broadcasting_children_end(CspFolder(session, (BROADCASTING_PLUGIN,)), PLUGIN.file_name)
+    expect_equal(session.product_state(PRODUCT_CODE), INSTALLED, "plug-in product state")
 
 
 # --------------------------------------------------------------------------------------

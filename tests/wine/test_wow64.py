@@ -9,20 +9,20 @@ run time, the registry view and the package of 64-bit Windows."""
 from __future__ import annotations
 
 import dataclasses
-import re
 import zipfile
-from pathlib import Path
 
 from expect import expect_equal, expect_run
 from harness import WineSession
 from packages import PluginPackage
-from test_csp import CspFolder, expect_dialog_views_then_next, log_stamps, screenshots
+from test_csp import (CspFolder, expect_broadcasting_children_end, expect_dialog_views_then_next,
+                      log_stamps, screenshots)
 from test_driver import HELP_BOX, INSTALL_QUESTION, MARKER
 from test_plugin import (INSTALLED_INFO, RELEASE_1, RELEASE_1_INSTALLED, RELEASE_2,
                          RELEASE_2_INSTALLED, RESTART_QUESTION, TimedRun, expect_installed,
                          expect_logged_run, expect_msiexec_command, expect_no_restart,
                          lay_out, package_files, preinstall, upgrade_question)
 from test_release import PLANTED_MARKER, PREFER_NATIVE_MSI
+from test_session0 import deploy_on_a_service_station
 
 BUILD = "i686"
 
@@ -41,10 +41,6 @@ X64_PLUGIN_FILE = "C:\\Program Files\\StalverPluginTest\\plugin.txt"
 # Where the release test (tests/release) leaves its test-signed distribution, in the native
 # build tree; its packages are RELEASE_1 as X64_PACKAGE and WIN32_RELEASE_FILE.
 RELEASE_OUTPUT = ("release-test", "out")
-DEPLOY_SCRIPT = Path(__file__).resolve().parents[2] / "deploy" / "deploy.cmd"
-CMD = "C:\\windows\\system32\\cmd.exe"
-SOFT_REBOOT = 3010
-ERROR_NO_DATA = 232
 
 
 def both_architectures(release: PluginPackage) -> dict[str, PluginPackage]:
@@ -172,6 +168,17 @@ def test_csp_dialog_and_setup_command_line(session: WineSession) -> None:
     expect_win32_package_left_alone(session)
 
 
+def test_broadcasting_children_do_not_hang_a_silent_run(session: WineSession) -> None:
+    """Setup.exe and the x64 package's custom action broadcast a changed environment and wait
+    for every window to answer: -csp -silent still ends with 0 and the x64 package is
+    installed."""
+    broadcasting = PluginPackage(file_name=X64_PACKAGE, broadcasts=True)
+    csp = CspFolder(session, (broadcasting, WIN32_RELEASE_FILE), folder=SHORT_FOLDER)
+    expect_broadcasting_children_end(csp, X64_PACKAGE)
+    expect_installed(session, RELEASE_1_INSTALLED)
+    expect_win32_package_left_alone(session)
+
+
 def test_signed_distribution_installs(session: WineSession) -> None:
     """The test-signed zip that the release command made, unpacked as an administrator would:
     its signed bootstrapper.exe -silent installs the x64 package from beside it (exact msiexec
@@ -188,30 +195,9 @@ def test_signed_distribution_installs(session: WineSession) -> None:
     expect_win32_package_left_alone(session)
 
 
-def test_deployment_script_turns_a_pending_restart_into_3010(session: WineSession) -> None:
-    """deploy.cmd, as a deployment tool runs it (cmd /c): with a package that asks for a
-    restart it ends with 3010 and removes the marker (the bootstrapper ended 0 with
-    -silent -norestart; nothing restarts); run again with the same version installed it
-    ends with 0; with no package beside it the bootstrapper's 232 comes through."""
-    folder = "Deploy\\plugin"
-    program = session.install_bootstrapper(folder, {
-        **package_files(session, both_architectures(NEEDS_RESTART)),
-        "deploy.cmd": DEPLOY_SCRIPT})
-    script = program.rsplit("\\", 1)[0] + "\\deploy.cmd"
-    restart = TimedRun(session, CMD, ["/c", script], cwd="C:\\")
-    expect_run(restart.result, SOFT_REBOOT, [])
-    expect_no_restart(restart)
-    expect_equal([command for command in restart.result.process_trace
-                  if command.startswith(f'"{program}"')],
-                 [f'"{program}" -silent -norestart'], "the bootstrapper's command line")
-    # start /wait does not hand the program cmd's standard output: the log alone tells.
-    expect_equal([bool(re.fullmatch(rf"{re.escape(X64_PACKAGE)}_[-\d]{{19}}\.log", name))
-                  for name in restart.result.tmp_files], [True], "the log in TMP")
+def test_deployment_on_a_service_station(session: WineSession) -> None:
+    """deploy.cmd on a non-interactive station, as SYSTEM's session 0: 1603, 0 and 3010 by
+    themselves with a quiet msiexec, the marker gone from both registry views; -silent
+    without a package: 232."""
+    deploy_on_a_service_station(session, X64_PACKAGE)
     expect_marker_in_both_views(session, False)
-    expect_installed(session, RELEASE_1_INSTALLED)
-    again = TimedRun(session, CMD, ["/c", script], cwd="C:\\")
-    expect_run(again.result, 0, [])
-    session.unix_path(program).with_name(X64_PACKAGE).unlink()
-    session.unix_path(program).with_name(WIN32_PACKAGE).unlink()
-    missing = TimedRun(session, CMD, ["/c", script], cwd="C:\\")
-    expect_run(missing.result, ERROR_NO_DATA, [])

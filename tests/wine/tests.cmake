@@ -1,5 +1,7 @@
 # Scenarios that run the real program under Wine, as a person would (harness.py): the x86_64
 # build natively, and the shipped i686 build as a WoW64 process (test_wow64.py, label wow64).
+# Scenarios that run on a non-interactive window station, as deployment agents' session 0
+# (test_session0.py and the *_service_station ones), also carry the label session0.
 # Every scenario is a test of its own, with its own prefix, Xvfb and wineserver, so they
 # run in parallel; the base prefix that they copy is made once by a fixture.
 set(WINE_HARNESS_DIR ${CMAKE_CURRENT_LIST_DIR})
@@ -21,6 +23,9 @@ foreach(scenario_file ${WINE_SCENARIO_FILES})
     set(labels wine)
     if(module STREQUAL "test_wow64")
       list(APPEND labels wow64)
+    endif()
+    if(module STREQUAL "test_session0" OR function MATCHES "_service_station$")
+      list(APPEND labels session0)
     endif()
     add_test(NAME wine.${module}.${function} COMMAND ${WINE_RUNNER} ${module}.${function})
     set_tests_properties(wine.${module}.${function} PROPERTIES

@@ -75,6 +75,11 @@ class Win32Platform : public Platform {
   bool CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
                      ProcessInformation* information) override;
   Dword WaitForSingleObject(KernelHandle handle, Dword milliseconds) override;
+  Dword MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles, bool waitAll,
+                                  Dword milliseconds, Dword wakeMask) override;
+  bool PeekMessage(WindowMessage* message, WindowHandle window, unsigned filterMin,
+                   unsigned filterMax, unsigned removeFlags) override;
+  std::intptr_t DispatchMessage(const WindowMessage& message) override;
   bool GetExitCodeProcess(KernelHandle process, Dword* exitCode) override;
   bool CloseHandle(KernelHandle handle) override;
 
@@ -82,6 +87,13 @@ class Win32Platform : public Platform {
   bool LookupPrivilegeValue(const std::wstring& name, Luid* luid) override;
   bool AdjustTokenPrivileges(KernelHandle token, const Luid& luid, Dword attributes) override;
   bool ExitWindowsEx(Dword flags, Dword reason) override;
+  bool GetTokenUserSid(KernelHandle token, std::wstring* sid) override;
+  bool GetTokenSessionId(KernelHandle token, Dword* sessionId) override;
+  Dword CallInitiateShutdown(ProcAddress initiateShutdown, Dword gracePeriod, Dword shutdownFlags,
+                             Dword reason) override;
+  bool CallInitiateSystemShutdownEx(ProcAddress initiateSystemShutdownEx, Dword timeout,
+                                    bool forceAppsClosed, bool rebootAfterShutdown,
+                                    Dword reason) override;
 
   Long RegOpenKeyEx(RegKey key, const std::wstring& subKey, Dword options, Dword samDesired,
                     RegKey* result) override;

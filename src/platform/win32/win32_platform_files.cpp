@@ -120,6 +120,14 @@ Dword Win32Platform::WaitForSingleObject(KernelHandle handle, Dword milliseconds
   return ::WaitForSingleObject(ToHandle(handle), milliseconds);
 }
 
+Dword Win32Platform::MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles,
+                                               bool waitAll, Dword milliseconds, Dword wakeMask) {
+  std::vector<HANDLE> waited;
+  for (KernelHandle handle : handles) waited.push_back(ToHandle(handle));
+  return ::MsgWaitForMultipleObjects(static_cast<DWORD>(waited.size()), waited.data(),
+                                     waitAll ? TRUE : FALSE, milliseconds, wakeMask);
+}
+
 bool Win32Platform::GetExitCodeProcess(KernelHandle process, Dword* exitCode) {
   DWORD code = *exitCode;
   const BOOL done = ::GetExitCodeProcess(ToHandle(process), &code);

@@ -1,8 +1,20 @@
 // Process token, shutdown and registry.
+#include <vector>
+
+#include "platform/win32/function_address.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/win32_platform.h"
+// Needs the types of windows.h first.
+#include <sddl.h>
 
 namespace boot {
+namespace {
+
+// Found at run time: InitiateShutdownW exists from Windows Vista on.
+using InitiateShutdownFunction = DWORD(WINAPI*)(LPWSTR, LPWSTR, DWORD, DWORD, DWORD);
+using InitiateSystemShutdownExFunction = BOOL(WINAPI*)(LPWSTR, LPWSTR, DWORD, BOOL, BOOL, DWORD);
+
+}  // namespace
 
 bool Win32Platform::OpenProcessToken(Dword desiredAccess, KernelHandle* token) {
   HANDLE opened = nullptr;
@@ -30,6 +42,49 @@ bool Win32Platform::AdjustTokenPrivileges(KernelHandle token, const Luid& luid, 
 
 bool Win32Platform::ExitWindowsEx(Dword flags, Dword reason) {
   return ::ExitWindowsEx(flags, reason) != FALSE;
+}
+
+bool Win32Platform::GetTokenUserSid(KernelHandle token, std::wstring* sid) {
+  DWORD size = 0;
+  ::GetTokenInformation(ToHandle(token), TokenUser, nullptr, 0, &size);
+  if (size == 0) return false;
+  std::vector<BYTE> buffer(size);
+  if (!::GetTokenInformation(ToHandle(token), TokenUser, buffer.data(), size, &size)) return false;
+  LPWSTR text = nullptr;
+  const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.data());
+  if (!::ConvertSidToStringSidW(user->User.Sid, &text)) return false;
+  sid->assign(text);
+  ::LocalFree(text);
+  return true;
+}
+
+bool Win32Platform::GetTokenSessionId(KernelHandle token, Dword* sessionId) {
+  DWORD session = 0;
+  DWORD size = 0;
+  if (!::GetTokenInformation(ToHandle(token), TokenSessionId, &session, sizeof(session), &size)) {
+    return false;
+  }
+  *sessionId = session;
+  return true;
+}
+
+Dword Win32Platform::CallInitiateShutdown(ProcAddress initiateShutdown, Dword gracePeriod,
+                                          Dword shutdownFlags, Dword reason) {
+  if (initiateShutdown == 0) return ERROR_PROC_NOT_FOUND;
+  return FunctionAt<InitiateShutdownFunction>(initiateShutdown)(nullptr, nullptr, gracePeriod,
+                                                                shutdownFlags, reason);
+}
+
+bool Win32Platform::CallInitiateSystemShutdownEx(ProcAddress initiateSystemShutdownEx,
+                                                 Dword timeout, bool forceAppsClosed,
+                                                 bool rebootAfterShutdown, Dword reason) {
+  if (initiateSystemShutdownEx == 0) {
+    ::SetLastError(ERROR_PROC_NOT_FOUND);
+    return false;
+  }
+  return FunctionAt<InitiateSystemShutdownExFunction>(initiateSystemShutdownEx)(
+             nullptr, nullptr, timeout, forceAppsClosed ? TRUE : FALSE,
+             rebootAfterShutdown ? TRUE : FALSE, reason) != FALSE;
 }
 
 Long Win32Platform::RegOpenKeyEx(RegKey key, const std::wstring& subKey, Dword options,

@@ -96,4 +96,25 @@ std::vector<std::uint8_t> Win32Platform::FindStringTableBlock(Word blockNumber, 
   return std::vector<std::uint8_t>(bytes, bytes + ::SizeofResource(nullptr, block));
 }
 
+bool Win32Platform::PeekMessage(WindowMessage* message, WindowHandle window, unsigned filterMin,
+                                unsigned filterMax, unsigned removeFlags) {
+  MSG taken{};
+  if (!::PeekMessageW(&taken, ToHwnd(window), filterMin, filterMax, removeFlags)) return false;
+  *message = WindowMessage{FromHwnd(taken.hwnd), taken.message, taken.wParam, taken.lParam,
+                           taken.time,           taken.pt.x,    taken.pt.y};
+  return true;
+}
+
+std::intptr_t Win32Platform::DispatchMessage(const WindowMessage& message) {
+  MSG dispatched{};
+  dispatched.hwnd = ToHwnd(message.window);
+  dispatched.message = message.message;
+  dispatched.wParam = message.wParam;
+  dispatched.lParam = message.lParam;
+  dispatched.time = message.time;
+  dispatched.pt.x = message.x;
+  dispatched.pt.y = message.y;
+  return ::DispatchMessageW(&dispatched);
+}
+
 }  // namespace boot

@@ -15,6 +15,7 @@
 #undef CreateWindowEx
 #undef DeleteFile
 #undef DialogBoxParam
+#undef DispatchMessage
 #undef FindFirstFile
 #undef FindNextFile
 #undef GetCommandLine
@@ -35,6 +36,7 @@
 #undef MsiQueryProductState
 #undef MsiSourceListClearAll
 #undef MsiSourceListSetInfo
+#undef PeekMessage
 #undef RegCreateKeyEx
 #undef RegOpenKeyEx
 #undef SendMessage

@@ -9,6 +9,9 @@
      write-log.txt   when present: create the log file named in the -args text, the text
                      between the first two runs of three quotation marks, as an installer
                      asked for a verbose log would
+     broadcast.txt   when present: before ending, announce a changed environment as
+                     installers do, SendMessage(HWND_BROADCAST, WM_SETTINGCHANGE, 0,
+                     "Environment"), which returns only when every top-level window answered
    A window program without windows, like the installer it replaces. */
 #include <stdlib.h>
 #include <string.h>
@@ -47,9 +50,9 @@ static DWORD ChosenExitCode(void) {
   return code;
 }
 
-static BOOL AskedToWriteLog(void) {
+static BOOL FileBesideProgram(const wchar_t* name) {
   wchar_t path[PATH_CHARS];
-  BesideProgram(L"write-log.txt", path);
+  BesideProgram(name, path);
   return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
@@ -99,8 +102,11 @@ static void RecordStart(const wchar_t* commandLine, const wchar_t* logWritten) {
 
 int wmain(void) {
   const wchar_t* commandLine = GetCommandLineW();
-  wchar_t* logWritten = AskedToWriteLog() ? WriteNamedLog(commandLine) : NULL;
+  wchar_t* logWritten = FileBesideProgram(L"write-log.txt") ? WriteNamedLog(commandLine) : NULL;
   RecordStart(commandLine, logWritten);
   free(logWritten);
+  if (FileBesideProgram(L"broadcast.txt")) {
+    SendMessageW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, (LPARAM)L"Environment");
+  }
   return (int)ChosenExitCode();
 }

@@ -13,6 +13,10 @@
                         "peak-pagefile N" (bytes) and "samples N", the highest peaks that
                         GetProcessMemoryInfo gave while the child ran, asked every few ms
                         (a process that has ended has no counters left to ask)
+     --station NAME     run the child on a new window station NAME of its own, on its
+                        desktop "Default": a station that is not interactive, as a service's
+                        session 0 is, whose windows nobody can see or answer; the child and
+                        every process it starts are in one job, all ended at the time-out
    A first argument "@FILE" reads all arguments from a UTF-8 file, one per line.
 
    The printed line is "exit-code N" (unsigned decimal), "start-error N" (GetLastError of
@@ -35,8 +39,17 @@ typedef struct {
   const wchar_t* pidFile;
   const wchar_t* codeFile;
   const wchar_t* memoryFile;
+  const wchar_t* station;
   DWORD timeoutSeconds;
 } RunRequest;
+
+/* What a child on a station of its own holds: both live until the child has ended. */
+typedef struct {
+  HWINSTA station;
+  HDESK desktop;
+  HANDLE job;
+  wchar_t desktopPath[128];
+} Isolation;
 
 typedef struct {
   SIZE_T peakWorkingSet;
@@ -90,6 +103,8 @@ static int ParseArguments(int argc, wchar_t** argv, RunRequest* request) {
       request->codeFile = value;
     } else if (wcscmp(option, L"--memory") == 0) {
       request->memoryFile = value;
+    } else if (wcscmp(option, L"--station") == 0) {
+      request->station = value;
     } else if (wcscmp(option, L"--timeout") == 0) {
       if (!ParseNumber(value, &request->timeoutSeconds)) return Usage(L"bad --timeout");
     } else if (wcscmp(option, L"--set") == 0 || wcscmp(option, L"--unset") == 0) {
@@ -165,7 +180,29 @@ static void WriteMemoryPeaks(const wchar_t* path, const MemoryPeaks* peaks) {
   WriteUtf8FileAtomically(path, text);
 }
 
-static int WaitAndReport(const RunRequest* request, PROCESS_INFORMATION* child) {
+/* A new window station with a desktop, made while this process sits on it (CreateDesktopW
+   works on the caller's station), and the job for the child's process tree. */
+static BOOL Isolate(const wchar_t* stationName, Isolation* isolation, STARTUPINFOW* startup) {
+  isolation->station = CreateWindowStationW(stationName, 0, WINSTA_ALL_ACCESS, NULL);
+  if (!isolation->station) return FALSE;
+  HWINSTA own = GetProcessWindowStation();
+  if (!SetProcessWindowStation(isolation->station)) return FALSE;
+  isolation->desktop = CreateDesktopW(L"Default", NULL, NULL, 0, GENERIC_ALL, NULL);
+  SetProcessWindowStation(own);
+  isolation->job = CreateJobObjectW(NULL, NULL);
+  if (!isolation->desktop || !isolation->job) return FALSE;
+  swprintf(isolation->desktopPath, 128, L"%ls\\Default", stationName);
+  startup->lpDesktop = isolation->desktopPath;
+  return TRUE;
+}
+
+static void ReleaseIsolation(Isolation* isolation) {
+  if (isolation->job) CloseHandle(isolation->job);
+  if (isolation->desktop) CloseDesktop(isolation->desktop);
+  if (isolation->station) CloseWindowStation(isolation->station);
+}
+
+static int WaitAndReport(const RunRequest* request, PROCESS_INFORMATION* child, HANDLE job) {
   DWORD limit = request->timeoutSeconds ? request->timeoutSeconds * 1000 : INFINITE;
   int outcome = kEnded;
   wchar_t line[64];
@@ -174,6 +211,7 @@ static int WaitAndReport(const RunRequest* request, PROCESS_INFORMATION* child) 
                                            : WaitForSingleObject(child->hProcess, limit);
   if (request->memoryFile) WriteMemoryPeaks(request->memoryFile, &peaks);
   if (waited == WAIT_TIMEOUT) {
+    if (job) TerminateJobObject(job, 1);
     TerminateProcess(child->hProcess, 1);
     WaitForSingleObject(child->hProcess, 5000);
     swprintf(line, 64, L"timeout");
@@ -199,13 +237,28 @@ static int Run(const RunRequest* request) {
     startup.hStdOutput = output;
     startup.hStdError = output;
   }
+  Isolation isolation = {0};
+  if (request->station && !Isolate(request->station, &isolation, &startup)) {
+    ReleaseIsolation(&isolation);
+    return Usage(L"cannot make the window station, its desktop or the job");
+  }
   PROCESS_INFORMATION child = {0};
-  BOOL started = CreateProcessW(NULL, commandLine, NULL, NULL, request->stdoutFile != NULL, 0, NULL,
-                                request->workingFolder, &startup, &child);
+  /* On a station, the child joins the job before it runs, so its children join it too. */
+  const DWORD flags = request->station ? CREATE_SUSPENDED : 0;
+  BOOL started = CreateProcessW(NULL, commandLine, NULL, NULL, request->stdoutFile != NULL, flags,
+                                NULL, request->workingFolder, &startup, &child);
   DWORD startError = started ? 0 : GetLastError();
+  if (started && request->station) {
+    if (!AssignProcessToJobObject(isolation.job, child.hProcess)) {
+      TerminateProcess(child.hProcess, 1);
+      return Usage(L"cannot put the child into the job");
+    }
+    ResumeThread(child.hThread);
+  }
   if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
   free(commandLine);
   if (!started) {
+    ReleaseIsolation(&isolation);
     wchar_t line[64];
     swprintf(line, 64, L"start-error %lu", (unsigned long)startError);
     Report(request, line);
@@ -216,9 +269,10 @@ static int Run(const RunRequest* request) {
     swprintf(pid, 32, L"%lu\n", (unsigned long)child.dwProcessId);
     WriteUtf8FileAtomically(request->pidFile, pid);
   }
-  int outcome = WaitAndReport(request, &child);
+  int outcome = WaitAndReport(request, &child, isolation.job);
   CloseHandle(child.hThread);
   CloseHandle(child.hProcess);
+  ReleaseIsolation(&isolation);
   return outcome;
 }
 

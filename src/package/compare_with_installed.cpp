@@ -15,7 +15,6 @@ namespace boot {
 namespace {
 
 constexpr WindowHandle kNoOwner = 0;
-constexpr Dword kVersionLengthUnknown = 1;
 const wchar_t kVersionStringProperty[] = L"VersionString";
 
 Dword ReadInstalledVersion(RunContext& context, const std::wstring& productCode, bool silent,
@@ -24,7 +23,7 @@ Dword ReadInstalledVersion(RunContext& context, const std::wstring& productCode,
   if (context.os.MsiGetProductInfo(productCode, kVersionStringProperty, nullptr, &length) !=
       kErrorSuccess) {
     ReportPackageError(context, silent, kNoOwner, msg::kInstalledVersionUnknown);
-    return kVersionLengthUnknown;
+    return kExitInstalledVersionUnknown;
   }
   std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
   Dword capacity = static_cast<Dword>(buffer.size());

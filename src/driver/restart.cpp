@@ -10,12 +10,19 @@ bool RestartComputer(RunContext& context) {
                  context.os.AdjustTokenPrivileges(token, shutdown, kSePrivilegeEnabled) &&
                  context.os.GetLastError() == kErrorSuccess;
   context.os.CloseHandle(token);
-  if (!enabled) return false;
+  if (!enabled) {
+    context.log.Fact(L"restart", L"the shutdown privilege could not be enabled");
+    return false;
+  }
   Dword major = 0;
   Dword minor = 0;
   context.os.RtlGetNtVersionNumbers(&major, &minor, nullptr);
   Dword flags = major >= 6 ? kEwxReboot | kEwxRestartApps : kEwxReboot;
-  return context.os.ExitWindowsEx(flags, kShtdnReasonMajorApplication);
+  // Windows may end this process before ExitWindowsEx returns.
+  context.log.RestartRequested();
+  bool accepted = context.os.ExitWindowsEx(flags, kShtdnReasonMajorApplication);
+  context.log.RestartResult(accepted);
+  return accepted;
 }
 
 }  // namespace boot

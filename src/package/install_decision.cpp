@@ -19,6 +19,37 @@ InstallAction DecideInstall(bool reinstall, int comparison, bool silent) {
   return silent ? InstallAction::kStopQuietly : InstallAction::kAskReinstall;
 }
 
+const wchar_t* DecisionName(InstallAction action, int comparison) {
+  switch (action) {
+    case InstallAction::kProceed:
+      if (comparison > 0) return L"upgrade";
+      return comparison == 0 ? L"reinstall" : L"install the older package";
+    case InstallAction::kStopQuietly:
+      return L"install nothing";
+    case InstallAction::kAskReinstall:
+      return L"ask whether to reinstall";
+    case InstallAction::kRefuseOlder:
+      return L"refuse the older package";
+  }
+  return L"";
+}
+
+const wchar_t* DecisionReason(InstallAction action, int comparison) {
+  switch (action) {
+    case InstallAction::kProceed:
+      if (comparison > 0) return L"the package is newer than the installed product";
+      return comparison == 0 ? L"the same version is installed and -reinstall was given"
+                             : L"a newer version is installed, but the run is silent";
+    case InstallAction::kStopQuietly:
+      return L"the same version is installed; a silent run does not reinstall without -reinstall";
+    case InstallAction::kAskReinstall:
+      return L"the same version is installed";
+    case InstallAction::kRefuseOlder:
+      return L"a newer version is installed";
+  }
+  return L"";
+}
+
 std::wstring BuildPluginArguments(const InstalledProduct& product, const std::wstring& quorlArgs) {
   std::wstring arguments = quorlArgs;
   if (!product.installed) {

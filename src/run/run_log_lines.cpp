@@ -49,6 +49,31 @@ const wchar_t* ComparisonText(int comparison) {
   return L"the versions are equal";
 }
 
+// INSTALLSTATE values as Windows Installer names them.
+std::wstring InstallStateText(int state) {
+  switch (state) {
+    case -2:
+      return L"-2 (invalid argument)";
+    case -1:
+      return L"-1 (unknown)";
+    case 1:
+      return L"1 (advertised)";
+    case 2:
+      return L"2 (absent)";
+    case 3:
+      return L"3 (local)";
+    case 4:
+      return L"4 (source)";
+    case 5:
+      return L"5 (installed)";
+  }
+  return std::to_wstring(state);
+}
+
+std::wstring ProductCodeText(const std::wstring& productCode) {
+  return productCode.empty() ? std::wstring(L"(none)") : productCode;
+}
+
 struct ExitMeaning {
   Dword code;
   const wchar_t* meaning;
@@ -128,12 +153,13 @@ void RunLog::RelatedProduct(const std::wstring& upgradeCode, Dword result,
 }
 
 void RunLog::InstalledProduct(const std::wstring& productCode, const wchar_t* what, int state) {
-  Line(L"installed product " + productCode + L" " + what + L" state " + std::to_wstring(state));
+  Line(L"installed product " + ProductCodeText(productCode) + L": " + what + L" state " +
+       InstallStateText(state));
 }
 
 void RunLog::InstalledVersion(const std::wstring& productCode, Dword result,
                               const std::wstring& version) {
-  Line(L"installed product " + productCode +
+  Line(L"installed product " + ProductCodeText(productCode) +
        (result == kErrorSuccess ? L" version " + version
                                 : L" version not read (" + Number(result) + L")"));
 }

@@ -13,7 +13,7 @@ import re
 import zipfile
 from pathlib import Path
 
-from expect import expect_equal, expect_run
+from expect import expect_equal, expect_log_lines, expect_run, expect_tmp_files
 from harness import WineSession
 from packages import PluginPackage
 from test_csp import CspFolder, expect_dialog_views_then_next, log_stamps, screenshots
@@ -91,6 +91,12 @@ def test_silent_fresh_install_takes_the_x64_package(session: WineSession) -> Non
     expect_installed(session, RELEASE_1_INSTALLED)
     expect_win32_package_left_alone(session)
     expect_equal(session.unix_path(X64_PLUGIN_FILE).exists(), True, X64_PLUGIN_FILE)
+    package = f"C:\\{SHORT_FOLDER}\\{X64_PACKAGE}"
+    expect_log_lines(run.result, [
+        "WoW64 process: yes",
+        f"package search C:\\{SHORT_FOLDER}\\*x64**.msi: found {package}",
+        f"package search C:\\{SHORT_FOLDER}\\quorlcom*x64*: found {package}",
+        "exit code 0: success, or nothing to do (help shown, declined, cancelled, same version)"])
 
 
 def test_upgrade_question_names_the_language_package(session: WineSession) -> None:
@@ -107,7 +113,7 @@ def test_upgrade_question_names_the_language_package(session: WineSession) -> No
     declined = TimedRun(session, program, answers=["yes", "no"], lang="ru")
     expect_run(declined.result, 1, [INSTALL_QUESTION,
                                     upgrade_question("Stalver RUS", "1.0.0.0", "2.0.0.0")])
-    expect_equal(declined.result.tmp_files, [], "files in TMP")
+    expect_tmp_files(declined.result, [])
     accepted = TimedRun(session, program, answers=["yes", "yes", "ok"], lang="en")
     expect_run(accepted.result, 0, [INSTALL_QUESTION,
                                     upgrade_question("Stalver ENG", "1.0.0.0", "2.0.0.0"),
@@ -166,8 +172,7 @@ def test_csp_dialog_and_setup_command_line(session: WineSession) -> None:
     expect_equal([shot.name for shot in shots.shots], ["dialog-welcome.png", "dialog-options.png"],
                  "screenshots taken")
     csp_stamp, plugin_stamp = log_stamps(result)
-    expect_equal(result.tmp_files, [f"csp_{csp_stamp}.log", f"{X64_PACKAGE}_{plugin_stamp}.log"],
-                 "files in TMP")
+    expect_tmp_files(result, [f"csp_{csp_stamp}.log", f"{X64_PACKAGE}_{plugin_stamp}.log"])
     expect_installed(session, RELEASE_1_INSTALLED)
     expect_win32_package_left_alone(session)
 
@@ -206,7 +211,8 @@ def test_deployment_script_turns_a_pending_restart_into_3010(session: WineSessio
                  [f'"{program}" -silent -norestart'], "the bootstrapper's command line")
     # start /wait does not hand the program cmd's standard output: the log alone tells.
     expect_equal([bool(re.fullmatch(rf"{re.escape(X64_PACKAGE)}_[-\d]{{19}}\.log", name))
-                  for name in restart.result.tmp_files], [True], "the log in TMP")
+                  for name in restart.result.install_logs], [True], "the install log in TMP")
+    expect_tmp_files(restart.result, restart.result.install_logs)
     expect_marker_in_both_views(session, False)
     expect_installed(session, RELEASE_1_INSTALLED)
     again = TimedRun(session, CMD, ["/c", script], cwd="C:\\")

@@ -19,35 +19,24 @@ InstallAction DecideInstall(bool reinstall, int comparison, bool silent) {
   return silent ? InstallAction::kStopQuietly : InstallAction::kAskReinstall;
 }
 
-const wchar_t* DecisionName(InstallAction action, int comparison) {
+DecisionText DescribeDecision(InstallAction action, int comparison) {
   switch (action) {
     case InstallAction::kProceed:
-      if (comparison > 0) return L"upgrade";
-      return comparison == 0 ? L"reinstall" : L"install the older package";
+      if (comparison > 0) return {L"upgrade", L"the package is newer than the installed product"};
+      if (comparison == 0) {
+        return {L"reinstall", L"the same version is installed and -reinstall was given"};
+      }
+      return {L"install the older package", L"a newer version is installed, but the run is silent"};
     case InstallAction::kStopQuietly:
-      return L"install nothing";
+      return {L"install nothing",
+              L"the same version is installed; a silent run does not reinstall without "
+              L"-reinstall"};
     case InstallAction::kAskReinstall:
-      return L"ask whether to reinstall";
+      return {L"ask whether to reinstall", L"the same version is installed"};
     case InstallAction::kRefuseOlder:
-      return L"refuse the older package";
+      return {L"refuse the older package", L"a newer version is installed"};
   }
-  return L"";
-}
-
-const wchar_t* DecisionReason(InstallAction action, int comparison) {
-  switch (action) {
-    case InstallAction::kProceed:
-      if (comparison > 0) return L"the package is newer than the installed product";
-      return comparison == 0 ? L"the same version is installed and -reinstall was given"
-                             : L"a newer version is installed, but the run is silent";
-    case InstallAction::kStopQuietly:
-      return L"the same version is installed; a silent run does not reinstall without -reinstall";
-    case InstallAction::kAskReinstall:
-      return L"the same version is installed";
-    case InstallAction::kRefuseOlder:
-      return L"a newer version is installed";
-  }
-  return L"";
+  return {L"", L""};
 }
 
 std::wstring BuildPluginArguments(const InstalledProduct& product, const std::wstring& quorlArgs) {

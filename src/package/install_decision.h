@@ -18,8 +18,11 @@ enum class InstallAction {
 InstallAction DecideInstall(bool reinstall, int comparison, bool silent);
 
 // What the decision does and why, in words for the run log.
-const wchar_t* DecisionName(InstallAction action, int comparison);
-const wchar_t* DecisionReason(InstallAction action, int comparison);
+struct DecisionText {
+  const wchar_t* name;
+  const wchar_t* reason;
+};
+DecisionText DescribeDecision(InstallAction action, int comparison);
 
 // What is known about the installed related product once the run goes on.
 struct InstalledProduct {

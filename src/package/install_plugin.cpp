@@ -55,7 +55,8 @@ bool CheckInstalledProduct(RunContext& context, bool silent, bool reinstall,
                                  kPluginBasePattern, silent, &installedVersion);
   if (*result != kErrorSuccess) return false;
   InstallAction action = DecideInstall(reinstall, comparison, silent);
-  context.log.Decision(DecisionName(action, comparison), DecisionReason(action, comparison));
+  DecisionText decision = DescribeDecision(action, comparison);
+  context.log.Decision(decision.name, decision.reason);
   if (!MayProceed(context, action, result)) return false;
   DeleteSourceHash(context, newProductCode);
   product->installed = true;

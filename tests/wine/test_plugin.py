@@ -189,10 +189,11 @@ def expect_no_restart(run: TimedRun) -> None:
                  [], "restart requests")
 
 
-def expect_nothing_run(run: TimedRun) -> None:
-    """No msiexec, no install log (only the program's own), no time stamp."""
+def expect_nothing_run(run: TimedRun, own_log: bool = True) -> None:
+    """No msiexec, no install log (only the program's own, unless `own_log` is False: TMP
+    named no folder), no time stamp."""
     expect_equal(msiexec_commands(run.result), [], "msiexec started")
-    expect_tmp_files(run.result, [])
+    expect_tmp_files(run.result, [], own_log=own_log)
     expect_equal(run.result.stdout, "", "standard output")
 
 

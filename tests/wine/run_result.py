@@ -111,7 +111,7 @@ class RunResult:
         if self.run_log is not None:
             lines.append("the program's own log:")
             lines += [f"  {line}" for line in
-                      self.run_log.decode("utf-8", errors="replace").splitlines()]
+                      self.run_log.decode("utf-8-sig", errors="replace").splitlines()]
         if self.process_trace:
             lines.append("processes started:")
             lines += [f"  {command}" for command in self.process_trace]

@@ -7,10 +7,11 @@
    floor.exe PACKAGE LOG
      runs "<system folder>\msiexec.exe" /i "PACKAGE" /Lv! "LOG" REBOOT=R  ADDNPQUORL=1 /qn
    and ends with msiexec's exit code (or 1 for a usage error, 2 when something failed). */
-#include <windows.h>
-#include <shellapi.h>
 #include <stdio.h>
 #include <wchar.h>
+#include <windows.h>
+/* shellapi.h needs the types of windows.h first. */
+#include <shellapi.h>
 
 typedef UINT(WINAPI* OpenPackageEx)(LPCWSTR, DWORD, DWORD*);
 typedef UINT(WINAPI* GetProperty)(DWORD, LPCWSTR, LPWSTR, DWORD*);
@@ -48,8 +49,8 @@ static DWORD RunMsiexec(const wchar_t* package, const wchar_t* log) {
   ZeroMemory(&startup, sizeof(startup));
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process;
-  if (!CreateProcessW(NULL, commandLine, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL,
-                      &startup, &process)) {
+  if (!CreateProcessW(NULL, commandLine, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &startup,
+                      &process)) {
     return kFailed;
   }
   WaitForSingleObject(process.hProcess, INFINITE);
@@ -67,8 +68,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE previous, PWSTR commandTail, i
   int count = 0;
   wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
   if (args == NULL || count != 3) return kUsage;
-  CreateWindowExW(0, L"STATIC", L"", WS_DISABLED, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, NULL,
-                  NULL, instance, NULL);
+  CreateWindowExW(0, L"STATIC", L"", WS_DISABLED, CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, NULL, NULL,
+                  instance, NULL);
   HMODULE module = LoadLibraryExW(L"msi.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
   if (module == NULL) return kFailed;
   Msi msi = {(OpenPackageEx)(void*)GetProcAddress(module, "MsiOpenPackageExW"),

@@ -248,17 +248,22 @@ def side_by_side(name, label):
            f"| {other['mean'] * 1000:.0f} ± {other['stddev'] * 1000:.0f} "
            f"| {(boot['mean'] - other['mean']) * 1000:+.0f} | {ratio:.2f} ± {spread:.2f} "
            f"| {boot['min'] / other['min']:.2f} |")
-    return row, ratio, (work / f"{name}.md").read_text().strip()
+    return row, ratio, spread, (work / f"{name}.md").read_text().strip()
 
 
 def timing(size):
-    row, _, table = side_by_side(size, f"{size} ({int(facts[size + '_package']) / MIB:.2f} MiB)")
+    row, _, _, table = side_by_side(size,
+                                    f"{size} ({int(facts[size + '_package']) / MIB:.2f} MiB)")
     return row, table
 
 
 def against_floor(build):
-    row, ratio, table = side_by_side(f"floor-{build}", build)
-    return row + f" {'met' if ratio <= 1.05 else 'not met'} |", table
+    """The row with its verdict: the goal counts as met or missed only when the ratio is
+    more than one standard deviation away from it."""
+    row, ratio, spread, table = side_by_side(f"floor-{build}", build)
+    verdict = ("met" if ratio + spread <= 1.05 else "not met" if ratio - spread > 1.05
+               else f"not decided: {ratio:.2f} ± {spread:.2f} takes in 1.05")
+    return row + f" {verdict} |", table
 
 
 def parts():
@@ -390,6 +395,10 @@ under wine64, {runs} runs each. i686: the shipped program and the floor built fo
 as WoW64 processes (32-bit Wine under qemu-user, which takes the x64 package), {wow64_runs}
 runs each after one warm-up: emulated code is slow, so fewer runs. The product is
 uninstalled before every run and each run is checked to have installed it, as in (a).
+The verdict counts the goal as met or missed only when the ratio of means lies more than
+its standard deviation away from 1.05; on a machine shared with other work (see the load
+average above) single runs spread far more than the 5 % the goal allows, and the fastest
+runs are then the better guide.
 
 | build | bootstrapper -silent, ms | floor, ms | difference of means, ms | ratio of means | ratio of fastest runs | goal ratio <= 1.05 |
 |---|---|---|---|---|---|---|

@@ -2,6 +2,7 @@
 
 #include "resources/resource_ids.h"
 #include "run/messages.h"
+#include "run/run_log_start.h"
 
 namespace boot {
 namespace {
@@ -81,7 +82,8 @@ void CspSetupDialogHandler::OnDestroy() {
 // "Отмена", Esc and the close box end the whole run: nothing is installed.
 void CspSetupDialogHandler::CancelRun(WindowHandle dialog) {
   context_.os.EndDialog(dialog, 0);
-  context_.os.Exit(0);
+  context_.log.Decision(L"end the run", L"the CSP dialog was cancelled");
+  ExitRun(context_, 0);
 }
 
 void CspSetupDialogHandler::RecordChoices(WindowHandle dialog) {

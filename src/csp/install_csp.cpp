@@ -5,6 +5,7 @@
 #include "run/child_process.h"
 #include "run/failure_report.h"
 #include "run/install_log.h"
+#include "run/message_box.h"
 #include "run/messages.h"
 
 namespace boot {
@@ -16,10 +17,10 @@ bool SetupLetsTheRunGoOn(Dword exitCode) {
   return exitCode == 0 || exitCode == 3 || exitCode == 4 || exitCode == kErrorInstallUserExit;
 }
 
-void ReportFailure(RunContext& context, Dword result, const std::wstring& logPath) {
-  context.os.MessageBox(context.ownerWindow,
-                        BuildFailureReport(context, msg::kCspInstallFailed, result, logPath),
-                        LoadMessage(context, msg::kCspCaption), kErrorBox);
+void ReportFailure(RunContext& context, bool silent, Dword result, const std::wstring& logPath) {
+  ShowBox(context, silent, context.ownerWindow, msg::kCspInstallFailed,
+          BuildFailureReport(context, msg::kCspInstallFailed, result, logPath),
+          LoadMessage(context, msg::kCspCaption), kErrorBox);
 }
 
 }  // namespace
@@ -34,8 +35,12 @@ Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
       RunChild(context, BuildCspCommandLine(cspFolder, cspArgs, logPath, silent, reinstall));
   // Only Setup.exe's own exit codes can let the run go on: a start error such as 3 (no
   // "csp" folder) is a failure even though the same number is a harmless exit code.
-  if (setup.started && SetupLetsTheRunGoOn(setup.code)) return kErrorSuccess;
-  if (!silent) ReportFailure(context, setup.code, logPath);
+  if (setup.started && SetupLetsTheRunGoOn(setup.code)) {
+    context.log.Decision(L"go on to the plug-in", L"the CSP's Setup.exe let the run go on");
+    return kErrorSuccess;
+  }
+  context.log.Decision(L"end the run", L"the CSP installation failed");
+  ReportFailure(context, silent, setup.code, logPath);
   return setup.code;
 }
 

@@ -2,12 +2,14 @@
 
 #include "run/box_styles.h"
 #include "run/exit_codes.h"
+#include "run/message_box.h"
 #include "run/messages.h"
 
 namespace boot {
 namespace {
 
 struct ServicePackRule {
+  const wchar_t* name;
   Word minor;
   Word servicePack;
   Word message;
@@ -15,30 +17,32 @@ struct ServicePackRule {
 };
 
 constexpr ServicePackRule kServicePackRules[] = {
-    {0, 4, msg::kWindows2000NeedsSp4, kExitWindows2000BelowSp4},
-    {1, 2, msg::kWindowsXpNeedsSp2, kExitWindowsXpBelowSp2},
-    {2, 1, msg::kWindows2003NeedsSp1, kExitWindows2003BelowSp1},
+    {L"not Windows 2000 below Service Pack 4", 0, 4, msg::kWindows2000NeedsSp4,
+     kExitWindows2000BelowSp4},
+    {L"not Windows XP below Service Pack 2", 1, 2, msg::kWindowsXpNeedsSp2, kExitWindowsXpBelowSp2},
+    {L"not Windows Server 2003 below Service Pack 1", 2, 1, msg::kWindows2003NeedsSp1,
+     kExitWindows2003BelowSp1},
 };
 
 }  // namespace
 
 Dword CheckAdministrator(RunContext& context, bool silent, const std::wstring& caption) {
-  if (context.os.IsUserAnAdmin()) return kExitSuccess;
-  if (!silent) {
-    context.os.MessageBox(context.ownerWindow, LoadMessage(context, msg::kNotAdministrator),
-                          caption, kErrorBox);
-  }
+  bool administrator = context.os.IsUserAnAdmin();
+  context.log.Check(L"administrator", administrator);
+  if (administrator) return kExitSuccess;
+  ShowBox(context, silent, context.ownerWindow, msg::kNotAdministrator,
+          LoadMessage(context, msg::kNotAdministrator), caption, kErrorBox);
   return kExitNotAdministrator;
 }
 
 Dword CheckWindowsRelease(RunContext& context, bool silent) {
   std::wstring title = LoadMessage(context, msg::kPluginCaption);
   for (const auto& rule : kServicePackRules) {
-    if (!IsNt5ServicePackBelow(context, rule.minor, rule.servicePack)) continue;
-    if (!silent) {
-      context.os.MessageBox(context.ownerWindow, LoadMessage(context, rule.message), title,
-                            kErrorBox);
-    }
+    bool below = IsNt5ServicePackBelow(context, rule.minor, rule.servicePack);
+    context.log.Check(rule.name, !below);
+    if (!below) continue;
+    ShowBox(context, silent, context.ownerWindow, rule.message, LoadMessage(context, rule.message),
+            title, kErrorBox);
     return rule.result;
   }
   return kExitSuccess;

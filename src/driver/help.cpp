@@ -1,8 +1,8 @@
-#include <cstdlib>
-
 #include "driver/install_options.h"
 #include "run/box_styles.h"
 #include "run/exit_codes.h"
+#include "run/message_box.h"
+#include "run/run_log_start.h"
 
 namespace boot {
 
@@ -30,9 +30,9 @@ std::wstring HelpText(bool csp) {
 }
 
 void ShowHelpAndExit(RunContext& context, bool csp) {
-  context.os.MessageBox(context.ownerWindow, HelpText(csp), L"Справка", kInformationBox);
-  context.os.Exit(kExitSuccess);
-  std::abort();  // Exit does not return; the compiler cannot see that through the seam.
+  ShowBox(context, false, context.ownerWindow, kHelpBoxId, HelpText(csp), L"Справка",
+          kInformationBox);
+  ExitRun(context, kExitSuccess);
 }
 
 }  // namespace boot

@@ -12,8 +12,10 @@
 #include "run/child_process.h"
 #include "run/exit_codes.h"
 #include "run/failure_report.h"
+#include "run/message_box.h"
 #include "run/messages.h"
 #include "run/restart_marker.h"
+#include "run/run_log_start.h"
 
 namespace boot {
 namespace {
@@ -24,7 +26,9 @@ class InstallSequence {
 
   Dword Run(const std::wstring& commandTail) {
     CreateOwnerWindow();
+    StartRunLog(context_);
     if (!commandTail.empty()) ParseCommandLine(context_, &options_);
+    LogOptions();
     caption_ = LoadMessage(context_, options_.csp ? msg::kCspCaption : msg::kPluginCaption);
     if (Dword refused = CheckAdministrator(context_, options_.silent, caption_)) return refused;
     if (Dword refused = CheckWindowsRelease(context_, options_.silent)) return refused;
@@ -42,7 +46,8 @@ class InstallSequence {
         InstallPlugin(context_, options_.silent, logPath, options_.quorlArgs, options_.reinstall);
     if (result == kErrorInstallUserExit || result == kErrorProductVersion) return result;
     if (result != 0) {
-      Show(BuildFailureReport(context_, msg::kPluginInstallFailed, result, logPath), kErrorBox);
+      Show(msg::kPluginInstallFailed,
+           BuildFailureReport(context_, msg::kPluginInstallFailed, result, logPath), kErrorBox);
       return result;
     }
     return FinishWithRestartDecision();
@@ -54,14 +59,30 @@ class InstallSequence {
                                                       0, kCwUseDefault, 0);
   }
 
-  int Show(const std::wstring& text, Dword style) {
-    if (options_.silent) return 0;
-    return context_.os.MessageBox(context_.ownerWindow, text, caption_, style);
+  void LogOptions() {
+    context_.log.Options({{L"-silent", options_.silent},
+                          {L"-norestart", options_.noRestart},
+                          {L"-reinstall", options_.reinstall},
+                          {L"-csp", options_.csp},
+                          {L"-selectDlg", options_.selectDlg}},
+                         {{L"-QuorlArgs", &options_.quorlArgs},
+                          {L"-CSPArgs", &options_.cspArgs},
+                          {L"-vbscript", &options_.vbscript}});
+  }
+
+  // A question answered Yes when the run is silent; other boxes are only skipped then.
+  int Show(Word messageId, const std::wstring& text, Dword style) {
+    return ShowBox(context_, options_.silent, context_.ownerWindow, messageId, text, caption_,
+                   style, (style & kMbYesNo) != 0 ? kIdYes : kIdOk);
+  }
+
+  int Show(Word messageId, Dword style) {
+    return Show(messageId, LoadMessage(context_, messageId), style);
   }
 
   bool Confirmed() {
     Word question = options_.csp ? msg::kInstallCspAndPluginQuestion : msg::kInstallPluginQuestion;
-    return Show(LoadMessage(context_, question), kQuestionBox) != kIdNo;
+    return Show(question, kQuestionBox) != kIdNo;
   }
 
   // The script runs through wscript.exe; its exit code and any start error are ignored.
@@ -75,18 +96,17 @@ class InstallSequence {
   }
 
   Dword FinishWithRestartDecision() {
-    if (!RestartMarkerPresent(context_) || options_.noRestart) {
-      Show(
-          LoadMessage(context_, options_.csp ? msg::kCspAndPluginInstalled : msg::kPluginInstalled),
-          kPlainBox);
+    bool restartPending = RestartMarkerPresent(context_);
+    if (!restartPending || options_.noRestart) {
+      if (restartPending) context_.log.RestartMarker(L"kept for a later run (-norestart)");
+      Show(options_.csp ? msg::kCspAndPluginInstalled : msg::kPluginInstalled, kPlainBox);
       return kExitSuccess;
     }
     DeleteRestartMarker(context_);
     Word question = options_.csp ? msg::kCspAndPluginRestartQuestion : msg::kPluginRestartQuestion;
-    std::wstring text = LoadMessage(context_, question);
-    if (!options_.silent && Show(text, kWarningQuestionBox) != kIdYes) return kExitSuccess;
+    if (Show(question, kWarningQuestionBox) != kIdYes) return kExitSuccess;
     if (RestartComputer(context_)) return kExitSuccess;
-    Show(LoadMessage(context_, msg::kRestartFailed), kPlainBox);
+    Show(msg::kRestartFailed, kPlainBox);
     return kExitRestartFailed;
   }
 
@@ -98,7 +118,9 @@ class InstallSequence {
 }  // namespace
 
 Dword RunInstallSequence(RunContext& context, const std::wstring& commandTail) {
-  return InstallSequence(context).Run(commandTail);
+  Dword exitCode = InstallSequence(context).Run(commandTail);
+  context.log.RunEnded(exitCode);
+  return exitCode;
 }
 
 }  // namespace boot

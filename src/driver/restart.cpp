@@ -60,11 +60,18 @@ bool RestartComputer(RunContext& context) {
                  context.os.AdjustTokenPrivileges(token, shutdown, kSePrivilegeEnabled) &&
                  context.os.GetLastError() == kErrorSuccess;
   context.os.CloseHandle(token);
-  if (!enabled) return false;
+  if (!enabled) {
+    context.log.Fact(L"restart", L"the shutdown privilege could not be enabled");
+    return false;
+  }
   Dword major = 0;
   Dword minor = 0;
   context.os.RtlGetNtVersionNumbers(&major, &minor, nullptr);
-  return RequestRestart(context, ChooseRestartCall(account, major), major);
+  // Windows may end this process before the call returns.
+  context.log.RestartRequested();
+  const bool accepted = RequestRestart(context, ChooseRestartCall(account, major), major);
+  context.log.RestartResult(accepted);
+  return accepted;
 }
 
 }  // namespace boot

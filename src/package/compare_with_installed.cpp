@@ -10,6 +10,7 @@
 #include "run/error_box.h"
 #include "run/exit_codes.h"
 #include "run/messages.h"
+#include "run/run_log_start.h"
 
 namespace boot {
 namespace {
@@ -22,6 +23,7 @@ Dword ReadInstalledVersion(RunContext& context, const std::wstring& productCode,
   Dword length = 0;
   if (context.os.MsiGetProductInfo(productCode, kVersionStringProperty, nullptr, &length) !=
       kErrorSuccess) {
+    context.log.InstalledVersion(productCode, kVersionLengthUnknown, L"");
     ReportPackageError(context, silent, kNoOwner, msg::kInstalledVersionUnknown);
     return kExitInstalledVersionUnknown;
   }
@@ -29,21 +31,25 @@ Dword ReadInstalledVersion(RunContext& context, const std::wstring& productCode,
   Dword capacity = static_cast<Dword>(buffer.size());
   Dword result =
       context.os.MsiGetProductInfo(productCode, kVersionStringProperty, buffer.data(), &capacity);
+  if (result == kErrorSuccess) {
+    installedVersion->assign(buffer.begin(), std::find(buffer.begin(), buffer.end(), L'\0'));
+  }
+  context.log.InstalledVersion(productCode, result, *installedVersion);
   if (result != kErrorSuccess) {
     ReportPackageError(context, silent, kNoOwner, msg::kInstalledVersionUnknown);
-    return result;
   }
-  installedVersion->assign(buffer.begin(), std::find(buffer.begin(), buffer.end(), L'\0'));
-  return kErrorSuccess;
+  return result;
 }
 
-// Ends the process when the user declines.
-void ConfirmUpgrade(RunContext& context, const std::wstring& productName,
+// Ends the process when the user declines; a silent run takes Yes.
+void ConfirmUpgrade(RunContext& context, bool silent, const std::wstring& productName,
                     const std::wstring& installedVersion, const std::wstring& newVersion) {
   std::wstring question = FillPlaceholders(LoadMessage(context, msg::kUpgradeQuestion),
                                            {productName, installedVersion, newVersion});
-  if (ShowUpdateBox(context, kNoOwner, question, kQuestionBox) == kIdNo) {
-    context.os.Exit(kExitUpgradeDeclined);
+  if (ShowUpdateBox(context, silent, kNoOwner, msg::kUpgradeQuestion, question, kQuestionBox) ==
+      kIdNo) {
+    context.log.Decision(L"end the run", L"the upgrade was declined");
+    ExitRun(context, kExitUpgradeDeclined);
   }
 }
 
@@ -61,8 +67,9 @@ Dword CompareWithInstalled(RunContext& context, int* comparison, bool offerUpgra
   if (result != kErrorSuccess) return result;
   int answer =
       CompareVersions(ParsePackageVersion(newVersion), ParsePackageVersion(*installedVersion));
-  if (answer > 0 && !silent && offerUpgrade) {
-    ConfirmUpgrade(context, productName, *installedVersion, newVersion);
+  context.log.VersionsCompared(*installedVersion, newVersion, answer);
+  if (answer > 0 && offerUpgrade) {
+    ConfirmUpgrade(context, silent, productName, *installedVersion, newVersion);
   }
   *comparison = answer;
   return kErrorSuccess;

@@ -19,6 +19,26 @@ InstallAction DecideInstall(bool reinstall, int comparison, bool silent) {
   return silent ? InstallAction::kStopQuietly : InstallAction::kAskReinstall;
 }
 
+DecisionText DescribeDecision(InstallAction action, int comparison) {
+  switch (action) {
+    case InstallAction::kProceed:
+      if (comparison > 0) return {L"upgrade", L"the package is newer than the installed product"};
+      if (comparison == 0) {
+        return {L"reinstall", L"the same version is installed and -reinstall was given"};
+      }
+      return {L"install the older package", L"a newer version is installed, but the run is silent"};
+    case InstallAction::kStopQuietly:
+      return {L"install nothing",
+              L"the same version is installed; a silent run does not reinstall without "
+              L"-reinstall"};
+    case InstallAction::kAskReinstall:
+      return {L"ask whether to reinstall", L"the same version is installed"};
+    case InstallAction::kRefuseOlder:
+      return {L"refuse the older package", L"a newer version is installed"};
+  }
+  return {L"", L""};
+}
+
 std::wstring BuildPluginArguments(const InstalledProduct& product, const std::wstring& quorlArgs) {
   std::wstring arguments = quorlArgs;
   if (!product.installed) {

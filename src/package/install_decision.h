@@ -17,6 +17,13 @@ enum class InstallAction {
 // -1 when older.
 InstallAction DecideInstall(bool reinstall, int comparison, bool silent);
 
+// What the decision does and why, in words for the run log.
+struct DecisionText {
+  const wchar_t* name;
+  const wchar_t* reason;
+};
+DecisionText DescribeDecision(InstallAction action, int comparison);
+
 // What is known about the installed related product once the run goes on.
 struct InstalledProduct {
   bool installed = false;            // a related product is installed (state 5)

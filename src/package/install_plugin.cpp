@@ -28,15 +28,15 @@ bool MayProceed(RunContext& context, InstallAction action, Dword* result) {
       *result = kErrorSuccess;
       return false;
     case InstallAction::kAskReinstall:
-      if (ShowUpdateBox(context, context.ownerWindow, LoadMessage(context, msg::kReinstallQuestion),
-                        kQuestionBox) == kIdYes) {
+      if (ShowUpdateBox(context, false, context.ownerWindow, msg::kReinstallQuestion,
+                        LoadMessage(context, msg::kReinstallQuestion), kQuestionBox) == kIdYes) {
         return true;
       }
       *result = kErrorInstallUserExit;
       return false;
     case InstallAction::kRefuseOlder:
-      ShowUpdateBox(context, context.ownerWindow, LoadMessage(context, msg::kNewerVersionInstalled),
-                    kInformationBox);
+      ShowUpdateBox(context, false, context.ownerWindow, msg::kNewerVersionInstalled,
+                    LoadMessage(context, msg::kNewerVersionInstalled), kInformationBox);
       *result = kErrorProductVersion;
       return false;
   }
@@ -54,12 +54,16 @@ bool CheckInstalledProduct(RunContext& context, bool silent, bool reinstall,
   *result = CompareWithInstalled(context, &comparison, kOfferUpgrade, installedProductCode,
                                  kPluginBasePattern, silent, &installedVersion);
   if (*result != kErrorSuccess) return false;
-  if (!MayProceed(context, DecideInstall(reinstall, comparison, silent), result)) return false;
+  InstallAction action = DecideInstall(reinstall, comparison, silent);
+  DecisionText decision = DescribeDecision(action, comparison);
+  context.log.Decision(decision.name, decision.reason);
+  if (!MayProceed(context, action, result)) return false;
   DeleteSourceHash(context, newProductCode);
   product->installed = true;
   product->sameProductCode = installedProductCode == newProductCode;
-  product->pluginFeatureAbsent =
-      context.os.MsiQueryFeatureState(installedProductCode, kPluginFeature) == kInstallStateAbsent;
+  int featureState = context.os.MsiQueryFeatureState(installedProductCode, kPluginFeature);
+  context.log.InstalledProduct(installedProductCode, L"feature NPQUORL", featureState);
+  product->pluginFeatureAbsent = featureState == kInstallStateAbsent;
   return true;
 }
 
@@ -77,9 +81,12 @@ Dword InstallPlugin(RunContext& context, bool silent, std::wstring& logPath, std
     return result;
   }
   InstalledProduct product;
-  if (context.os.MsiQueryProductState(installedProductCode) == kInstallStateDefault &&
-      !CheckInstalledProduct(context, silent, reinstall, installedProductCode, newProductCode,
-                             &product, &result)) {
+  int state = context.os.MsiQueryProductState(installedProductCode);
+  context.log.InstalledProduct(installedProductCode, L"product", state);
+  if (state != kInstallStateDefault) {
+    context.log.Decision(L"fresh install", L"no product of the plug-in family is installed");
+  } else if (!CheckInstalledProduct(context, silent, reinstall, installedProductCode,
+                                    newProductCode, &product, &result)) {
     return result;
   }
   return RunMsiexec(context, silent, logPath, installedProductCode, pluginPattern,

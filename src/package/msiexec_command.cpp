@@ -10,9 +10,4 @@ std::wstring BuildMsiexecCommandLine(const std::wstring& systemDirectory,
   return L"\"" + systemDirectory + L"\\msiexec.exe\" /i \"" + packagePath + L"\" " + arguments;
 }
 
-std::wstring FileNameOf(const std::wstring& path) {
-  auto slash = path.find_last_of(L'\\');
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace boot

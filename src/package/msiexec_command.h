@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "run/install_log.h"
+
 namespace boot {
 
 // The verbose log option put in front of the arguments: /Lv! "<logPath>"
@@ -12,8 +14,5 @@ std::wstring LogOption(const std::wstring& logPath);
 std::wstring BuildMsiexecCommandLine(const std::wstring& systemDirectory,
                                      const std::wstring& packagePath,
                                      const std::wstring& arguments);
-
-// The characters after the last backslash, or the whole path when it has none.
-std::wstring FileNameOf(const std::wstring& path);
 
 }  // namespace boot

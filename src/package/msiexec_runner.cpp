@@ -72,6 +72,7 @@ Dword RunMsiexec(RunContext& context, bool silent, std::wstring& logPath,
   PointSourceListAt(context, installedProductCode, packageFileName);
   Dword code = RunAndWait(context, commandLine);
   if (!IsRestartRequest(code)) return code;
+  context.log.Decision(L"success, restart pending", L"msiexec asked for a restart");
   CreateRestartMarker(context);
   return kErrorSuccess;
 }

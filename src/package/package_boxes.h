@@ -9,7 +9,9 @@
 
 namespace boot {
 
-// Shows `text` under the update caption with `style`; returns the button pressed.
-int ShowUpdateBox(RunContext& context, WindowHandle owner, const std::wstring& text, Dword style);
+// Shows `text` (catalogue message `messageId`) under the update caption with `style`;
+// returns the button pressed, or Yes without a box when silent.
+int ShowUpdateBox(RunContext& context, bool silent, WindowHandle owner, Word messageId,
+                  const std::wstring& text, Dword style);
 
 }  // namespace boot

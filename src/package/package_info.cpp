@@ -40,20 +40,25 @@ Dword OpenProductCodePackage(RunContext& context, PackageInfo* package) {
 Dword PackageInfo::Open(const std::wstring& packagePath) {
   // Windows Installer is never handed a path that does not fit MAX_PATH: some of its
   // implementations copy it into a fixed buffer and overrun it.
-  if (packagePath.size() >= kMaxPath) return kErrorFilenameExceedsRange;
-  return context_.os.MsiOpenPackageEx(packagePath, kMsiOpenPackageFlagsIgnoreMachineState,
-                                      &package_);
+  Dword result = packagePath.size() >= kMaxPath
+                     ? kErrorFilenameExceedsRange
+                     : context_.os.MsiOpenPackageEx(
+                           packagePath, kMsiOpenPackageFlagsIgnoreMachineState, &package_);
+  context_.log.PackageOpened(packagePath, result);
+  return result;
 }
 
 Dword PackageInfo::GetProperty(const std::wstring& name, std::wstring* value) {
   wchar_t probe[1] = {L'\0'};
   Dword length = 0;
   Dword result = context_.os.MsiGetProperty(package_, name, probe, &length);
-  if (result != kErrorMoreData) return result;
-  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
-  Dword capacity = static_cast<Dword>(buffer.size());
-  result = context_.os.MsiGetProperty(package_, name, buffer.data(), &capacity);
-  *value = TextBeforeNul(buffer);
+  if (result == kErrorMoreData) {
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
+    Dword capacity = static_cast<Dword>(buffer.size());
+    result = context_.os.MsiGetProperty(package_, name, buffer.data(), &capacity);
+    *value = TextBeforeNul(buffer);
+  }
+  context_.log.PackageProperty(name, result, *value);
   return result;
 }
 
@@ -88,6 +93,7 @@ Dword GetInstalledProductCode(RunContext& context, std::wstring* productCode) {
   std::vector<wchar_t> buffer(kProductCodeBufferChars, L'\0');
   Dword result = context.os.MsiEnumRelatedProducts(upgradeCode, 0, 0, buffer.data());
   if (result == kErrorSuccess) *productCode = TextBeforeNul(buffer);
+  context.log.RelatedProduct(upgradeCode, result, *productCode);
   return result;
 }
 

@@ -1,5 +1,7 @@
 #include "package/package_search.h"
 
+#include "run/wow64.h"
+
 namespace boot {
 namespace {
 
@@ -62,37 +64,20 @@ bool FindInSubfolders(RunContext& context, const std::wstring& folder, const std
   return false;
 }
 
-// The address of IsWow64Process, looked up once per run; 0 when kernel32 does not export
-// it. Without kernel32's handle nothing is remembered, so the next call tries again.
-ProcAddress IsWow64ProcessAddress(RunContext& context) {
-  Wow64Lookup& lookup = context.wow64;
-  if (lookup.state == Wow64Lookup::State::kNotLookedUp) {
-    ModuleHandle kernel32 = context.os.GetModuleHandle(L"kernel32");
-    if (kernel32 == 0) return 0;
-    lookup.address = context.os.GetProcAddress(kernel32, "IsWow64Process");
-    lookup.state = lookup.address != 0 ? Wow64Lookup::State::kPresent : Wow64Lookup::State::kAbsent;
-  }
-  return lookup.state == Wow64Lookup::State::kPresent ? lookup.address : 0;
-}
-
 }  // namespace
 
 Dword FindPackageFile(RunContext& context, const std::wstring& pattern, std::wstring* path) {
   std::wstring folder = OwnFolder(context);
-  if (FindInFolder(context, folder, pattern, path) ||
-      FindInSubfolders(context, folder, pattern, path)) {
-    return kErrorSuccess;
-  }
-  return kErrorNoData;
+  Dword result = FindInFolder(context, folder, pattern, path) ||
+                         FindInSubfolders(context, folder, pattern, path)
+                     ? kErrorSuccess
+                     : kErrorNoData;
+  context.log.PackageSearch(folder + pattern, result, result == kErrorSuccess ? *path : L"");
+  return result;
 }
 
 std::wstring ArchitectureFilter(RunContext& context) {
-  ProcAddress isWow64Process = IsWow64ProcessAddress(context);
-  bool wow64 = false;
-  if (isWow64Process != 0 && context.os.CallIsWow64Process(isWow64Process, &wow64) && wow64) {
-    return L"*x64*";
-  }
-  return L"*win32*";
+  return IsWow64(context) ? L"*x64*" : L"*win32*";
 }
 
 std::wstring LanguageFilter(RunContext& context) {

@@ -119,6 +119,13 @@ class Platform {
   // RtlGetNtVersionNumbers; a null pointer is not asked for.
   virtual void RtlGetNtVersionNumbers(Dword* major, Dword* minor, Dword* build) = 0;
   virtual Word GetSystemDefaultUILanguage() = 0;
+  // GetVersionExW with an OSVERSIONINFOEXW.
+  virtual bool GetVersionEx(OsVersionInfoEx* info) = 0;
+  // GetUserNameW into a buffer of *size characters; *size becomes the length with the
+  // terminator.
+  virtual bool GetUserName(wchar_t* buffer, Dword* size) = 0;
+  // ProcessIdToSessionId of the current process; false when Windows has no such function.
+  virtual bool ProcessIdToSessionId(Dword* sessionId) = 0;
 
   // Files and folders.
   // GetModuleFileNameW(NULL) into a buffer of bufferChars characters; returns the length copied.
@@ -128,6 +135,12 @@ class Platform {
   virtual bool FindNextFile(KernelHandle find, FindData* data) = 0;
   virtual bool FindClose(KernelHandle find) = 0;
   virtual bool FileExists(const std::wstring& path) = 0;  // _wstat succeeded
+  // CreateFileW with no security attributes and no template; 0 stands for
+  // INVALID_HANDLE_VALUE.
+  virtual KernelHandle CreateFile(const std::wstring& path, Dword desiredAccess, Dword shareMode,
+                                  Dword creationDisposition, Dword flagsAndAttributes) = 0;
+  // WriteFile, not overlapped.
+  virtual bool WriteFile(KernelHandle file, const void* data, Dword size, Dword* written) = 0;
   virtual bool DeleteFile(const std::wstring& path) = 0;
   // GetSystemDirectoryW / GetWindowsDirectoryW into a buffer of `size` characters.
   virtual Dword GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) = 0;
@@ -141,6 +154,7 @@ class Platform {
 
   // Clock and standard output.
   virtual std::time_t Time() = 0;
+  virtual Dword GetTickCount() = 0;
   virtual bool LocalTime(std::time_t time, std::tm* local) = 0;
   virtual void PutWs(const std::wstring& text) = 0;  // _putws: the text and a line break
 

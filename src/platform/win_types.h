@@ -21,9 +21,13 @@ using IconHandle = std::uintptr_t;    // HICON; 0 is none
 constexpr Dword kErrorSuccess = 0;
 constexpr Dword kErrorFileNotFound = 2;
 constexpr Dword kErrorPathNotFound = 3;
+constexpr Dword kErrorFileExists = 80;
+constexpr Dword kErrorAlreadyExists = 183;
+constexpr Dword kErrorDiskFull = 112;
 constexpr Dword kErrorEnvVarNotFound = 203;
 constexpr Dword kErrorFilenameExceedsRange = 206;
 constexpr Dword kErrorNoData = 232;
+constexpr Dword kErrorProcNotFound = 127;
 constexpr Dword kErrorMoreData = 234;
 constexpr Dword kErrorNoMoreItems = 259;
 constexpr Dword kErrorNotAllAssigned = 1300;
@@ -97,6 +101,10 @@ constexpr Dword kShutdownRestart = 0x4;
 
 // Files.
 constexpr Dword kFileAttributeDirectory = 0x10;
+constexpr Dword kFileAttributeNormal = 0x80;
+constexpr Dword kGenericWrite = 0x40000000;
+constexpr Dword kFileShareRead = 0x1;
+constexpr Dword kCreateNew = 1;
 
 // Windows Installer.
 constexpr int kInstallUiLevelNone = 2;

@@ -41,12 +41,17 @@ ChildResult RunChild(RunContext& context, const std::wstring& commandLine) {
   std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
   writable.push_back(L'\0');
   ProcessInformation process;
+  context.log.ChildStarting(commandLine);
+  Dword started = context.log.Now();
   if (!context.os.CreateProcess(&writable, kCreateNoWindow, &process)) {
-    return ChildResult{false, context.os.GetLastError()};
+    Dword error = context.os.GetLastError();
+    context.log.ChildNotStarted(error);
+    return ChildResult{false, error};
   }
   WaitAnsweringMessages(context, process.process);
   Dword exitCode = 0;
   context.os.GetExitCodeProcess(process.process, &exitCode);
+  context.log.ChildEnded(exitCode, context.log.Now() - started);
   context.os.CloseHandle(process.process);
   context.os.CloseHandle(process.thread);
   return ChildResult{true, exitCode};

@@ -11,8 +11,7 @@ bool NamesOwnLog(const std::wstring& arguments) {
   return arguments.find(L"/l") != std::wstring::npos || arguments.find(L"/L") != std::wstring::npos;
 }
 
-Dword MakeLogPath(RunContext& context, bool silent, const std::wstring& baseName,
-                  std::wstring& logPath) {
+Dword ReadTmpFolder(RunContext& context, std::wstring* folder) {
   Dword size = context.os.GetEnvironmentVariable(L"TMP", nullptr, 0);
   std::vector<wchar_t> value(static_cast<std::size_t>(size) + 1, L'\0');
   if (context.os.GetEnvironmentVariable(L"TMP", size ? value.data() : nullptr, size) == 0) {
@@ -20,20 +19,40 @@ Dword MakeLogPath(RunContext& context, bool silent, const std::wstring& baseName
     // characters without setting the last error, which still holds what an earlier call
     // left there: its code is 203 whatever that was.
     Dword error = size == 1 ? kErrorEnvVarNotFound : context.os.GetLastError();
-    ReportPackageError(context, silent, context.ownerWindow, msg::kEnvironmentVariableUnknown);
     return error != kErrorSuccess ? error : kErrorEnvVarNotFound;
   }
-  logPath = std::wstring(value.data()) + L"\\" + baseName + L"_" + LogTimestamp(context) + L".log";
+  *folder = value.data();
   return kErrorSuccess;
 }
 
-std::wstring LogTimestamp(RunContext& context) {
+Dword MakeLogPath(RunContext& context, bool silent, const std::wstring& baseName,
+                  std::wstring& logPath) {
+  std::wstring folder;
+  if (Dword error = ReadTmpFolder(context, &folder)) {
+    ReportPackageError(context, silent, context.ownerWindow, msg::kEnvironmentVariableUnknown);
+    return error;
+  }
+  logPath = folder + L"\\" + baseName + L"_" + LogTimestamp(context) + L".log";
+  return kErrorSuccess;
+}
+
+std::wstring LocalTimestamp(RunContext& context) {
   std::tm local{};
   context.os.LocalTime(context.os.Time(), &local);
   wchar_t text[80] = {};
   std::wcsftime(text, 80, L"%Y-%m-%d-%H-%M-%S", &local);
+  return text;
+}
+
+std::wstring LogTimestamp(RunContext& context) {
+  std::wstring text = LocalTimestamp(context);
   context.os.PutWs(text);
   return text;
+}
+
+std::wstring FileNameOf(const std::wstring& path) {
+  auto slash = path.find_last_of(L'\\');
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
 }  // namespace boot

@@ -19,4 +19,13 @@ Dword MakeLogPath(RunContext& context, bool silent, const std::wstring& baseName
 // The local time as YYYY-MM-DD-HH-MM-SS, also written as a line to standard output.
 std::wstring LogTimestamp(RunContext& context);
 
+// The same time stamp, not written anywhere.
+std::wstring LocalTimestamp(RunContext& context);
+
+// The folder named by TMP; 0, or the error that leaves it unnamed (203 for an empty TMP).
+Dword ReadTmpFolder(RunContext& context, std::wstring* folder);
+
+// The characters after the last backslash, or the whole path when it has none.
+std::wstring FileNameOf(const std::wstring& path);
+
 }  // namespace boot

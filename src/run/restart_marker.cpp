@@ -10,18 +10,20 @@ constexpr Dword kReadAccess = kKeyRead | kKeyWow64_32Key;                   // 0
 constexpr Dword kReadWriteAccess = kKeyRead | kKeyWrite | kKeyWow64_32Key;  // 0x2021F
 
 // Newer Windows keeps RegDeleteKeyExW in the local-registry API set; when that is not
-// loaded, the plain RegDeleteKeyW of advapi32 does.
-void DeleteSubKey(RunContext& context, RegKey parent, const wchar_t* name) {
+// loaded, the plain RegDeleteKeyW of advapi32 does. Returns the registry's result, or
+// ERROR_PROC_NOT_FOUND when no delete function was found.
+Long DeleteSubKey(RunContext& context, RegKey parent, const wchar_t* name) {
   ModuleHandle apiSet = context.os.GetModuleHandle(L"API-MS-Win-Core-LocalRegistry-L1-1-0.dll");
   if (apiSet != 0) {
     ProcAddress deleteEx = context.os.GetProcAddress(apiSet, "RegDeleteKeyExW");
-    if (deleteEx != 0) context.os.CallRegDeleteKeyEx(deleteEx, parent, name, 0, 0);
-    return;
+    if (deleteEx == 0) return static_cast<Long>(kErrorProcNotFound);
+    return context.os.CallRegDeleteKeyEx(deleteEx, parent, name, 0, 0);
   }
   ModuleHandle advapi = context.os.LoadLibrary(L"advapi32.dll");
-  if (advapi == 0) return;
+  if (advapi == 0) return static_cast<Long>(kErrorProcNotFound);
   ProcAddress deletePlain = context.os.GetProcAddress(advapi, "RegDeleteKeyW");
-  if (deletePlain != 0) context.os.CallRegDeleteKey(deletePlain, parent, name);
+  if (deletePlain == 0) return static_cast<Long>(kErrorProcNotFound);
+  return context.os.CallRegDeleteKey(deletePlain, parent, name);
 }
 
 }  // namespace
@@ -29,9 +31,11 @@ void DeleteSubKey(RunContext& context, RegKey parent, const wchar_t* name) {
 bool RestartMarkerPresent(RunContext& context) {
   RegKey key = 0;
   if (context.os.RegOpenKeyEx(kHkeyCurrentUser, kMarkerKey, 0, kReadAccess, &key) != 0) {
+    context.log.RestartMarker(L"absent");
     return false;
   }
   context.os.RegCloseKey(key);
+  context.log.RestartMarker(L"found");
   return true;
 }
 
@@ -41,6 +45,9 @@ void CreateRestartMarker(RunContext& context) {
   if (context.os.RegCreateKeyEx(kHkeyCurrentUser, kMarkerKey, kRegOptionNonVolatile,
                                 kReadWriteAccess, &key, &disposition) == 0) {
     context.os.RegCloseKey(key);
+    context.log.RestartMarker(L"created");
+  } else {
+    context.log.RestartMarker(L"could NOT be created");
   }
 }
 
@@ -48,10 +55,12 @@ void DeleteRestartMarker(RunContext& context) {
   RegKey software = 0;
   if (context.os.RegOpenKeyEx(kHkeyCurrentUser, kMarkerParent, 0, kReadWriteAccess, &software) !=
       0) {
+    context.log.RestartMarker(L"could NOT be deleted (HKCU\\Software not opened)");
     return;
   }
-  DeleteSubKey(context, software, kMarkerName);
+  Long deleted = DeleteSubKey(context, software, kMarkerName);
   context.os.RegCloseKey(software);
+  context.log.RestartMarker(deleted == 0 ? L"deleted" : L"could NOT be deleted");
 }
 
 }  // namespace boot

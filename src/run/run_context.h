@@ -1,10 +1,11 @@
 // What one run of the bootstrapper shares between its steps: the platform, the hidden
-// owner window of the message boxes, and the few process-wide values.
+// owner window of the message boxes, the run's log, and the few process-wide values.
 #pragma once
 
 #include <string>
 
 #include "platform/platform.h"
+#include "run/run_log.h"
 
 namespace boot {
 
@@ -16,9 +17,10 @@ struct Wow64Lookup {
 };
 
 struct RunContext {
-  explicit RunContext(Platform& platform) : os(platform) {}
+  explicit RunContext(Platform& platform) : os(platform), log(platform) {}
 
   Platform& os;
+  RunLog log;
   WindowHandle ownerWindow = 0;
   // The security level and language chosen on the command line or in the CSP dialog,
   // as wildcard texts. Gathered for the CSP installation; nothing reads them yet.

@@ -442,6 +442,29 @@ void SimulatedWindows::RtlGetNtVersionNumbers(Dword* major, Dword* minor, Dword*
 
 Word SimulatedWindows::GetSystemDefaultUILanguage() { return uiLanguage; }
 
+bool SimulatedWindows::GetVersionEx(OsVersionInfoEx* info) {
+  info->majorVersion = majorVersion;
+  info->minorVersion = minorVersion;
+  info->buildNumber = 19045;
+  info->servicePackMajor = servicePackMajor;
+  info->servicePackMinor = servicePackMinor;
+  info->productType = productType;
+  return true;
+}
+
+bool SimulatedWindows::GetUserName(wchar_t* buffer, Dword* size) {
+  if (*size <= userName.size()) return false;
+  std::copy(userName.begin(), userName.end(), buffer);
+  buffer[userName.size()] = L'\0';
+  *size = static_cast<Dword>(userName.size() + 1);
+  return true;
+}
+
+bool SimulatedWindows::ProcessIdToSessionId(Dword* session) {
+  if (sessionKnown) *session = sessionId;
+  return sessionKnown;
+}
+
 // ---- Files ----
 
 Dword SimulatedWindows::GetModuleFileName(std::wstring* path, Dword bufferChars) {
@@ -498,6 +521,48 @@ bool SimulatedWindows::DeleteFile(const std::wstring& path) {
   return true;
 }
 
+KernelHandle SimulatedWindows::CreateFile(const std::wstring& path, Dword desiredAccess,
+                                          Dword shareMode, Dword creationDisposition,
+                                          Dword flagsAndAttributes) {
+  events.push_back(L"create-file:" + path + L"," + Decimal(desiredAccess) + L"," +
+                   Decimal(shareMode) + L"," + Decimal(creationDisposition) + L"," +
+                   Decimal(flagsAndAttributes));
+  if (createFileError != 0 || creationDisposition != kCreateNew) {
+    lastError = createFileError != 0 ? createFileError : static_cast<Dword>(kErrorAccessDenied);
+    return 0;
+  }
+  if (PathExists(path)) {
+    lastError = kErrorFileExists;
+    return 0;
+  }
+  if (!PathExists(FolderOf(path))) {
+    lastError = kErrorPathNotFound;
+    return 0;
+  }
+  AddFile(path);
+  fileContents[path];
+  KernelHandle handle = nextHandle_++;
+  openFiles_[handle] = path;
+  return handle;
+}
+
+bool SimulatedWindows::WriteFile(KernelHandle file, const void* data, Dword size, Dword* written) {
+  *written = 0;
+  auto found = openFiles_.find(file);
+  if (found == openFiles_.end()) {
+    lastError = 6;  // ERROR_INVALID_HANDLE
+    return false;
+  }
+  if (bytesWritten_ + size > writableBytes) {
+    lastError = kErrorDiskFull;
+    return false;
+  }
+  fileContents[found->second].append(static_cast<const char*>(data), size);
+  bytesWritten_ += size;
+  *written = size;
+  return true;
+}
+
 namespace {
 Dword CopyDirectory(const std::wstring& value, std::vector<wchar_t>* buffer, Dword size) {
   buffer->assign(size, L'\0');
@@ -550,6 +615,8 @@ bool SimulatedWindows::GetRuntimeEnvironment(const std::wstring& name, std::wstr
 }
 
 std::time_t SimulatedWindows::Time() { return now; }
+
+Dword SimulatedWindows::GetTickCount() { return tickCount; }
 
 bool SimulatedWindows::LocalTime(std::time_t time, std::tm* local) {
   std::time_t shifted = time + utcOffsetSeconds;
@@ -652,6 +719,10 @@ bool SimulatedWindows::GetExitCodeProcess(KernelHandle process, Dword* exitCode)
 }
 
 bool SimulatedWindows::CloseHandle(KernelHandle handle) {
+  if (openFiles_.erase(handle) == 1) {
+    events.push_back(L"close-file");
+    return true;
+  }
   events.push_back(L"close-handle");
   return openKernelHandles_.erase(handle) == 1;
 }

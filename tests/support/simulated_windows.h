@@ -92,6 +92,12 @@ class SimulatedWindows : public Platform {
   Word servicePackMajor = 0;
   bool verifyVersionFails = false;
   Word uiLanguage = 0x0419;
+  Word servicePackMinor = 0;
+  std::uint8_t productType = 1;
+  std::wstring userName = L"SYSTEM";
+  bool sessionKnown = true;
+  Dword sessionId = 0;
+  Dword tickCount = 700000;  // advanced by tests and by child effects
   bool kernel32Loaded = true;
   bool isWow64ProcessPresent = true;
   bool isWow64ProcessFails = false;
@@ -120,6 +126,10 @@ class SimulatedWindows : public Platform {
   std::vector<SimulatedProduct> products;
   Dword productInfoValueError = 0;  // non-zero: the value query of VersionString fails
   std::map<Word, std::vector<std::uint8_t>> stringTableOverrides;
+  // Files made with CreateFile: create fails with createFileError when it is not 0; writes
+  // fail with ERROR_DISK_FULL once they would pass writableBytes in all.
+  Dword createFileError = 0;
+  std::size_t writableBytes = static_cast<std::size_t>(-1);
   bool iconPresent = true;
   SimulatedDialog dialog;
 
@@ -138,6 +148,8 @@ class SimulatedWindows : public Platform {
   std::vector<VersionCheck> versionChecks;
   std::vector<std::pair<Dword, Dword>> exitWindowsCalls;  // flags, reason
   std::vector<std::wstring> standardOutput;
+  std::map<std::wstring, std::string> fileContents;  // by the path it was created with
+  int openFiles() const { return static_cast<int>(openFiles_.size()); }
   std::vector<std::wstring> moduleLookups;
   std::vector<std::wstring> librariesLoaded;
   int msiInternalUiLevel = 0;
@@ -184,17 +196,24 @@ class SimulatedWindows : public Platform {
                          std::uint64_t conditionMask) override;
   void RtlGetNtVersionNumbers(Dword* major, Dword* minor, Dword* build) override;
   Word GetSystemDefaultUILanguage() override;
+  bool GetVersionEx(OsVersionInfoEx* info) override;
+  bool GetUserName(wchar_t* buffer, Dword* size) override;
+  bool ProcessIdToSessionId(Dword* sessionId) override;
   Dword GetModuleFileName(std::wstring* path, Dword bufferChars) override;
   KernelHandle FindFirstFile(const std::wstring& pattern, FindData* data) override;
   bool FindNextFile(KernelHandle find, FindData* data) override;
   bool FindClose(KernelHandle find) override;
   bool FileExists(const std::wstring& path) override;
   bool DeleteFile(const std::wstring& path) override;
+  KernelHandle CreateFile(const std::wstring& path, Dword desiredAccess, Dword shareMode,
+                          Dword creationDisposition, Dword flagsAndAttributes) override;
+  bool WriteFile(KernelHandle file, const void* data, Dword size, Dword* written) override;
   Dword GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) override;
   Dword GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword size) override;
   Dword GetEnvironmentVariable(const std::wstring& name, wchar_t* buffer, Dword size) override;
   bool GetRuntimeEnvironment(const std::wstring& name, std::wstring* value) override;
   std::time_t Time() override;
+  Dword GetTickCount() override;
   bool LocalTime(std::time_t time, std::tm* local) override;
   void PutWs(const std::wstring& text) override;
   bool CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
@@ -263,6 +282,8 @@ class SimulatedWindows : public Platform {
   std::map<KernelHandle, Process> processes_;
   std::deque<SimulatedMessage> messageQueue_;  // of the program's one thread
   std::set<KernelHandle> openKernelHandles_;
+  std::map<KernelHandle, std::wstring> openFiles_;  // handle -> path
+  std::size_t bytesWritten_ = 0;
   KernelHandle nextHandle_ = 0x100;
   RegKey nextKey_ = 0x5000;
   MsiHandle nextMsiHandle_ = 0x40;

@@ -4,6 +4,7 @@ from __future__ import annotations
 
 import dataclasses
 import difflib
+import re
 
 from run_result import Box, RunResult
 
@@ -45,6 +46,35 @@ def expect_box(box: Box, expected: ExpectedBox, where: str) -> None:
     if expected.owned_by_hidden_static is not None:
         expect_equal(box.owned_by_hidden_static, expected.owned_by_hidden_static,
                      f"{where}: owned by the hidden STATIC window (owner {box.owner})")
+
+
+def expect_tmp_files(result: RunResult, install_logs: list[str], what: str = "files in TMP",
+                     own_log: bool = True) -> None:
+    """TMP holds exactly the program's own log (unless `own_log` is False) and
+    `install_logs`."""
+    expect_equal((len(result.own_logs), result.install_logs), (int(own_log), install_logs),
+                 f"{what} (the program's own logs, the others) among {result.tmp_files}")
+
+
+def expect_log_lines(result: RunResult, expected: list[str | re.Pattern],
+                     whole: bool = False) -> None:
+    """The program's own log holds `expected` in this order (all of it and nothing else when
+    `whole`); a pattern matches a whole line."""
+    lines = result.run_log_lines()
+    if whole:
+        expect_equal(len(lines), len(expected), f"number of lines of the log {lines}")
+    position = 0
+    for line in expected:
+        matches = (lambda text: line.fullmatch(text) is not None) if isinstance(
+            line, re.Pattern) else (lambda text: text == line)
+        while position < len(lines) and not matches(lines[position]):
+            if whole:
+                expect_equal(lines[position], line, f"line {position + 1} of the log")
+            position += 1
+        if position == len(lines):
+            raise AssertionError(f"the log lacks, or has out of order: {line!r}\n"
+                                 + "\n".join(lines))
+        position += 1
 
 
 def expect_run(result: RunResult, exit_code: int, boxes: list[ExpectedBox]) -> None:

@@ -46,7 +46,7 @@ from typing import Callable
 
 import flight_recorder
 from packages import PluginPackage, build_package
-from run_result import Box, RunResult, parse_process_trace
+from run_result import RUN_LOG_NAME, Box, RunResult, parse_process_trace
 from wine_env import (LOCALES, WINE, WINESERVER, Config, HarnessError,
                       base_environment, require_wow64)
 from x_display import AskWatcher
@@ -523,10 +523,12 @@ class WineSession:
         tmp_files = sorted(str(path.relative_to(tmp_dir)) for path in tmp_dir.rglob("*")) \
             if tmp_dir is not None else []
         trace = parse_process_trace(run_dir / "wine-trace.txt")
+        own_logs = [name for name in tmp_files if RUN_LOG_NAME.fullmatch(name)]
+        run_log = (tmp_dir / own_logs[0]).read_bytes() if len(own_logs) == 1 else None
         result = RunResult(outcome=outcome, exit_code=exit_code, start_error=start_error,
                            boxes=boxes, driver_end=ends[-1] if ends else {"end": "no-report"},
                            stdout=stdout, tmp_files=tmp_files, process_trace=trace,
-                           seconds=seconds)
+                           seconds=seconds, run_log=run_log)
         if troubles or outcome != "exit-code" or result.driver_end.get("end") != "done":
             result.diagnosis = self._diagnose(run_dir, troubles)
         return result

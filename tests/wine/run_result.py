@@ -48,6 +48,11 @@ class Box:
                 f"    answer  {self.answer!r} -> {self.result}, closed {self.closed}")
 
 
+# The program's own log in TMP: bootstrapper_<time stamp>.log, or _2, _3... when taken.
+RUN_LOG_NAME = re.compile(r"bootstrapper_\d{4}(-\d\d){5}(_\d+)?\.log")
+_RUN_LOG_LINE = re.compile(r"(\d+) (.*)")
+
+
 @dataclasses.dataclass
 class RunResult:
     outcome: str  # "exit-code", "start-error" or "timeout"
@@ -61,6 +66,35 @@ class RunResult:
     seconds: float
     # Filled when the run did not end as it should (harness.WineSession._diagnose).
     diagnosis: list[str] = dataclasses.field(default_factory=list)
+    # The content of the program's own log, when TMP holds exactly one.
+    run_log: bytes | None = None
+
+    @property
+    def own_logs(self) -> list[str]:
+        return [name for name in self.tmp_files if RUN_LOG_NAME.fullmatch(name)]
+
+    @property
+    def install_logs(self) -> list[str]:
+        """The files in TMP other than the program's own log."""
+        return [name for name in self.tmp_files if not RUN_LOG_NAME.fullmatch(name)]
+
+    def run_log_lines(self) -> list[str]:
+        """The lines of the program's own log without their times, after checking that it is
+        UTF-8 with a BOM and CRLF line ends, each line led by milliseconds that never go back."""
+        if self.run_log is None:
+            raise AssertionError(f"no log of the program's own in TMP: {self.tmp_files}")
+        if not self.run_log.startswith(b"\xef\xbb\xbf") or not self.run_log.endswith(b"\r\n"):
+            raise AssertionError(f"the log is not UTF-8 with a BOM ending in CRLF: "
+                                 f"{self.run_log[:8]!r}...{self.run_log[-8:]!r}")
+        lines, last = [], 0
+        for line in self.run_log[3:-2].decode("utf-8").split("\r\n"):
+            match = _RUN_LOG_LINE.fullmatch(line)
+            if match is None or int(match.group(1)) < last or "\n" in line:
+                raise AssertionError(f"a line of the log without its time, or back in time: "
+                                     f"{line!r}")
+            last = int(match.group(1))
+            lines.append(match.group(2))
+        return lines
 
     def describe(self) -> str:
         end = {key: value for key, value in self.driver_end.items() if key != "windows"}
@@ -74,6 +108,10 @@ class RunResult:
         lines += [box.describe() for box in self.boxes]
         lines.append(f"stdout: {self.stdout!r}")
         lines.append(f"files in TMP: {self.tmp_files}")
+        if self.run_log is not None:
+            lines.append("the program's own log:")
+            lines += [f"  {line}" for line in
+                      self.run_log.decode("utf-8-sig", errors="replace").splitlines()]
         if self.process_trace:
             lines.append("processes started:")
             lines += [f"  {command}" for command in self.process_trace]

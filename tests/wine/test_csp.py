@@ -13,7 +13,7 @@ import datetime
 import json
 import re
 
-from expect import ExpectedBox, expect_box, expect_equal, expect_run
+from expect import ExpectedBox, expect_box, expect_equal, expect_run, expect_tmp_files
 from harness import DEFAULT_TMP, WineSession
 from packages import OTHER_PRODUCT_CODE, PRODUCT_CODE, PluginPackage
 from run_result import Box, RunResult
@@ -160,7 +160,7 @@ def expect_nothing_started(csp: CspFolder, result: RunResult) -> None:
     expect_equal(csp.setup_starts(), [], "Setup.exe starts")
     expect_equal(started_programs(result), ["bootstrapper"], "programs started")
     expect_equal(result.stdout, "", "standard output (no log was named)")
-    expect_equal(result.tmp_files, [], "files in TMP")
+    expect_tmp_files(result, [])
 
 
 # --------------------------------------------------------------------------------------
@@ -194,8 +194,7 @@ def test_csp_then_plugin_with_default_command_line(session: WineSession) -> None
     expect_one_setup_start(csp, setup_command_line("/qb " + log_option(log)), log)
     expect_equal(started_programs(result), ["bootstrapper", "setup", "msiexec"],
                  "programs started, in order")
-    expect_equal(result.tmp_files, [f"csp_{csp_stamp}.log",
-                                    f"quorlcom-win32.msi_{plugin_stamp}.log"], "files in TMP")
+    expect_tmp_files(result, [f"csp_{csp_stamp}.log", f"quorlcom-win32.msi_{plugin_stamp}.log"])
     expect_equal(session.product_state(PRODUCT_CODE), INSTALLED, "plug-in product state")
 
 
@@ -305,8 +304,7 @@ def test_setup_failure_is_reported_and_ends_the_run(session: WineSession) -> Non
                                log if writes_log else None)
         expect_run(result, code, [QUESTION_102, setup_report(code, log if writes_log else None)])
         expect_equal(started_programs(result), ["bootstrapper", "setup"], "programs started")
-        expect_equal(result.tmp_files, [f"csp_{stamp}.log"] if writes_log else [],
-                     "files in TMP")
+        expect_tmp_files(result, [f"csp_{stamp}.log"] if writes_log else [])
     expect_equal(session.product_state(PRODUCT_CODE) == INSTALLED, False, "plug-in installed")
 
 
@@ -334,7 +332,7 @@ def test_setup_that_cannot_start_is_a_failure(session: WineSession) -> None:
         commands = [command for command in result.process_trace if "bootstrapper" not in command]
         expect_equal(commands, [setup_command_line("/qb " + log_option(csp_log(stamp)))],
                      f"{case}: start attempts after the bootstrapper")
-        expect_equal(result.tmp_files, [], f"{case}: files in TMP")
+        expect_tmp_files(result, [], f"{case}: files in TMP")
     expect_equal(session.product_state(PRODUCT_CODE) == INSTALLED, False, "plug-in installed")
 
 

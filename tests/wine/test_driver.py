@@ -3,7 +3,7 @@ restart marker, as a person or a script meets them."""
 
 from __future__ import annotations
 
-from expect import ExpectedBox, expect_equal, expect_run
+from expect import ExpectedBox, expect_equal, expect_log_lines, expect_run, expect_tmp_files
 from harness import WineSession
 from packages import PluginPackage
 
@@ -103,3 +103,15 @@ def test_silent_norestart_run_without_package_keeps_the_restart_marker(
     result = run_bootstrapper(session, ["-silent", "-norestart"])
     expect_run(result, 232, [])
     expect_equal(session.reg_key_exists(MARKER), True, "restart marker after the run")
+    # The run's own log alone tells why: no package, and the two boxes it did not show.
+    expect_tmp_files(result, [])
+    expect_log_lines(result, [
+        f"package search C:\\{FOLDER}\\*win32**.msi: nothing found (232)",
+        f"package search C:\\{FOLDER}\\*.msi: nothing found (232)",
+        'box 151 suppressed by -silent: "Невозможно найти ProductCode msi-пакета."; '
+        "answer taken OK",
+        'box 106 suppressed by -silent: "В процессе установки или обновления Сталвер ЭЦП '
+        'Browser plug-in возникла ошибка: 232.\\n"; answer taken OK',
+        "exit code 232: no plug-in package found"])
+    expect_equal([line for line in result.run_log_lines() if "restart marker" in line], [],
+                 "lines about the restart marker")

@@ -13,9 +13,11 @@ import datetime
 import re
 from pathlib import Path
 
-from expect import ExpectedBox, expect_equal, expect_run
+from expect import (ExpectedBox, expect_equal, expect_log_lines, expect_run,
+                    expect_tmp_files)
 from harness import DEFAULT_TMP, WineSession
-from packages import OTHER_PRODUCT_CODE, PRODUCT_CODE, PluginPackage, cached_package
+from packages import (OTHER_PRODUCT_CODE, PRODUCT_CODE, UPGRADE_CODE, PluginPackage,
+                      cached_package)
 from run_result import RunResult
 from test_driver import INSTALL_QUESTION, MARKER
 from wine_env import HarnessError
@@ -67,6 +69,27 @@ NOTHING_INSTALLED = {PRODUCT_CODE: None, OTHER_PRODUCT_CODE: None}
 RELEASE_1_INSTALLED = {PRODUCT_CODE: "1.0.0.0", OTHER_PRODUCT_CODE: None}
 RELEASE_2_INSTALLED = {PRODUCT_CODE: None, OTHER_PRODUCT_CODE: "2.0.0.0"}
 NEEDS_RESTART = PluginPackage(version="1.0.0.0", asks_for_restart=True)
+
+
+# The end of every successful run's own log, and the lines of its first question.
+SUCCESS_END = "exit code 0: success, or nothing to do (help shown, declined, cancelled, same version)"
+CHILD_ENDED_0 = re.compile(r"the program ended with exit code 0 after \d+ ms")
+
+
+def log_start(program: str, args: str, wow64: bool = False) -> list[str | re.Pattern]:
+    """The lines that every log of the program's own starts with, under the test prefix."""
+    return [f"program: {program}, file version 1.0.0.0",
+            f'command line: "{program}" {args}'.rstrip(),
+            "Windows: 6.1 build 7601, service pack 1.0, product type 1 (workstation)",
+            f"WoW64 process: {'yes' if wow64 else 'no'}",
+            "UI language: 0x0419",
+            re.compile(r"account: \S+, session \d+"),
+            f"TMP: {DEFAULT_TMP}"]
+
+
+def repr_in_log(text: str) -> str:
+    """A box text as the log quotes it: line breaks as \\n."""
+    return '"' + text.replace("\n", "\\n") + '"'
 
 
 def upgrade_question(name: str, installed: str, new: str) -> ExpectedBox:
@@ -166,17 +189,19 @@ def expect_no_restart(run: TimedRun) -> None:
                  [], "restart requests")
 
 
-def expect_nothing_run(run: TimedRun) -> None:
-    """No msiexec, no log, no time stamp."""
+def expect_nothing_run(run: TimedRun, own_log: bool = True) -> None:
+    """No msiexec, no install log (only the program's own, unless `own_log` is False: TMP
+    named no folder), no time stamp."""
     expect_equal(msiexec_commands(run.result), [], "msiexec started")
-    expect_equal(run.result.tmp_files, [], "files in TMP")
+    expect_tmp_files(run.result, [], own_log=own_log)
     expect_equal(run.result.stdout, "", "standard output")
 
 
 def expect_logged_run(run: TimedRun, package_file: str = PACKAGE,
                       tmp: str = DEFAULT_TMP) -> str:
-    """One time stamp on standard output, in local time of the run; one log in TMP named
-    after the package file and that stamp, and msiexec wrote into it. Returns its path."""
+    """One time stamp on standard output, in local time of the run; one install log in TMP
+    named after the package file and that stamp, and msiexec wrote into it; beside it the
+    program's own log. Returns the install log's path."""
     match = re.fullmatch(r"(\d{4}-\d\d-\d\d-\d\d-\d\d-\d\d)\r\n", run.result.stdout)
     if match is None:
         raise AssertionError(f"standard output is not one time stamp: {run.result.stdout!r}")
@@ -186,7 +211,7 @@ def expect_logged_run(run: TimedRun, package_file: str = PACKAGE,
         raise AssertionError(f"time stamp {stamp} is not the local time of the run "
                              f"({run.before} to {run.after})")
     log_name = f"{package_file}_{stamp}.log"
-    expect_equal(run.result.tmp_files, [log_name], "files in TMP")
+    expect_tmp_files(run.result, [log_name])
     log_path = f"{tmp}\\{log_name}"
     if run.session.unix_path(log_path).stat().st_size == 0:
         raise AssertionError(f"the log {log_path} is empty")
@@ -238,6 +263,27 @@ def test_fresh_silent_install(session: WineSession) -> None:
     expect_installed(session, RELEASE_1_INSTALLED)
     expect_equal(feature_state(session, PRODUCT_CODE), FEATURE_LOCAL, "NPQUORL")
     expect_equal(session.reg_key_exists(MARKER), False, "restart marker")
+    package = f"C:\\{FOLDER}\\{PACKAGE}"
+    search = f"package search C:\\{FOLDER}\\*win32**.msi: found {package}"
+    expect_log_lines(run.result, log_start(program, "-silent") + [
+        "options: -silent=yes -norestart=no -reinstall=no -csp=no -selectDlg=no "
+        '-QuorlArgs="" -CSPArgs="" -vbscript=""',
+        "check administrator: passed",
+        "check not Windows 2000 below Service Pack 4: passed",
+        "check not Windows XP below Service Pack 2: passed",
+        "check not Windows Server 2003 below Service Pack 1: passed",
+        f'box 103 suppressed by -silent: "{INSTALL_QUESTION.text}"; answer taken Yes',
+        search, f"package {package}: opened", f"package property UpgradeCode = {UPGRADE_CODE}",
+        f"related product of UpgradeCode {UPGRADE_CODE}: none (259)",
+        search, f"package {package}: opened", f"package property ProductCode = {PRODUCT_CODE}",
+        "installed product (none): product state -2 (invalid argument)",
+        "decision: fresh install (no product of the plug-in family is installed)",
+        f"package search C:\\{FOLDER}\\quorlcom*win32*: found {package}",
+        f'starting: "{MSIEXEC}" /i "{package}" /Lv! "{log}" REBOOT=R  /qb ADDNPQUORL=1',
+        CHILD_ENDED_0,
+        "restart marker HKCU\\Software\\NeedBstrReboot: absent",
+        "box 110 suppressed by -silent: " + repr_in_log(INSTALLED_INFO.text) + "; answer taken OK",
+        SUCCESS_END], whole=True)
 
 
 def test_fresh_install_from_a_subfolder_with_questions(session: WineSession) -> None:
@@ -368,6 +414,15 @@ def test_older_package_refused(session: WineSession) -> None:
         run = TimedRun(session, program, args, answers=["yes", "ok"])
         expect_run(run.result, 1638, [INSTALL_QUESTION, NEWER_INSTALLED])
         expect_nothing_run(run)
+        expect_log_lines(run.result, log_start(program, " ".join(args)) + [
+            f'box 103 shown: "{INSTALL_QUESTION.text}"; answer Yes',
+            f"related product of UpgradeCode {UPGRADE_CODE}: {OTHER_PRODUCT_CODE}",
+            f"installed product {OTHER_PRODUCT_CODE}: product state 5 (installed)",
+            f"installed product {OTHER_PRODUCT_CODE} version 2.0.0.0",
+            "versions: installed 2.0.0.0, package 1.0.0.0: the package is older",
+            "decision: refuse the older package (a newer version is installed)",
+            f'box 150 shown: "{NEWER_INSTALLED.text}"; answer OK',
+            "exit code 1638: another version of the product is installed"])
     expect_installed(session, RELEASE_2_INSTALLED)
 
 

@@ -11,7 +11,7 @@ from __future__ import annotations
 import dataclasses
 from pathlib import Path
 
-from expect import expect_equal, expect_run
+from expect import expect_equal, expect_run, expect_tmp_files
 from harness import DEFAULT_TMP, WineSession
 from test_driver import MARKER
 from test_plugin import (FAILING, MSIEXEC, NOTHING_INSTALLED, PACKAGE, RELEASE_1,
@@ -50,7 +50,8 @@ def deploy_on_a_service_station(session: WineSession, package_name: str) -> None
         started = run.result.process_trace
         expect_equal([line for line in started if line.startswith(f'"{program}"')],
                      [f'"{program}" -silent -norestart -QuorlArgs /qn'], f"{case}: the program")
-        log = f"{DEFAULT_TMP}\\{''.join(run.result.tmp_files)}"
+        expect_tmp_files(run.result, run.result.install_logs, f"{case}: files in TMP")
+        log = f"{DEFAULT_TMP}\\{''.join(run.result.install_logs)}"
         expect_equal([line for line in started if line.startswith(f'"{MSIEXEC}" /i ')],
                      [f'"{MSIEXEC}" /i "C:\\{folder}\\{package_name}" /Lv! "{log}" '
                       f"REBOOT=R {arguments}"], f"{case}: msiexec")

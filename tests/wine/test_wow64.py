@@ -11,7 +11,7 @@ from __future__ import annotations
 import dataclasses
 import zipfile
 
-from expect import expect_equal, expect_run
+from expect import expect_equal, expect_log_lines, expect_run, expect_tmp_files
 from harness import WineSession
 from packages import PluginPackage
 from test_csp import (CspFolder, expect_broadcasting_children_end, expect_dialog_views_then_next,
@@ -87,6 +87,12 @@ def test_silent_fresh_install_takes_the_x64_package(session: WineSession) -> Non
     expect_installed(session, RELEASE_1_INSTALLED)
     expect_win32_package_left_alone(session)
     expect_equal(session.unix_path(X64_PLUGIN_FILE).exists(), True, X64_PLUGIN_FILE)
+    package = f"C:\\{SHORT_FOLDER}\\{X64_PACKAGE}"
+    expect_log_lines(run.result, [
+        "WoW64 process: yes",
+        f"package search C:\\{SHORT_FOLDER}\\*x64**.msi: found {package}",
+        f"package search C:\\{SHORT_FOLDER}\\quorlcom*x64*: found {package}",
+        "exit code 0: success, or nothing to do (help shown, declined, cancelled, same version)"])
 
 
 def test_upgrade_question_names_the_language_package(session: WineSession) -> None:
@@ -103,7 +109,7 @@ def test_upgrade_question_names_the_language_package(session: WineSession) -> No
     declined = TimedRun(session, program, answers=["yes", "no"], lang="ru")
     expect_run(declined.result, 1, [INSTALL_QUESTION,
                                     upgrade_question("Stalver RUS", "1.0.0.0", "2.0.0.0")])
-    expect_equal(declined.result.tmp_files, [], "files in TMP")
+    expect_tmp_files(declined.result, [])
     accepted = TimedRun(session, program, answers=["yes", "yes", "ok"], lang="en")
     expect_run(accepted.result, 0, [INSTALL_QUESTION,
                                     upgrade_question("Stalver ENG", "1.0.0.0", "2.0.0.0"),
@@ -162,8 +168,7 @@ def test_csp_dialog_and_setup_command_line(session: WineSession) -> None:
     expect_equal([shot.name for shot in shots.shots], ["dialog-welcome.png", "dialog-options.png"],
                  "screenshots taken")
     csp_stamp, plugin_stamp = log_stamps(result)
-    expect_equal(result.tmp_files, [f"csp_{csp_stamp}.log", f"{X64_PACKAGE}_{plugin_stamp}.log"],
-                 "files in TMP")
+    expect_tmp_files(result, [f"csp_{csp_stamp}.log", f"{X64_PACKAGE}_{plugin_stamp}.log"])
     expect_installed(session, RELEASE_1_INSTALLED)
     expect_win32_package_left_alone(session)
 

@@ -12,6 +12,14 @@ target_link_options(planted_msi PRIVATE -static-libgcc)
 set_target_properties(planted_msi PROPERTIES PREFIX "" OUTPUT_NAME msi
   LIBRARY_OUTPUT_DIRECTORY ${WINE_TOOLS_OUTPUT}/planted)
 
+# The benchmark's floor: the least a bootstrapper of this design does before msiexec, in
+# the architecture of the program it is measured against.
+add_executable(floor ${WINE_TOOLS_DIR}/floor.c)
+target_compile_definitions(floor PRIVATE UNICODE _UNICODE)
+target_link_libraries(floor PRIVATE shell32)
+target_link_options(floor PRIVATE -municode -mwindows -static -static-libgcc)
+set_target_properties(floor PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${WINE_TOOLS_OUTPUT})
+
 if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
   return()
 endif()

@@ -15,6 +15,7 @@ constexpr WORD kIsUserAnAdminOrdinal = 680;
 
 using IsUserAnAdminFunction = BOOL(WINAPI*)();
 using RtlGetNtVersionNumbersFunction = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
+using ProcessIdToSessionIdFunction = BOOL(WINAPI*)(DWORD, DWORD*);
 using IsWow64ProcessFunction = decltype(&::IsWow64Process);
 using RegDeleteKeyExFunction = decltype(&::RegDeleteKeyExW);
 using RegDeleteKeyFunction = decltype(&::RegDeleteKeyW);
@@ -119,5 +120,39 @@ void Win32Platform::RtlGetNtVersionNumbers(Dword* major, Dword* minor, Dword* bu
 }
 
 Word Win32Platform::GetSystemDefaultUILanguage() { return ::GetSystemDefaultUILanguage(); }
+
+bool Win32Platform::GetVersionEx(OsVersionInfoEx* info) {
+  OSVERSIONINFOEXW version{};
+  version.dwOSVersionInfoSize = sizeof(version);
+  if (!::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&version))) return false;
+  info->majorVersion = version.dwMajorVersion;
+  info->minorVersion = version.dwMinorVersion;
+  info->buildNumber = version.dwBuildNumber;
+  info->platformId = version.dwPlatformId;
+  info->servicePackMajor = version.wServicePackMajor;
+  info->servicePackMinor = version.wServicePackMinor;
+  info->suiteMask = version.wSuiteMask;
+  info->productType = version.wProductType;
+  return true;
+}
+
+bool Win32Platform::GetUserName(wchar_t* buffer, Dword* size) {
+  DWORD length = *size;
+  const BOOL done = ::GetUserNameW(buffer, &length);
+  *size = length;
+  return done != FALSE;
+}
+
+// Found at run time: Windows 2000 without Terminal Services may lack it.
+bool Win32Platform::ProcessIdToSessionId(Dword* sessionId) {
+  const auto processIdToSessionId = FindFunction<ProcessIdToSessionIdFunction>(
+      ::GetModuleHandleW(L"kernel32.dll"), "ProcessIdToSessionId");
+  DWORD session = 0;
+  if (processIdToSessionId == nullptr || !processIdToSessionId(::GetCurrentProcessId(), &session)) {
+    return false;
+  }
+  *sessionId = session;
+  return true;
+}
 
 }  // namespace boot

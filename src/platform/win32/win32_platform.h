@@ -55,6 +55,9 @@ class Win32Platform : public Platform {
                          std::uint64_t conditionMask) override;
   void RtlGetNtVersionNumbers(Dword* major, Dword* minor, Dword* build) override;
   Word GetSystemDefaultUILanguage() override;
+  bool GetVersionEx(OsVersionInfoEx* info) override;
+  bool GetUserName(wchar_t* buffer, Dword* size) override;
+  bool ProcessIdToSessionId(Dword* sessionId) override;
 
   Dword GetModuleFileName(std::wstring* path, Dword bufferChars) override;
   KernelHandle FindFirstFile(const std::wstring& pattern, FindData* data) override;
@@ -62,6 +65,9 @@ class Win32Platform : public Platform {
   bool FindClose(KernelHandle find) override;
   bool FileExists(const std::wstring& path) override;
   bool DeleteFile(const std::wstring& path) override;
+  KernelHandle CreateFile(const std::wstring& path, Dword desiredAccess, Dword shareMode,
+                          Dword creationDisposition, Dword flagsAndAttributes) override;
+  bool WriteFile(KernelHandle file, const void* data, Dword size, Dword* written) override;
   Dword GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) override;
   Dword GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword size) override;
 
@@ -69,6 +75,7 @@ class Win32Platform : public Platform {
   bool GetRuntimeEnvironment(const std::wstring& name, std::wstring* value) override;
 
   std::time_t Time() override;
+  Dword GetTickCount() override;
   bool LocalTime(std::time_t time, std::tm* local) override;
   void PutWs(const std::wstring& text) override;
 

@@ -64,6 +64,21 @@ bool Win32Platform::DeleteFile(const std::wstring& path) {
   return ::DeleteFileW(path.c_str()) != FALSE;
 }
 
+KernelHandle Win32Platform::CreateFile(const std::wstring& path, Dword desiredAccess,
+                                       Dword shareMode, Dword creationDisposition,
+                                       Dword flagsAndAttributes) {
+  const HANDLE file = ::CreateFileW(path.c_str(), desiredAccess, shareMode, nullptr,
+                                    creationDisposition, flagsAndAttributes, nullptr);
+  return file == INVALID_HANDLE_VALUE ? 0 : FromHandle(file);
+}
+
+bool Win32Platform::WriteFile(KernelHandle file, const void* data, Dword size, Dword* written) {
+  DWORD count = 0;
+  const BOOL done = ::WriteFile(ToHandle(file), data, size, &count, nullptr);
+  *written = count;
+  return done != FALSE;
+}
+
 Dword Win32Platform::GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) {
   return ::GetSystemDirectoryW(BufferOf(buffer, size), size);
 }
@@ -84,6 +99,8 @@ bool Win32Platform::GetRuntimeEnvironment(const std::wstring& name, std::wstring
 }
 
 std::time_t Win32Platform::Time() { return std::time(nullptr); }
+
+Dword Win32Platform::GetTickCount() { return ::GetTickCount(); }
 
 bool Win32Platform::LocalTime(std::time_t time, std::tm* local) {
   const std::tm* converted = std::localtime(&time);

@@ -11,6 +11,7 @@
 #include <msiquery.h>
 #include <shellapi.h>
 
+#undef CreateFile
 #undef CreateProcess
 #undef CreateWindowEx
 #undef DeleteFile
@@ -24,6 +25,8 @@
 #undef GetModuleFileName
 #undef GetModuleHandle
 #undef GetSystemDirectory
+#undef GetUserName
+#undef GetVersionEx
 #undef GetWindowsDirectory
 #undef LoadLibrary
 #undef LookupPrivilegeValue

@@ -1,0 +1,27 @@
+#include "run/wow64.h"
+
+namespace boot {
+namespace {
+
+// The address of IsWow64Process, looked up once per run; 0 when kernel32 does not export
+// it. Without kernel32's handle nothing is remembered, so the next call tries again.
+ProcAddress IsWow64ProcessAddress(RunContext& context) {
+  Wow64Lookup& lookup = context.wow64;
+  if (lookup.state == Wow64Lookup::State::kNotLookedUp) {
+    ModuleHandle kernel32 = context.os.GetModuleHandle(L"kernel32");
+    if (kernel32 == 0) return 0;
+    lookup.address = context.os.GetProcAddress(kernel32, "IsWow64Process");
+    lookup.state = lookup.address != 0 ? Wow64Lookup::State::kPresent : Wow64Lookup::State::kAbsent;
+  }
+  return lookup.state == Wow64Lookup::State::kPresent ? lookup.address : 0;
+}
+
+}  // namespace
+
+bool IsWow64(RunContext& context) {
+  ProcAddress isWow64Process = IsWow64ProcessAddress(context);
+  bool wow64 = false;
+  return isWow64Process != 0 && context.os.CallIsWow64Process(isWow64Process, &wow64) && wow64;
+}
+
+}  // namespace boot

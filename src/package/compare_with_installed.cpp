@@ -23,7 +23,7 @@ Dword ReadInstalledVersion(RunContext& context, const std::wstring& productCode,
   Dword length = 0;
   if (context.os.MsiGetProductInfo(productCode, kVersionStringProperty, nullptr, &length) !=
       kErrorSuccess) {
-    context.log.InstalledVersion(productCode, kVersionLengthUnknown, L"");
+    context.log.InstalledVersion(productCode, kExitInstalledVersionUnknown, L"");
     ReportPackageError(context, silent, kNoOwner, msg::kInstalledVersionUnknown);
     return kExitInstalledVersionUnknown;
   }

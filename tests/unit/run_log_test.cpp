@@ -49,7 +49,7 @@ void ExpectInOrder(const std::vector<std::string>& lines, const std::vector<std:
 
 void FreshInstallAskingForRestart(SimulatedWindows& windows) {
   sim::AddPluginPackage(windows);
-  windows.childBehaviours[sim::kMsiexec] = {0, 3010, [&windows] { windows.tickCount += 1500; }};
+  windows.childBehaviours[sim::kMsiexec] = {0, 3010, [&windows] { windows.tickCount += 1500; }, {}};
 }
 
 TEST(RunLogTest, SilentFreshInstallFromStartToEnd) {

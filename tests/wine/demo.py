@@ -28,7 +28,8 @@ from packages import UPGRADE_CODE, PluginPackage, build_package  # noqa: E402
 from test_plugin import (RELEASE_1, RELEASE_1_INSTALLED, RELEASE_2,  # noqa: E402
                          RELEASE_2_INSTALLED, TimedRun, expect_logged_run,
                          expect_msiexec_command, installed_versions)
-from wine_env import Config, has_wow64, make_base_prefix, wine32_runs  # noqa: E402
+from wine_env import (Config, has_wow64, make_base_prefix,  # noqa: E402
+                      start_wine_without_address_randomization, wine32_runs)
 
 REPOSITORY = HERE.parent.parent
 FOLDER = "Stalver demo"
@@ -111,6 +112,7 @@ def run_step(session: WineSession, title: str, release: PluginPackage, package: 
 
 def main() -> int:
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))  # leave through the clean-up
+    start_wine_without_address_randomization()
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--build-dir", type=Path, default=REPOSITORY / "build" / "native")
     parser.add_argument("--win64-dir", type=Path, default=REPOSITORY / "build" / "win64")

@@ -17,7 +17,8 @@ sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, str(HERE))
 
 from harness import WineSession  # noqa: E402
-from wine_env import Config, make_base_prefix  # noqa: E402
+from wine_env import (Config, make_base_prefix,  # noqa: E402
+                      start_wine_without_address_randomization)
 
 REPOSITORY = HERE.parent.parent
 
@@ -54,6 +55,7 @@ def run_one(config: Config, name: str) -> bool:
 def main() -> int:
     # ctest ends a test that runs too long with SIGTERM: leave through the sessions' clean-up.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    start_wine_without_address_randomization()
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--build-dir", type=Path, default=REPOSITORY / "build" / "native")
     parser.add_argument("--win64-dir", type=Path, default=REPOSITORY / "build" / "win64")

@@ -3,6 +3,7 @@ compiled locales and the base prefix that each scenario copies."""
 
 from __future__ import annotations
 
+import ctypes
 import dataclasses
 import fcntl
 import os
@@ -74,6 +75,29 @@ class HarnessError(RuntimeError):
 
 # --------------------------------------------------------------------------------------
 # The base prefix and the locales, made once per build
+
+
+ADDR_NO_RANDOMIZE = 0x0040000
+PERSONALITY_QUERY = 0xFFFFFFFF
+
+
+def start_wine_without_address_randomization() -> None:
+    """Every program this process starts from now on, Wine and all that Wine starts, gets
+    the same address-space layout at every start.
+
+    Debian's wine64 runs without Wine's preloader, whose task is to keep the addresses that
+    Windows processes need free before anything else is mapped. The kernel then puts the
+    heap of the loader (linked at 0x7d000000) anywhere in the gigabyte after it, and about
+    one start in 7,500 finds its fresh heap over 0x7ffe0000, where Wine must map the shared
+    user data of every Windows process: Wine ends that process at once ("failed to map the
+    shared user data: c0000018"), so a tool fails with no output and a parent's
+    CreateProcess fails with 1359. Without randomization the heap starts right after the
+    loader, 47 MB below that page. The personality is inherited by every child."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    current = libc.personality(PERSONALITY_QUERY)
+    if current == -1 or libc.personality(current | ADDR_NO_RANDOMIZE) == -1:
+        raise HarnessError(f"cannot turn address-space randomization off: errno "
+                           f"{ctypes.get_errno()}")
 
 
 def wine_version() -> str:

@@ -249,8 +249,7 @@ def expect_broadcasting_children_end(csp: CspFolder, plugin: str) -> RunResult:
     expect_one_setup_start(csp, setup_command_line("/qb " + log_option(log), " -silent"), log)
     expect_equal(started_programs(result), ["bootstrapper", "setup", "msiexec"],
                  "programs started, in order")
-    expect_equal(result.tmp_files, [f"csp_{csp_stamp}.log", f"{plugin}_{plugin_stamp}.log"],
-                 "files in TMP")
+    expect_tmp_files(result, [f"csp_{csp_stamp}.log", f"{plugin}_{plugin_stamp}.log"])
     return result
 
 

@@ -70,7 +70,7 @@ def kernel_messages(since: float) -> list[str]:
     return found
 
 
-def census(session) -> str:
+def census(session, crashes: list[str]) -> str:
     """The end of a session as the host, the X server and Wine see it."""
     lines = ["processes of the prefix (pid, state, command):"]
     for line in session.host_processes():
@@ -84,7 +84,7 @@ def census(session) -> str:
         lines.append(_command(["xwininfo", "-root", "-tree", "-display", f":{session.display}"]))
     lines.append("the kernel's word on crashed or killed processes since the session began "
                  "(any session's):")
-    lines += [f"  {line}" for line in kernel_messages(session.started)] or ["  none"]
+    lines += [f"  {line}" for line in crashes] or ["  none"]
     record = session.drive_c / "harness" / "census.jsonl"
     lines.append("top-level windows as Wine sees them:")
     quiet = {**session.environment(), "WINEDEBUG": "-all"}
@@ -123,7 +123,7 @@ def digest(files: list[Path]) -> list[str]:
     events, seen, untimed = [], set(), []
     parsed = []
     for path in files:
-        if not path.name.endswith((".txt", ".out")) or path.name == "census.txt":
+        if not path.name.endswith((".txt", ".out")):
             continue
         for line in path.read_text(errors="replace").splitlines():
             match = _TRACE.match(line)
@@ -143,7 +143,8 @@ def keep(session, destination: Path) -> tuple[Path, list[str]]:
     """Packs the session's records and a census of its end into destination/<name>-<time>.tar.gz.
     Returns the archive and the digest of process events."""
     destination.mkdir(parents=True, exist_ok=True)
-    end = census(session)
+    crashes = kernel_messages(session.started)
+    end = census(session, crashes)
     files = _records(session)
     archive = destination / f"{session.name}-{time.strftime('%Y%m%d-%H%M%S')}.tar.gz"
     with tarfile.open(archive, "w:gz") as packed:
@@ -155,5 +156,4 @@ def keep(session, destination: Path) -> tuple[Path, list[str]]:
         info = tarfile.TarInfo("census.txt")
         info.size = len(census_bytes)
         packed.addfile(info, io.BytesIO(census_bytes))
-    news = [f"kernel: {line}" for line in kernel_messages(session.started)]
-    return archive, digest(files) + news
+    return archive, digest(files) + [f"kernel: {line}" for line in crashes]

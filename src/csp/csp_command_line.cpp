@@ -14,20 +14,22 @@ std::wstring SetupLogOption(const std::wstring& logPath) {
   return L"/Lv! \"\"\"" + logPath + L"\"\"\" ";
 }
 
-std::wstring SetupArguments(const std::wstring& cspOptions, const std::wstring& logPath) {
+std::wstring SetupArguments(const std::wstring& cspOptions, const std::wstring& logPath,
+                            bool nobodyCanSee) {
   std::wstring options = cspOptions;
   if (!NamesOwnLog(options)) options = SetupLogOption(logPath) + options;
   // Exact case: "/Q..." is not taken as a quiet option.
-  if (!Contains(options, L"/q")) options = L"/qb " + options;
+  if (!Contains(options, L"/q")) options = (nobodyCanSee ? L"/qn " : L"/qb ") + options;
   return options;
 }
 
 }  // namespace
 
 std::wstring BuildCspCommandLine(const std::wstring& cspFolder, const std::wstring& cspOptions,
-                                 const std::wstring& logPath, bool silent, bool reinstall) {
+                                 const std::wstring& logPath, bool silent, bool reinstall,
+                                 bool nobodyCanSee) {
   std::wstring commandLine = cspFolder + L"\\Setup.exe ";
-  commandLine += L"-args \"" + SetupArguments(cspOptions, logPath) + L"\"";
+  commandLine += L"-args \"" + SetupArguments(cspOptions, logPath, nobodyCanSee) + L"\"";
   commandLine += L" -noreboot -root";
   if (silent) commandLine += L" -silent";
   if (reinstall) commandLine += L" -reinstall";

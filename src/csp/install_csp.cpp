@@ -5,8 +5,10 @@
 #include "run/child_process.h"
 #include "run/failure_report.h"
 #include "run/install_log.h"
+#include "run/installer_busy.h"
 #include "run/message_box.h"
 #include "run/messages.h"
+#include "run/restart_marker.h"
 
 namespace boot {
 namespace {
@@ -28,11 +30,21 @@ void ReportFailure(RunContext& context, bool silent, Dword result, const std::ws
 Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
                         const std::wstring& cspFolder, std::wstring cspArgs) {
   std::wstring logPath;
+  if (Dword busy = WaitWhileInstallerBusy(context)) {
+    ReportFailure(context, silent, busy, logPath);
+    return busy;
+  }
   if (!NamesOwnLog(cspArgs)) {
     if (Dword error = MakeLogPath(context, silent, cspFolder, logPath)) return error;
   }
-  ChildResult setup =
-      RunChild(context, BuildCspCommandLine(cspFolder, cspArgs, logPath, silent, reinstall));
+  ChildResult setup = RunChild(context, BuildCspCommandLine(cspFolder, cspArgs, logPath, silent,
+                                                            reinstall, context.nobodyCanSee));
+  if (setup.started && IsRestartRequest(setup.code)) {
+    context.log.Decision(L"go on to the plug-in, restart pending",
+                         L"the CSP's Setup.exe installed it and asked for a restart");
+    CreateRestartMarker(context);
+    return kErrorSuccess;
+  }
   // Only Setup.exe's own exit codes can let the run go on: a start error such as 3 (no
   // "csp" folder) is a failure even though the same number is a harmless exit code.
   if (setup.started && SetupLetsTheRunGoOn(setup.code)) {

@@ -29,7 +29,12 @@ std::wstring HelpText(bool csp) {
   return text;
 }
 
-void ShowHelpAndExit(RunContext& context, bool csp) {
+void ShowHelpAndExit(RunContext& context, bool csp, const std::wstring& argument) {
+  if (context.nobodyCanSee) {
+    context.log.Decision(L"end the run", L"the help is due for the argument " + argument +
+                                             L", and nobody can see it");
+    ExitRun(context, kExitInvalidCommandLine);
+  }
   ShowBox(context, false, context.ownerWindow, kHelpBoxId, HelpText(csp), L"Справка",
           kInformationBox);
   ExitRun(context, kExitSuccess);

@@ -24,7 +24,7 @@ class ArgumentReader {
 
   void ReadAll() {
     for (index_ = 1; index_ < args_.size(); ++index_) {
-      if (!ReadOne(args_[index_])) ShowHelpAndExit(context_, options_.csp);
+      if (!ReadOne(args_[index_])) ShowHelpAndExit(context_, options_.csp, args_[index_]);
     }
   }
 

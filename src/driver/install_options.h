@@ -20,13 +20,15 @@ struct InstallOptions {
 
 // Fills `options` from the full process command line. An unrecognised argument, a CSP
 // option before "-csp" or a value option without its value shows the help and ends the
-// process with 0. A command line that cannot be split leaves the defaults.
+// process with 0 (with 1639 when nobody can see). A command line that cannot be split
+// leaves the defaults.
 void ParseCommandLine(RunContext& context, InstallOptions* options);
 
 // The help text; the four CSP lines only when `csp` is on.
 std::wstring HelpText(bool csp);
 
-// Shows the help box and ends the process with exit code 0.
-[[noreturn]] void ShowHelpAndExit(RunContext& context, bool csp);
+// Shows the help box and ends the process with exit code 0. When nobody can see the box, ends
+// it with 1639 at once and logs the `argument` that called for the help.
+[[noreturn]] void ShowHelpAndExit(RunContext& context, bool csp, const std::wstring& argument);
 
 }  // namespace boot

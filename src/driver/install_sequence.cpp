@@ -7,6 +7,7 @@
 #include "driver/environment_checks.h"
 #include "driver/install_options.h"
 #include "driver/restart.h"
+#include "driver/visibility.h"
 #include "package/install_plugin.h"
 #include "run/box_styles.h"
 #include "run/child_process.h"
@@ -16,6 +17,7 @@
 #include "run/messages.h"
 #include "run/restart_marker.h"
 #include "run/run_log_start.h"
+#include "run/single_run.h"
 
 namespace boot {
 namespace {
@@ -27,13 +29,17 @@ class InstallSequence {
   Dword Run(const std::wstring& commandTail) {
     CreateOwnerWindow();
     StartRunLog(context_);
+    RemoveStaleRestartMarker(context_);
+    DecideVisibility(context_);
     if (!commandTail.empty()) ParseCommandLine(context_, &options_);
+    options_.silent = options_.silent || context_.nobodyCanSee;
     LogOptions();
     caption_ = LoadMessage(context_, options_.csp ? msg::kCspCaption : msg::kPluginCaption);
     if (Dword refused = CheckAdministrator(context_, options_.silent, caption_)) return refused;
     if (Dword refused = CheckWindowsRelease(context_, options_.silent)) return refused;
     context_.os.MsiSetInternalUI(kInstallUiLevelNone);
     if (!Confirmed()) return kExitSuccess;
+    if (Dword busy = TakeRunMutex(context_)) return ReportPluginFailure(busy, L"");
     if (options_.csp) {
       if (options_.selectDlg && !options_.silent) ShowCspSetupDialog(context_);
       Dword cspResult = InstallCspPackage(context_, options_.silent, options_.reinstall, L"csp",
@@ -45,11 +51,7 @@ class InstallSequence {
     Dword result =
         InstallPlugin(context_, options_.silent, logPath, options_.quorlArgs, options_.reinstall);
     if (result == kErrorInstallUserExit || result == kErrorProductVersion) return result;
-    if (result != 0) {
-      Show(msg::kPluginInstallFailed,
-           BuildFailureReport(context_, msg::kPluginInstallFailed, result, logPath), kErrorBox);
-      return result;
-    }
+    if (result != 0) return ReportPluginFailure(result, logPath);
     return FinishWithRestartDecision();
   }
 
@@ -80,6 +82,12 @@ class InstallSequence {
     return Show(messageId, LoadMessage(context_, messageId), style);
   }
 
+  Dword ReportPluginFailure(Dword result, const std::wstring& logPath) {
+    Show(msg::kPluginInstallFailed,
+         BuildFailureReport(context_, msg::kPluginInstallFailed, result, logPath), kErrorBox);
+    return result;
+  }
+
   bool Confirmed() {
     Word question = options_.csp ? msg::kInstallCspAndPluginQuestion : msg::kInstallPluginQuestion;
     return Show(question, kQuestionBox) != kIdNo;
@@ -102,10 +110,14 @@ class InstallSequence {
       Show(options_.csp ? msg::kCspAndPluginInstalled : msg::kPluginInstalled, kPlainBox);
       return kExitSuccess;
     }
-    DeleteRestartMarker(context_);
     Word question = options_.csp ? msg::kCspAndPluginRestartQuestion : msg::kPluginRestartQuestion;
-    if (Show(question, kWarningQuestionBox) != kIdYes) return kExitSuccess;
-    if (RestartComputer(context_)) return kExitSuccess;
+    // The marker goes once the restart is declined or under way; a restart that Windows
+    // refuses is still pending, for a later run or for whoever reads the key.
+    if (Show(question, kWarningQuestionBox) != kIdYes || RestartComputer(context_)) {
+      DeleteRestartMarker(context_);
+      return kExitSuccess;
+    }
+    context_.log.RestartMarker(L"kept: the restart is still pending");
     Show(msg::kRestartFailed, kPlainBox);
     return kExitRestartFailed;
   }
@@ -119,7 +131,7 @@ class InstallSequence {
 
 Dword RunInstallSequence(RunContext& context, const std::wstring& commandTail) {
   Dword exitCode = InstallSequence(context).Run(commandTail);
-  context.log.RunEnded(exitCode);
+  EndRun(context, exitCode);
   return exitCode;
 }
 

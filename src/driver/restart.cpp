@@ -1,5 +1,7 @@
 #include "driver/restart.h"
 
+#include "run/system_function.h"
+
 namespace boot {
 namespace {
 
@@ -15,30 +17,45 @@ RunningAccount ReadAccount(RunContext& context, KernelHandle token) {
 }
 
 ProcAddress FindAdvapi32Function(RunContext& context, const char* name) {
-  const ModuleHandle advapi32 = context.os.GetModuleHandle(L"advapi32.dll");
-  return advapi32 == 0 ? 0 : context.os.GetProcAddress(advapi32, name);
+  return FindLoadedFunction(context, L"advapi32.dll", name);
 }
 
-// Restart, no forcing, no delay, the same reason for every call.
-bool RequestRestart(RunContext& context, RestartCall call, Dword majorVersion) {
+// Restart, no forcing, no delay, the same reason for every call. True when accepted; else
+// `error` holds why not.
+bool RequestRestart(RunContext& context, RestartCall call, Dword majorVersion, Dword* error) {
   if (call == RestartCall::kInitiateShutdown) {
     const ProcAddress initiateShutdown = FindAdvapi32Function(context, "InitiateShutdownW");
     if (initiateShutdown != 0) {
-      return context.os.CallInitiateShutdown(initiateShutdown, 0, kShutdownRestart,
-                                             kShtdnReasonMajorApplication) == kErrorSuccess;
+      *error = context.os.CallInitiateShutdown(initiateShutdown, 0, kShutdownRestart,
+                                               kPlannedInstallationRestart);
+      return *error == kErrorSuccess;
     }
     call = RestartCall::kInitiateSystemShutdownEx;
   }
-  if (call == RestartCall::kInitiateSystemShutdownEx) {
-    const ProcAddress initiateSystemShutdownEx =
-        FindAdvapi32Function(context, "InitiateSystemShutdownExW");
-    if (initiateSystemShutdownEx != 0) {
-      return context.os.CallInitiateSystemShutdownEx(initiateSystemShutdownEx, 0, false, true,
-                                                     kShtdnReasonMajorApplication);
-    }
+  bool accepted = false;
+  const ProcAddress initiateSystemShutdownEx =
+      call == RestartCall::kInitiateSystemShutdownEx
+          ? FindAdvapi32Function(context, "InitiateSystemShutdownExW")
+          : 0;
+  if (initiateSystemShutdownEx != 0) {
+    accepted = context.os.CallInitiateSystemShutdownEx(initiateSystemShutdownEx, 0, false, true,
+                                                       kPlannedInstallationRestart);
+  } else {
+    const Dword flags = majorVersion >= 6 ? kEwxReboot | kEwxRestartApps : kEwxReboot;
+    accepted = context.os.ExitWindowsEx(flags, kPlannedInstallationRestart);
   }
-  const Dword flags = majorVersion >= 6 ? kEwxReboot | kEwxRestartApps : kEwxReboot;
-  return context.os.ExitWindowsEx(flags, kShtdnReasonMajorApplication);
+  *error = accepted ? kErrorSuccess : context.os.GetLastError();
+  return accepted;
+}
+
+// SeShutdownPrivilege in the program's token. AdjustTokenPrivileges also succeeds for a token
+// without it, and then leaves ERROR_NOT_ALL_ASSIGNED as the last error.
+bool EnableShutdownPrivilege(RunContext& context, KernelHandle token, Dword* error) {
+  Luid shutdown;
+  const bool adjusted = context.os.LookupPrivilegeValue(L"SeShutdownPrivilege", &shutdown) &&
+                        context.os.AdjustTokenPrivileges(token, shutdown, kSePrivilegeEnabled);
+  *error = context.os.GetLastError();
+  return adjusted && *error == kErrorSuccess;
 }
 
 }  // namespace
@@ -53,15 +70,17 @@ RestartCall ChooseRestartCall(const RunningAccount& account, Dword majorVersion)
 
 bool RestartComputer(RunContext& context) {
   KernelHandle token = 0;
-  if (!context.os.OpenProcessToken(kTokenAdjustPrivileges | kTokenQuery, &token)) return false;
+  Dword error = kErrorSuccess;
+  if (!context.os.OpenProcessToken(kTokenAdjustPrivileges | kTokenQuery, &token)) {
+    context.log.RestartResult(false, context.os.GetLastError());
+    return false;
+  }
   const RunningAccount account = ReadAccount(context, token);
-  Luid shutdown;
-  bool enabled = context.os.LookupPrivilegeValue(L"SeShutdownPrivilege", &shutdown) &&
-                 context.os.AdjustTokenPrivileges(token, shutdown, kSePrivilegeEnabled) &&
-                 context.os.GetLastError() == kErrorSuccess;
+  const bool enabled = EnableShutdownPrivilege(context, token, &error);
   context.os.CloseHandle(token);
   if (!enabled) {
     context.log.Fact(L"restart", L"the shutdown privilege could not be enabled");
+    context.log.RestartResult(false, error);
     return false;
   }
   Dword major = 0;
@@ -69,8 +88,8 @@ bool RestartComputer(RunContext& context) {
   context.os.RtlGetNtVersionNumbers(&major, &minor, nullptr);
   // Windows may end this process before the call returns.
   context.log.RestartRequested();
-  const bool accepted = RequestRestart(context, ChooseRestartCall(account, major), major);
-  context.log.RestartResult(accepted);
+  const bool accepted = RequestRestart(context, ChooseRestartCall(account, major), major, &error);
+  context.log.RestartResult(accepted, error);
   return accepted;
 }
 

@@ -20,7 +20,12 @@ enum class RestartCall { kExitWindowsEx, kInitiateShutdown, kInitiateSystemShutd
 // release instead; an interactive run keeps ExitWindowsEx.
 RestartCall ChooseRestartCall(const RunningAccount& account, Dword majorVersion);
 
-// Asks Windows to restart; true when the request was accepted.
+// Every restart the program asks for is recorded by Windows as planned, for an installation.
+constexpr Dword kPlannedInstallationRestart =
+    kShtdnReasonFlagPlanned | kShtdnReasonMajorApplication | kShtdnReasonMinorInstallation;
+
+// Asks Windows to restart; true when the request was accepted. The log holds Windows' error
+// when it was not.
 bool RestartComputer(RunContext& context);
 
 }  // namespace boot

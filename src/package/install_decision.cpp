@@ -9,6 +9,7 @@ const wchar_t kAddComponentsOfSameProduct[] =
     L" COMPADDLOCAL={316A4D11-D027-4C52-86B6-54D1FBC148E3}";
 const wchar_t kAddAllFeatures[] = L" ADDLOCAL=ALL";
 const wchar_t kBasicUi[] = L" /qb";
+const wchar_t kNoUi[] = L" /qn";
 
 }  // namespace
 
@@ -39,7 +40,8 @@ DecisionText DescribeDecision(InstallAction action, int comparison) {
   return {L"", L""};
 }
 
-std::wstring BuildPluginArguments(const InstalledProduct& product, const std::wstring& quorlArgs) {
+std::wstring BuildPluginArguments(const InstalledProduct& product, const std::wstring& quorlArgs,
+                                  bool nobodyCanSee) {
   std::wstring arguments = quorlArgs;
   if (!product.installed) {
     arguments = kFreshInstall + arguments;
@@ -50,7 +52,9 @@ std::wstring BuildPluginArguments(const InstalledProduct& product, const std::ws
           (product.sameProductCode ? kAddComponentsOfSameProduct : kAddAllFeatures) + arguments;
     }
   }
-  if (arguments.find(L"/q") == std::wstring::npos) arguments = kBasicUi + arguments;
+  if (arguments.find(L"/q") == std::wstring::npos) {
+    arguments = (nobodyCanSee ? kNoUi : kBasicUi) + arguments;
+  }
   return arguments;
 }
 

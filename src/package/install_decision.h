@@ -32,7 +32,8 @@ struct InstalledProduct {
 };
 
 // The msiexec argument text: the property fragments and, unless the text holds "/q"
-// anywhere, " /qb", each put in front of the user's `quorlArgs`.
-std::wstring BuildPluginArguments(const InstalledProduct& product, const std::wstring& quorlArgs);
+// anywhere, " /qb" (" /qn" when nobody can see), each put in front of the user's `quorlArgs`.
+std::wstring BuildPluginArguments(const InstalledProduct& product, const std::wstring& quorlArgs,
+                                  bool nobodyCanSee);
 
 }  // namespace boot

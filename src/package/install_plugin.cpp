@@ -9,6 +9,7 @@
 #include "package/source_hash.h"
 #include "run/box_styles.h"
 #include "run/error_box.h"
+#include "run/installer_busy.h"
 #include "run/messages.h"
 
 namespace boot {
@@ -71,6 +72,7 @@ bool CheckInstalledProduct(RunContext& context, bool silent, bool reinstall,
 
 Dword InstallPlugin(RunContext& context, bool silent, std::wstring& logPath, std::wstring quorlArgs,
                     bool reinstall) {
+  if (Dword busy = WaitWhileInstallerBusy(context)) return busy;
   std::wstring pluginPattern = kPluginStem + ArchitectureFilter(context);
   std::wstring installedProductCode;
   GetInstalledProductCode(context, &installedProductCode);
@@ -90,7 +92,7 @@ Dword InstallPlugin(RunContext& context, bool silent, std::wstring& logPath, std
     return result;
   }
   return RunMsiexec(context, silent, logPath, installedProductCode, pluginPattern,
-                    BuildPluginArguments(product, quorlArgs));
+                    BuildPluginArguments(product, quorlArgs, context.nobodyCanSee));
 }
 
 }  // namespace boot

@@ -9,6 +9,7 @@
 #include "run/child_process.h"
 #include "run/error_box.h"
 #include "run/install_log.h"
+#include "run/installer_busy.h"
 #include "run/restart_marker.h"
 #include "run/windows_release.h"
 
@@ -42,11 +43,6 @@ void PointSourceListAt(RunContext& context, const std::wstring& installedProduct
   }
 }
 
-bool IsRestartRequest(Dword code) {
-  return code == kErrorSuccessRebootRequired || code == kErrorSuccessRestartRequired ||
-         code == kErrorSuccessRebootInitiated;
-}
-
 }  // namespace
 
 Dword RunMsiexec(RunContext& context, bool silent, std::wstring& logPath,
@@ -71,6 +67,9 @@ Dword RunMsiexec(RunContext& context, bool silent, std::wstring& logPath,
   std::wstring commandLine = BuildMsiexecCommandLine(systemDirectory, packagePath, msiexecArgs);
   PointSourceListAt(context, installedProductCode, packageFileName);
   Dword code = RunAndWait(context, commandLine);
+  while (code == kErrorInstallAlreadyRunning && ReadyToTryInstallAgain(context)) {
+    code = RunAndWait(context, commandLine);
+  }
   if (!IsRestartRequest(code)) return code;
   context.log.Decision(L"success, restart pending", L"msiexec asked for a restart");
   CreateRestartMarker(context);

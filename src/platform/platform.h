@@ -126,6 +126,16 @@ class Platform {
   virtual bool GetUserName(wchar_t* buffer, Dword* size) = 0;
   // ProcessIdToSessionId of the current process; false when Windows has no such function.
   virtual bool ProcessIdToSessionId(Dword* sessionId) = 0;
+  // GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS): USEROBJECTFLAGS.dwFlags.
+  virtual bool GetProcessWindowStationFlags(Dword* flags) = 0;
+  // GetSystemTimeAsFileTime, as one number: 100 ns since 1601-01-01 (UTC).
+  virtual std::uint64_t GetSystemTimeAsFileTime() = 0;
+  // GetTickCount64 and NtQuerySystemInformation through addresses found with GetProcAddress;
+  // the buffer's size is the length passed.
+  virtual bool CallGetTickCount64(ProcAddress getTickCount64, std::uint64_t* milliseconds) = 0;
+  virtual Long CallNtQuerySystemInformation(ProcAddress ntQuerySystemInformation,
+                                            Dword informationClass,
+                                            std::vector<std::uint8_t>* buffer) = 0;
 
   // Files and folders.
   // GetModuleFileNameW(NULL) into a buffer of bufferChars characters; returns the length copied.
@@ -173,6 +183,14 @@ class Platform {
   virtual bool GetExitCodeProcess(KernelHandle process, Dword* exitCode) = 0;
   virtual bool CloseHandle(KernelHandle handle) = 0;
 
+  // Mutexes. CreateMutexW with the security descriptor that
+  // ConvertStringSecurityDescriptorToSecurityDescriptorW makes of `sddl`; 0 when either fails.
+  virtual KernelHandle CreateMutex(const std::wstring& sddl, bool initialOwner,
+                                   const std::wstring& name) = 0;
+  // OpenMutexW, not inherited; 0 when it fails.
+  virtual KernelHandle OpenMutex(Dword desiredAccess, const std::wstring& name) = 0;
+  virtual bool ReleaseMutex(KernelHandle mutex) = 0;
+
   // Token and shutdown.
   virtual bool OpenProcessToken(Dword desiredAccess, KernelHandle* token) = 0;
   virtual bool LookupPrivilegeValue(const std::wstring& name, Luid* luid) = 0;
@@ -197,6 +215,8 @@ class Platform {
   virtual Long RegCreateKeyEx(RegKey key, const std::wstring& subKey, Dword options,
                               Dword samDesired, RegKey* result, Dword* disposition) = 0;
   virtual Long RegCloseKey(RegKey key) = 0;
+  // RegQueryInfoKeyW asking for the key's last write time alone (a FILETIME as one number).
+  virtual Long RegQueryInfoKeyLastWriteTime(RegKey key, std::uint64_t* lastWriteTime) = 0;
 
   // Windows Installer.
   virtual int MsiSetInternalUI(int uiLevel) = 0;

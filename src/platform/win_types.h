@@ -31,6 +31,8 @@ constexpr Dword kErrorProcNotFound = 127;
 constexpr Dword kErrorMoreData = 234;
 constexpr Dword kErrorNoMoreItems = 259;
 constexpr Dword kErrorNotAllAssigned = 1300;
+constexpr Dword kErrorInstallAlreadyRunning = 1618;
+constexpr Dword kErrorInvalidCommandLine = 1639;
 constexpr Dword kErrorUnknownProduct = 1605;
 constexpr Dword kErrorInstallUserExit = 1602;
 constexpr Dword kErrorInstallFailure = 1603;
@@ -54,7 +56,8 @@ constexpr int kIdCancel = 2;
 constexpr int kIdYes = 6;
 constexpr int kIdNo = 7;
 
-// Windows.
+// Windows and window stations.
+constexpr Dword kWsfVisible = 0x1;  // USEROBJECTFLAGS of a window station that can be seen
 constexpr Dword kWsDisabled = 0x08000000;
 constexpr int kCwUseDefault = static_cast<int>(0x80000000u);
 constexpr unsigned kWmInitDialog = 0x0110;
@@ -87,7 +90,10 @@ constexpr std::uint8_t kVerLess = 4;
 constexpr Dword kCreateNoWindow = 0x08000000;
 constexpr Dword kInfinite = 0xFFFFFFFF;
 constexpr Dword kWaitObject0 = 0;
+constexpr Dword kWaitAbandoned0 = 0x80;
+constexpr Dword kWaitTimeout = 0x102;
 constexpr Dword kWaitFailed = 0xFFFFFFFF;
+constexpr Dword kSynchronize = 0x00100000;
 constexpr Dword kQsPostMessage = 0x08;
 constexpr Dword kQsSendMessage = 0x40;
 constexpr unsigned kPmRemove = 0x1;
@@ -97,6 +103,8 @@ constexpr Dword kSePrivilegeEnabled = 0x2;
 constexpr Dword kEwxReboot = 0x2;
 constexpr Dword kEwxRestartApps = 0x40;
 constexpr Dword kShtdnReasonMajorApplication = 0x40000;
+constexpr Dword kShtdnReasonMinorInstallation = 0x2;
+constexpr Dword kShtdnReasonFlagPlanned = 0x80000000;
 constexpr Dword kShutdownRestart = 0x4;
 
 // Files.

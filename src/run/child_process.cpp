@@ -2,39 +2,9 @@
 
 #include <vector>
 
+#include "run/message_wait.h"
+
 namespace boot {
-namespace {
-
-// Sent messages (a broadcast with SendMessage waits for every top-level window, the hidden
-// owner window among them) and posted ones (taken, so that they cannot wake the wait again).
-// QS_ALLINPUT is not used: Windows 2000 rejects the QS_RAWINPUT bit in it.
-constexpr Dword kChildWaitWakeMask = kQsSendMessage | kQsPostMessage;
-
-void DispatchWaitingMessages(RunContext& context) {
-  // PeekMessageW also delivers the messages sent to this thread's windows.
-  WindowMessage message;
-  while (context.os.PeekMessage(&message, 0, 0, 0, kPmRemove)) {
-    context.os.DispatchMessage(message);
-  }
-}
-
-// Returns once the process has ended, answering the thread's messages meanwhile.
-void WaitAnsweringMessages(RunContext& context, KernelHandle process) {
-  const std::vector<KernelHandle> handles{process};
-  for (;;) {
-    const Dword woke =
-        context.os.MsgWaitForMultipleObjects(handles, false, kInfinite, kChildWaitWakeMask);
-    if (woke == kWaitObject0 + handles.size()) {
-      DispatchWaitingMessages(context);
-      continue;
-    }
-    // A wait that cannot be made still waits, without messages, rather than leaving early.
-    if (woke == kWaitFailed) context.os.WaitForSingleObject(process, kInfinite);
-    return;
-  }
-}
-
-}  // namespace
 
 ChildResult RunChild(RunContext& context, const std::wstring& commandLine) {
   // CreateProcessW may write into the command line it is given.
@@ -48,7 +18,7 @@ ChildResult RunChild(RunContext& context, const std::wstring& commandLine) {
     context.log.ChildNotStarted(error);
     return ChildResult{false, error};
   }
-  WaitAnsweringMessages(context, process.process);
+  WaitAnsweringMessages(context, process.process, kInfinite);
   Dword exitCode = 0;
   context.os.GetExitCodeProcess(process.process, &exitCode);
   context.log.ChildEnded(exitCode, context.log.Now() - started);

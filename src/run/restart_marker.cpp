@@ -1,5 +1,7 @@
 #include "run/restart_marker.h"
 
+#include "run/machine_start.h"
+
 namespace boot {
 namespace {
 
@@ -8,6 +10,7 @@ const wchar_t kMarkerParent[] = L"Software";
 const wchar_t kMarkerName[] = L"NeedBstrReboot";
 constexpr Dword kReadAccess = kKeyRead | kKeyWow64_32Key;                   // 0x20219
 constexpr Dword kReadWriteAccess = kKeyRead | kKeyWrite | kKeyWow64_32Key;  // 0x2021F
+constexpr std::uint64_t kClockCorrection = 60 * kFileTimeSecond;
 
 // Newer Windows keeps RegDeleteKeyExW in the local-registry API set; when that is not
 // loaded, the plain RegDeleteKeyW of advapi32 does. Returns the registry's result, or
@@ -27,6 +30,11 @@ Long DeleteSubKey(RunContext& context, RegKey parent, const wchar_t* name) {
 }
 
 }  // namespace
+
+bool IsRestartRequest(Dword exitCode) {
+  return exitCode == kErrorSuccessRebootRequired || exitCode == kErrorSuccessRestartRequired ||
+         exitCode == kErrorSuccessRebootInitiated;
+}
 
 bool RestartMarkerPresent(RunContext& context) {
   RegKey key = 0;
@@ -61,6 +69,26 @@ void DeleteRestartMarker(RunContext& context) {
   Long deleted = DeleteSubKey(context, software, kMarkerName);
   context.os.RegCloseKey(software);
   context.log.RestartMarker(deleted == 0 ? L"deleted" : L"could NOT be deleted");
+}
+
+bool WrittenBeforeMachineStart(std::uint64_t written, std::uint64_t machineStart) {
+  return written + kClockCorrection < machineStart;
+}
+
+void RemoveStaleRestartMarker(RunContext& context) {
+  RegKey key = 0;
+  if (context.os.RegOpenKeyEx(kHkeyCurrentUser, kMarkerKey, 0, kReadAccess, &key) != 0) return;
+  std::uint64_t written = 0;
+  const Long queried = context.os.RegQueryInfoKeyLastWriteTime(key, &written);
+  context.os.RegCloseKey(key);
+  std::uint64_t started = 0;
+  if (queried != 0 || !ReadMachineStartTime(context, &started)) {
+    context.log.RestartMarker(L"found, of unknown age: kept");
+    return;
+  }
+  const bool stale = WrittenBeforeMachineStart(written, started);
+  context.log.RestartMarkerAge(written, started, stale);
+  if (stale) DeleteRestartMarker(context);
 }
 
 }  // namespace boot

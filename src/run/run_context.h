@@ -16,6 +16,12 @@ struct Wow64Lookup {
   ProcAddress address = 0;
 };
 
+// The time a run may spend, in all, waiting for other installations to end: another run of
+// the program, Windows Installer busy elsewhere, pauses before msiexec is tried again. Well
+// under the 600 s after which Group Policy ends a start-up script. Waits for the run's own
+// children are not counted: they have no limit.
+constexpr Dword kWaitBudgetMilliseconds = 300000;
+
 struct RunContext {
   explicit RunContext(Platform& platform) : os(platform), log(platform) {}
 
@@ -27,6 +33,11 @@ struct RunContext {
   std::wstring kcPattern;
   std::wstring langPattern;
   Wow64Lookup wow64;
+  // Nobody can see the run's windows (a window station that is not visible, or session 0):
+  // decided once at start. No box is shown then, and msiexec gets no interface.
+  bool nobodyCanSee = false;
+  Dword waitBudget = kWaitBudgetMilliseconds;  // what is left of it
+  KernelHandle runMutex = 0;                   // held from when it is taken to the end
 };
 
 }  // namespace boot

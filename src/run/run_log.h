@@ -4,6 +4,7 @@
 // run without its log goes on exactly as it would with one.
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -47,9 +48,15 @@ class RunLog {
   void ChildStarting(const std::wstring& commandLine);
   void ChildNotStarted(Dword error);
   void ChildEnded(Dword exitCode, Dword milliseconds);
-  void RestartMarker(const wchar_t* what);
+  void RestartMarker(const std::wstring& what);
+  // Both FILETIMEs (UTC).
+  void RestartMarkerAge(std::uint64_t written, std::uint64_t machineStarted, bool stale);
   void RestartRequested();
-  void RestartResult(bool accepted);
+  void RestartResult(bool accepted, Dword error);
+  // Waits for other installations; `waitResult` as WaitForSingleObject returns it.
+  void Waiting(const std::wstring& holder, Dword atMostMilliseconds);
+  void WaitEnded(const std::wstring& holder, Dword waitResult, Dword milliseconds);
+  void NotWaitedFor(const std::wstring& holder, Dword error);
   void RunEnded(Dword exitCode);
 
   Dword Now() { return os_.GetTickCount(); }

@@ -1,10 +1,11 @@
 // The text of each kind of line of the run log.
+#include "run/decimal_text.h"
 #include "run/run_log.h"
 
 namespace boot {
 namespace {
 
-std::wstring Number(Dword value) { return std::to_wstring(value); }
+std::wstring Number(Dword value) { return DecimalText(value); }
 
 const wchar_t* YesNo(bool value) { return value ? L"yes" : L"no"; }
 
@@ -36,7 +37,7 @@ std::wstring AnswerName(int answer) {
     case 0:
       return L"none (the box could not be shown)";
   }
-  return std::to_wstring(answer);
+  return DecimalText(answer);
 }
 
 std::wstring BoxName(Word messageId) {
@@ -67,11 +68,55 @@ std::wstring InstallStateText(int state) {
     case 5:
       return L"5 (installed)";
   }
-  return std::to_wstring(state);
+  return DecimalText(state);
 }
 
 std::wstring ProductCodeText(const std::wstring& productCode) {
   return productCode.empty() ? std::wstring(L"(none)") : productCode;
+}
+
+// Days since 1970-01-01 as a civil date of the proleptic Gregorian calendar.
+void CivilDate(std::int64_t days, std::int64_t* year, unsigned* month, unsigned* day) {
+  days += 719468;
+  const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
+  const unsigned yearOfEra =
+      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const unsigned shiftedMonth = (5 * dayOfYear + 2) / 153;
+  *day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+  *month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+  *year = static_cast<std::int64_t>(yearOfEra) + era * 400 + (*month <= 2);
+}
+
+std::wstring TwoDigits(unsigned value) { return (value < 10 ? L"0" : L"") + DecimalText(value); }
+
+// A FILETIME (100 ns since 1601, UTC) as YYYY-MM-DD HH:MM:SS UTC.
+std::wstring UtcText(std::uint64_t fileTime) {
+  constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+  const std::int64_t seconds =
+      static_cast<std::int64_t>(fileTime / 10000000) - kSecondsFrom1601To1970;
+  const std::int64_t days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
+  const auto secondOfDay = static_cast<unsigned>(seconds - days * 86400);
+  std::int64_t year = 0;
+  unsigned month = 0;
+  unsigned day = 0;
+  CivilDate(days, &year, &month, &day);
+  return DecimalText(year) + L"-" + TwoDigits(month) + L"-" + TwoDigits(day) + L" " +
+         TwoDigits(secondOfDay / 3600) + L":" + TwoDigits(secondOfDay / 60 % 60) + L":" +
+         TwoDigits(secondOfDay % 60) + L" UTC";
+}
+
+std::wstring WaitOutcome(Dword waitResult) {
+  switch (waitResult) {
+    case kWaitObject0:
+      return L"free";
+    case kWaitAbandoned0:
+      return L"free (its owner ended without giving it back)";
+    case kWaitTimeout:
+      return L"still busy: the time for waiting is spent";
+  }
+  return L"could not be waited for";
 }
 
 struct ExitMeaning {
@@ -92,7 +137,9 @@ constexpr ExitMeaning kExitMeanings[] = {
     {232, L"no plug-in package found"},
     {1602, L"cancelled by the user, or the reinstall was declined"},
     {1603, L"the installation failed"},
+    {1618, L"another installation is in progress"},
     {1638, L"another version of the product is installed"},
+    {1639, L"an argument was not recognised, and nobody can see the help"},
 };
 
 const wchar_t* ExitCodeMeaning(Dword code) {
@@ -185,14 +232,34 @@ void RunLog::ChildEnded(Dword exitCode, Dword milliseconds) {
        L" ms");
 }
 
-void RunLog::RestartMarker(const wchar_t* what) {
-  Line(std::wstring(L"restart marker HKCU\\Software\\NeedBstrReboot: ") + what);
+void RunLog::RestartMarker(const std::wstring& what) {
+  Line(L"restart marker HKCU\\Software\\NeedBstrReboot: " + what);
+}
+
+void RunLog::RestartMarkerAge(std::uint64_t written, std::uint64_t machineStarted, bool stale) {
+  RestartMarker(L"written " + UtcText(written) +
+                (stale ? L", before the machine started at " : L", since the machine started at ") +
+                UtcText(machineStarted) +
+                (stale ? L": the restart it asked for has happened" : L": a restart is pending"));
 }
 
 void RunLog::RestartRequested() { Line(L"asking Windows to restart"); }
 
-void RunLog::RestartResult(bool accepted) {
-  Line(accepted ? L"Windows accepted the restart" : L"Windows refused the restart");
+void RunLog::RestartResult(bool accepted, Dword error) {
+  Line(accepted ? std::wstring(L"Windows accepted the restart")
+                : L"Windows refused the restart: error " + Number(error));
+}
+
+void RunLog::Waiting(const std::wstring& holder, Dword atMostMilliseconds) {
+  Line(L"waiting for " + holder + L", at most " + Number(atMostMilliseconds) + L" ms");
+}
+
+void RunLog::WaitEnded(const std::wstring& holder, Dword waitResult, Dword milliseconds) {
+  Line(holder + L": " + WaitOutcome(waitResult) + L" after " + Number(milliseconds) + L" ms");
+}
+
+void RunLog::NotWaitedFor(const std::wstring& holder, Dword error) {
+  Line(holder + L": not waited for (error " + Number(error) + L")");
 }
 
 void RunLog::RunEnded(Dword exitCode) {

@@ -10,7 +10,10 @@ namespace boot {
 // or when the file cannot be made, the run has no log and nothing else changes.
 void StartRunLog(RunContext& context);
 
-// Writes the exit code and ends the process with it.
+// The end of every run: gives back the run's mutex and writes the exit code.
+void EndRun(RunContext& context, Dword exitCode);
+
+// Ends the run, then the process, with the exit code.
 [[noreturn]] void ExitRun(RunContext& context, Dword exitCode);
 
 }  // namespace boot

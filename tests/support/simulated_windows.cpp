@@ -17,6 +17,11 @@ constexpr ProcAddress kRegDeleteKeyEx = 0x9002;
 constexpr ProcAddress kRegDeleteKey = 0x9003;
 constexpr ProcAddress kInitiateShutdown = 0x9004;
 constexpr ProcAddress kInitiateSystemShutdownEx = 0x9005;
+constexpr ProcAddress kGetTickCount64 = 0x9006;
+constexpr ProcAddress kNtQuerySystemInformation = 0x9007;
+constexpr ModuleHandle kNtdll = 0x7300;
+constexpr std::uint64_t kFileTimeOf1970 = 116444736000000000;
+const wchar_t kInstallerMutex[] = L"Global\\_MSIExecute";
 constexpr IconHandle kIcon = 0x1C0;
 constexpr Long kErrorAccessDenied = 5;
 constexpr Dword kProductCodeChars = 39;
@@ -199,13 +204,18 @@ bool SimulatedWindows::PathExists(const std::wstring& path) const {
                      [&](const FindData& entry) { return FoldCase(entry.fileName) == name; });
 }
 
-void SimulatedWindows::AddKey(const std::wstring& path) {
+void SimulatedWindows::AddKey(const std::wstring& path, std::uint64_t lastWriteTime) {
+  const std::uint64_t written = lastWriteTime != 0 ? lastWriteTime : FileTimeNow();
   std::wstring folded = FoldCase(path);
   for (std::size_t slash = folded.find(L'\\'); slash != std::wstring::npos;
        slash = folded.find(L'\\', slash + 1)) {
-    keys_.insert(folded.substr(0, slash));
+    keys_.emplace(folded.substr(0, slash), written);
   }
-  keys_.insert(folded);
+  keys_[folded] = written;
+}
+
+std::uint64_t SimulatedWindows::FileTimeNow() const {
+  return kFileTimeOf1970 + static_cast<std::uint64_t>(now) * 10000000;
 }
 
 bool SimulatedWindows::KeyExists(const std::wstring& path) const {
@@ -337,7 +347,8 @@ std::vector<std::uint8_t> SimulatedWindows::FindStringTableBlock(Word blockNumbe
 ModuleHandle SimulatedWindows::GetModuleHandle(const std::wstring& moduleName) {
   moduleLookups.push_back(moduleName);
   auto name = FoldCase(moduleName);
-  if (name == L"kernel32") return kernel32Loaded ? kKernel32 : 0;
+  if (name == L"kernel32" || name == L"kernel32.dll") return kernel32Loaded ? kKernel32 : 0;
+  if (name == L"ntdll.dll") return kNtdll;
   if (name == L"advapi32.dll") return kAdvapi32;
   if (name == L"api-ms-win-core-localregistry-l1-1-0.dll") {
     return localRegistryModuleLoaded ? kLocalRegistry : 0;
@@ -355,6 +366,8 @@ ProcAddress SimulatedWindows::GetProcAddress(ModuleHandle module, const std::str
   if (module == kKernel32 && procName == "IsWow64Process") {
     return isWow64ProcessPresent ? kIsWow64Process : 0;
   }
+  if (module == kKernel32 && procName == "GetTickCount64") return kGetTickCount64;
+  if (module == kNtdll && procName == "NtQuerySystemInformation") return kNtQuerySystemInformation;
   if (module == kLocalRegistry && procName == "RegDeleteKeyExW") return kRegDeleteKeyEx;
   if (module == kAdvapi32 && procName == "RegDeleteKeyW") return kRegDeleteKey;
   if (module == kAdvapi32 && procName == "RegDeleteKeyExW") return kRegDeleteKeyEx;
@@ -393,7 +406,7 @@ Long SimulatedWindows::DeleteKey(const std::wstring& path) {
   auto folded = FoldCase(path);
   if (!keys_.count(folded)) return static_cast<Long>(kErrorFileNotFound);
   auto prefix = folded + L"\\";
-  for (const auto& key : keys_) {
+  for (const auto& [key, written] : keys_) {
     if (key.compare(0, prefix.size(), prefix) == 0) return kErrorAccessDenied;
   }
   keys_.erase(folded);
@@ -463,6 +476,39 @@ bool SimulatedWindows::GetUserName(wchar_t* buffer, Dword* size) {
 bool SimulatedWindows::ProcessIdToSessionId(Dword* session) {
   if (sessionKnown) *session = sessionId;
   return sessionKnown;
+}
+
+bool SimulatedWindows::GetProcessWindowStationFlags(Dword* flags) {
+  if (!stationFlagsRead) {
+    lastError = kErrorAccessDenied;
+    return false;
+  }
+  *flags = stationFlags;
+  return true;
+}
+
+std::uint64_t SimulatedWindows::GetSystemTimeAsFileTime() { return FileTimeNow(); }
+
+bool SimulatedWindows::CallGetTickCount64(ProcAddress getTickCount64, std::uint64_t* milliseconds) {
+  if (getTickCount64 != kGetTickCount64) return false;
+  *milliseconds = tickCount64;
+  return true;
+}
+
+// SystemTimeOfDayInformation (3): the machine's start time first, as a little-endian FILETIME.
+Long SimulatedWindows::CallNtQuerySystemInformation(ProcAddress ntQuerySystemInformation,
+                                                    Dword informationClass,
+                                                    std::vector<std::uint8_t>* buffer) {
+  events.push_back(L"nt-query-system:" + Decimal(informationClass) + L"," +
+                   Decimal(buffer->size()));
+  if (ntQuerySystemInformation != kNtQuerySystemInformation) return -1;
+  if (ntQuerySystemStatus != 0) return ntQuerySystemStatus;
+  if (informationClass != 3 || buffer->size() < 8) return static_cast<Long>(0xC0000004);
+  std::uint64_t started = FileTimeNow() - tickCount64 * 10000;
+  for (std::size_t byte = 0; byte < 8; ++byte, started >>= 8) {
+    (*buffer)[byte] = static_cast<std::uint8_t>(started & 0xFF);
+  }
+  return 0;
 }
 
 // ---- Files ----
@@ -637,8 +683,10 @@ bool SimulatedWindows::CreateProcess(std::vector<wchar_t>* commandLine, Dword cr
   events.push_back(L"run:" + line);
   auto program = SplitCommandLine(line).front();
   ChildBehaviour behaviour;
-  for (const auto& [name, scripted] : childBehaviours) {
-    if (FoldCase(name) == FoldCase(program)) behaviour = scripted;
+  for (auto& [name, scripted] : childBehaviours) {
+    if (FoldCase(name) != FoldCase(program)) continue;
+    behaviour = scripted;
+    if (!scripted.firstExitCodes.empty()) scripted.firstExitCodes.pop_front();
   }
   if (behaviour.startError != 0) {
     lastError = behaviour.startError;
@@ -648,16 +696,52 @@ bool SimulatedWindows::CreateProcess(std::vector<wchar_t>* commandLine, Dword cr
   messageQueue_.insert(messageQueue_.end(), behaviour.messages.begin(), behaviour.messages.end());
   information->process = nextHandle_++;
   information->thread = nextHandle_++;
-  processes_[information->process] = Process{behaviour.exitCode};
+  processes_[information->process] = Process{ExitCodeOfStart(program, behaviour)};
   openKernelHandles_.insert(information->process);
   openKernelHandles_.insert(information->thread);
   return true;
 }
 
+// Windows Installer takes its mutex for every installation: msiexec started while the
+// program holds it ends with 1618.
+Dword SimulatedWindows::ExitCodeOfStart(const std::wstring& program,
+                                        const ChildBehaviour& behaviour) {
+  const std::wstring msiexec = L"msiexec.exe";
+  const std::wstring name = FoldCase(program);
+  const bool isMsiexec = name.size() >= msiexec.size() &&
+                         name.compare(name.size() - msiexec.size(), msiexec.size(), msiexec) == 0;
+  auto installer = mutexes.find(kInstallerMutex);
+  if (isMsiexec && installer != mutexes.end() && installer->second.heldByProgram) {
+    events.push_back(L"msiexec-met-the-program-holding-_MSIExecute");
+    return kErrorInstallAlreadyRunning;
+  }
+  return behaviour.firstExitCodes.empty() ? behaviour.exitCode : behaviour.firstExitCodes.front();
+}
+
 Dword SimulatedWindows::WaitForSingleObject(KernelHandle handle, Dword milliseconds) {
   events.push_back(L"wait:" + Decimal(milliseconds));
+  if (mutexHandles_.count(handle)) return WaitForMutex(handle, milliseconds);
   ThrowIfDeadlocked();
   return processes_.count(handle) ? kWaitObject0 : kWaitFailed;
+}
+
+// Takes the mutex when it is free, or becomes free within `milliseconds`; time passes.
+Dword SimulatedWindows::WaitForMutex(KernelHandle mutex, Dword milliseconds) {
+  SimulatedMutex& held = mutexes[mutexHandles_.at(mutex)];
+  bool abandoned = false;
+  if (held.heldByOther) {
+    const Dword untilFree = held.otherReleasesAt - tickCount;
+    if (held.otherReleasesAt == kInfinite || untilFree > milliseconds) {
+      tickCount += milliseconds;
+      return kWaitTimeout;
+    }
+    tickCount = held.otherReleasesAt;
+    held.heldByOther = false;
+    abandoned = held.abandoned;
+  }
+  held.heldByProgram = true;
+  events.push_back(L"take-mutex:" + mutexHandles_.at(mutex));
+  return abandoned ? kWaitAbandoned0 : kWaitObject0;
 }
 
 // The program waits for a child that waits for the program's answer: neither ever ends.
@@ -681,6 +765,13 @@ Dword SimulatedWindows::MsgWaitForMultipleObjects(const std::vector<KernelHandle
         return (wakeMask & (waiting.sent ? kQsSendMessage : kQsPostMessage)) != 0;
       });
   if (wakes) return kWaitObject0 + static_cast<Dword>(handles.size());
+  if (handles.empty()) {
+    tickCount += milliseconds;
+    return kWaitTimeout;
+  }
+  if (handles.size() == 1 && mutexHandles_.count(handles[0])) {
+    return WaitForMutex(handles[0], milliseconds);
+  }
   ThrowIfDeadlocked();
   for (KernelHandle handle : handles) {
     if (!processes_.count(handle)) return kWaitFailed;
@@ -723,8 +814,53 @@ bool SimulatedWindows::CloseHandle(KernelHandle handle) {
     events.push_back(L"close-file");
     return true;
   }
+  mutexHandles_.erase(handle);
   events.push_back(L"close-handle");
   return openKernelHandles_.erase(handle) == 1;
+}
+
+// ---- Mutexes (names compare without case, as the object manager's do) ----
+
+KernelHandle SimulatedWindows::CreateMutex(const std::wstring& sddl, bool initialOwner,
+                                           const std::wstring& name) {
+  events.push_back(L"create-mutex:" + name + L"," + sddl + L"," + Decimal(initialOwner));
+  if (createMutexFails) {
+    lastError = kErrorAccessDenied;
+    return 0;
+  }
+  const bool existed = mutexes.count(name) != 0;
+  SimulatedMutex& mutex = mutexes[name];
+  if (!existed) {
+    mutex.sddl = sddl;
+    mutex.heldByProgram = initialOwner;
+  }
+  lastError = existed ? kErrorAlreadyExists : 0;
+  const KernelHandle handle = nextHandle_++;
+  mutexHandles_[handle] = name;
+  openKernelHandles_.insert(handle);
+  return handle;
+}
+
+KernelHandle SimulatedWindows::OpenMutex(Dword desiredAccess, const std::wstring& name) {
+  events.push_back(L"open-mutex:" + name + L"," + Decimal(desiredAccess));
+  if (!mutexes.count(name)) {
+    lastError = kErrorFileNotFound;
+    return 0;
+  }
+  const KernelHandle handle = nextHandle_++;
+  mutexHandles_[handle] = name;
+  openKernelHandles_.insert(handle);
+  return handle;
+}
+
+bool SimulatedWindows::ReleaseMutex(KernelHandle mutex) {
+  auto found = mutexHandles_.find(mutex);
+  if (found == mutexHandles_.end()) return false;
+  SimulatedMutex& held = mutexes[found->second];
+  if (!held.heldByProgram) return false;
+  held.heldByProgram = false;
+  events.push_back(L"release-mutex:" + found->second);
+  return true;
 }
 
 // ---- Token and shutdown ----
@@ -755,6 +891,7 @@ bool SimulatedWindows::AdjustTokenPrivileges(KernelHandle, const Luid& luid, Dwo
 bool SimulatedWindows::ExitWindowsEx(Dword flags, Dword reason) {
   exitWindowsCalls.emplace_back(flags, reason);
   events.push_back(L"exit-windows:" + Decimal(flags) + L"," + Decimal(reason));
+  if (!exitWindowsSucceeds) lastError = kErrorAccessDenied;
   return exitWindowsSucceeds;
 }
 
@@ -787,6 +924,7 @@ bool SimulatedWindows::CallInitiateSystemShutdownEx(ProcAddress initiateSystemSh
   events.push_back(L"initiate-system-shutdown:" + Decimal(timeout) + L"," +
                    Decimal(forceAppsClosed) + L"," + Decimal(rebootAfterShutdown) + L"," +
                    Decimal(reason));
+  if (!initiateSystemShutdownSucceeds) lastError = kErrorAccessDenied;
   return initiateSystemShutdownSucceeds;
 }
 
@@ -814,7 +952,7 @@ Long SimulatedWindows::RegCreateKeyEx(RegKey key, const std::wstring& subKey, Dw
   auto path = KeyPath(key, subKey);
   registryCalls.push_back(RegistryCall{L"create", path, samDesired, options});
   bool existed = KeyExists(path);
-  AddKey(path);
+  if (!existed) AddKey(path);
   events.push_back(L"reg-create:" + path);
   if (disposition) *disposition = existed ? 2 : 1;
   *result = nextKey_++;
@@ -824,6 +962,13 @@ Long SimulatedWindows::RegCreateKeyEx(RegKey key, const std::wstring& subKey, Dw
 
 Long SimulatedWindows::RegCloseKey(RegKey key) {
   return openKeys_.erase(key) == 1 ? 0 : static_cast<Long>(6);
+}
+
+Long SimulatedWindows::RegQueryInfoKeyLastWriteTime(RegKey key, std::uint64_t* lastWriteTime) {
+  auto open = openKeys_.find(key);
+  if (open == openKeys_.end()) return 6;  // ERROR_INVALID_HANDLE
+  *lastWriteTime = keys_.at(FoldCase(open->second));
+  return 0;
 }
 
 // ---- Windows Installer ----

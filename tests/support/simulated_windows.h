@@ -17,6 +17,16 @@
 
 namespace boot::sim {
 
+// Lower-cases ASCII letters and the Cyrillic alphabet, as the file system and registry compare.
+std::wstring FoldCase(const std::wstring& text);
+
+// Orders names as Windows compares them, without regard to case.
+struct CaseInsensitiveLess {
+  bool operator()(const std::wstring& a, const std::wstring& b) const {
+    return FoldCase(a) < FoldCase(b);
+  }
+};
+
 // Thrown by Exit(): the run ended the process with this code.
 struct SimulatedExit : std::runtime_error {
   explicit SimulatedExit(Dword code) : std::runtime_error("process exit"), exitCode(code) {}
@@ -49,6 +59,7 @@ struct ChildBehaviour {
   Dword exitCode = 0;
   std::function<void()> effect;
   std::vector<SimulatedMessage> messages;
+  std::deque<Dword> firstExitCodes;  // of the first starts, in order; later ones end exitCode
 };
 
 struct RegistryCall {
@@ -67,6 +78,16 @@ struct VersionCheck {
 struct SimulatedPackage {
   std::map<std::wstring, std::wstring> properties;
   bool damaged = false;  // MsiOpenPackageEx fails with 1620
+};
+
+// A named mutex. Held by someone else, it is freed at the tick `otherReleasesAt`
+// (kInfinite: never); `abandoned`: that holder ends without releasing it.
+struct SimulatedMutex {
+  bool heldByProgram = false;
+  bool heldByOther = false;
+  Dword otherReleasesAt = kInfinite;
+  bool abandoned = false;
+  std::wstring sddl;  // of the security descriptor it was made with
 };
 
 struct SimulatedProduct {
@@ -96,7 +117,14 @@ class SimulatedWindows : public Platform {
   std::uint8_t productType = 1;
   std::wstring userName = L"SYSTEM";
   bool sessionKnown = true;
-  Dword sessionId = 0;
+  Dword sessionId = 1;  // a user's session
+  bool stationFlagsRead = true;
+  Dword stationFlags = kWsfVisible;  // of the process's window station
+  // Milliseconds since the machine started, as GetTickCount64 tells (it exists unless
+  // "GetTickCount64" is among missingProcedures); NtQuerySystemInformation gives the same
+  // start unless ntQuerySystemStatus says it fails.
+  std::uint64_t tickCount64 = 700000;
+  Long ntQuerySystemStatus = 0;
   Dword tickCount = 700000;  // advanced by tests and by child effects
   bool kernel32Loaded = true;
   bool isWow64ProcessPresent = true;
@@ -132,12 +160,16 @@ class SimulatedWindows : public Platform {
   std::size_t writableBytes = static_cast<std::size_t>(-1);
   bool iconPresent = true;
   SimulatedDialog dialog;
+  std::map<std::wstring, SimulatedMutex, CaseInsensitiveLess> mutexes;  // by name
+  bool createMutexFails = false;                                        // with ERROR_ACCESS_DENIED
 
   // ---- Files and registry ----
   void AddFile(const std::wstring& path);
   void AddFolder(const std::wstring& path);
   bool PathExists(const std::wstring& path) const;
-  void AddKey(const std::wstring& pathBelowCurrentUser);
+  // A key last written at `lastWriteTime` (a FILETIME); 0: now.
+  void AddKey(const std::wstring& pathBelowCurrentUser, std::uint64_t lastWriteTime = 0);
+  std::uint64_t FileTimeNow() const;  // `now` as a FILETIME
   bool KeyExists(const std::wstring& pathBelowCurrentUser) const;
 
   // ---- Records ----
@@ -199,6 +231,11 @@ class SimulatedWindows : public Platform {
   bool GetVersionEx(OsVersionInfoEx* info) override;
   bool GetUserName(wchar_t* buffer, Dword* size) override;
   bool ProcessIdToSessionId(Dword* sessionId) override;
+  bool GetProcessWindowStationFlags(Dword* flags) override;
+  std::uint64_t GetSystemTimeAsFileTime() override;
+  bool CallGetTickCount64(ProcAddress getTickCount64, std::uint64_t* milliseconds) override;
+  Long CallNtQuerySystemInformation(ProcAddress ntQuerySystemInformation, Dword informationClass,
+                                    std::vector<std::uint8_t>* buffer) override;
   Dword GetModuleFileName(std::wstring* path, Dword bufferChars) override;
   KernelHandle FindFirstFile(const std::wstring& pattern, FindData* data) override;
   bool FindNextFile(KernelHandle find, FindData* data) override;
@@ -226,6 +263,10 @@ class SimulatedWindows : public Platform {
   std::intptr_t DispatchMessage(const WindowMessage& message) override;
   bool GetExitCodeProcess(KernelHandle process, Dword* exitCode) override;
   bool CloseHandle(KernelHandle handle) override;
+  KernelHandle CreateMutex(const std::wstring& sddl, bool initialOwner,
+                           const std::wstring& name) override;
+  KernelHandle OpenMutex(Dword desiredAccess, const std::wstring& name) override;
+  bool ReleaseMutex(KernelHandle mutex) override;
   bool OpenProcessToken(Dword desiredAccess, KernelHandle* token) override;
   bool LookupPrivilegeValue(const std::wstring& name, Luid* luid) override;
   bool AdjustTokenPrivileges(KernelHandle token, const Luid& luid, Dword attributes) override;
@@ -242,6 +283,7 @@ class SimulatedWindows : public Platform {
   Long RegCreateKeyEx(RegKey key, const std::wstring& subKey, Dword options, Dword samDesired,
                       RegKey* result, Dword* disposition) override;
   Long RegCloseKey(RegKey key) override;
+  Long RegQueryInfoKeyLastWriteTime(RegKey key, std::uint64_t* lastWriteTime) override;
   int MsiSetInternalUI(int uiLevel) override;
   Dword MsiOpenPackageEx(const std::wstring& packagePath, Dword options,
                          MsiHandle* handle) override;
@@ -273,24 +315,24 @@ class SimulatedWindows : public Platform {
   Long DeleteKey(const std::wstring& path);
   std::vector<FindData> ListFolder(const std::wstring& folder) const;
   void ThrowIfDeadlocked() const;
+  Dword WaitForMutex(KernelHandle mutex, Dword milliseconds);
+  Dword ExitCodeOfStart(const std::wstring& program, const ChildBehaviour& behaviour);
 
   std::map<std::wstring, std::vector<FindData>> folders_;  // lower-case folder -> entries
-  std::set<std::wstring> keys_;                            // lower-case paths below HKCU
+  std::map<std::wstring, std::uint64_t> keys_;  // lower-case paths below HKCU: last write
   std::map<RegKey, std::wstring> openKeys_;
   std::map<MsiHandle, std::wstring> openMsiHandles_;  // handle -> package path
   std::map<KernelHandle, Search> searches_;
   std::map<KernelHandle, Process> processes_;
   std::deque<SimulatedMessage> messageQueue_;  // of the program's one thread
   std::set<KernelHandle> openKernelHandles_;
-  std::map<KernelHandle, std::wstring> openFiles_;  // handle -> path
+  std::map<KernelHandle, std::wstring> openFiles_;     // handle -> path
+  std::map<KernelHandle, std::wstring> mutexHandles_;  // handle -> name
   std::size_t bytesWritten_ = 0;
   KernelHandle nextHandle_ = 0x100;
   RegKey nextKey_ = 0x5000;
   MsiHandle nextMsiHandle_ = 0x40;
 };
-
-// Lower-cases ASCII letters and the Cyrillic alphabet, as the file system and registry compare.
-std::wstring FoldCase(const std::wstring& text);
 
 // Windows wildcard match (* and ?), ignoring case.
 bool WildcardMatch(const std::wstring& pattern, const std::wstring& name);

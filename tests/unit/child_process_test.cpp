@@ -72,7 +72,8 @@ constexpr wchar_t kUserSid[] = L"S-1-5-21-1004336348-1177238915-682003330-1001";
 constexpr wchar_t kLocalSystem[] = L"S-1-5-18";
 constexpr wchar_t kNetworkService[] = L"S-1-5-20";
 
-// Who runs the program, on which release, and the one request that restarts Windows.
+// Who runs the program, on which release, and the one request that restarts Windows, always
+// with the reason of a planned restart for an installation (0x80040002).
 struct RestartCase {
   const char* context;
   const wchar_t* sid;  // nullptr: the token cannot be read
@@ -83,20 +84,20 @@ struct RestartCase {
 };
 
 const RestartCase kRestartCases[] = {
-    {"user, Windows 10", kUserSid, 1, 10, nullptr, L"exit-windows:66,262144"},
-    {"user, Vista", kUserSid, 2, 6, nullptr, L"exit-windows:66,262144"},
-    {"user at the XP console (session 0)", kUserSid, 0, 5, nullptr, L"exit-windows:2,262144"},
-    {"unreadable token", nullptr, 0, 10, nullptr, L"exit-windows:66,262144"},
-    {"LocalSystem, Windows 10", kLocalSystem, 0, 10, nullptr, L"initiate-shutdown:0,4,262144"},
+    {"user, Windows 10", kUserSid, 1, 10, nullptr, L"exit-windows:66,2147745794"},
+    {"user, Vista", kUserSid, 2, 6, nullptr, L"exit-windows:66,2147745794"},
+    {"user at the XP console (session 0)", kUserSid, 0, 5, nullptr, L"exit-windows:2,2147745794"},
+    {"unreadable token", nullptr, 0, 10, nullptr, L"exit-windows:66,2147745794"},
+    {"LocalSystem, Windows 10", kLocalSystem, 0, 10, nullptr, L"initiate-shutdown:0,4,2147745794"},
     {"LocalSystem in a user's session", kLocalSystem, 1, 10, nullptr,
-     L"initiate-shutdown:0,4,262144"},
+     L"initiate-shutdown:0,4,2147745794"},
     {"service account in session 0", kNetworkService, 0, 6, nullptr,
-     L"initiate-shutdown:0,4,262144"},
-    {"LocalSystem, XP", kLocalSystem, 0, 5, nullptr, L"initiate-system-shutdown:0,0,1,262144"},
+     L"initiate-shutdown:0,4,2147745794"},
+    {"LocalSystem, XP", kLocalSystem, 0, 5, nullptr, L"initiate-system-shutdown:0,0,1,2147745794"},
     {"LocalSystem, no InitiateShutdownW", kLocalSystem, 0, 10, "InitiateShutdownW",
-     L"initiate-system-shutdown:0,0,1,262144"},
+     L"initiate-system-shutdown:0,0,1,2147745794"},
     {"LocalSystem, Windows 2000", kLocalSystem, 0, 5, "InitiateSystemShutdownExW",
-     L"exit-windows:2,262144"},
+     L"exit-windows:2,2147745794"},
 };
 
 TEST_F(ChildProcessTest, RestartRequestFollowsTheAccountSessionAndRelease) {

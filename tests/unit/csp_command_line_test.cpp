@@ -19,6 +19,7 @@ struct CommandLineCase {
   bool reinstall;
   std::wstring expected;
   bool logNamed;  // the bootstrapper named a log (and wrote its time stamp)
+  bool nobodyCanSee = false;
 };
 
 const CommandLineCase kCommandLineCases[] = {
@@ -48,12 +49,19 @@ const CommandLineCase kCommandLineCases[] = {
      true},
     {"silent and reinstall", L"/l* C:\\z.log ", true, true,
      LR"(csp\Setup.exe -args "/qb /l* C:\z.log " -noreboot -root -silent -reinstall)", false},
+    {"nobody can see", L"", true, false,
+     LR"(csp\Setup.exe -args "/qn /Lv! """C:\Temp\csp_2027-03-01-09-05-03.log""" " -noreboot -root -silent)",
+     true, true},
+    {"nobody can see, own quiet option", L"/qb ", true, false,
+     LR"(csp\Setup.exe -args "/Lv! """C:\Temp\csp_2027-03-01-09-05-03.log""" /qb " -noreboot -root -silent)",
+     true, true},
 };
 
 TEST(CspCommandLineTest, SetupReceivesTheExactCommandLine) {
   for (const auto& c : kCommandLineCases) {
     sim::SimulatedWindows windows;
     RunContext context(windows);
+    context.nobodyCanSee = c.nobodyCanSee;
     EXPECT_EQ(InstallCspPackage(context, c.silent, c.reinstall, L"csp", c.cspArgs), 0u) << c.name;
     ASSERT_EQ(windows.children.size(), 1u) << c.name;
     EXPECT_EQ(windows.children[0].commandLine, c.expected) << c.name;
@@ -76,9 +84,9 @@ TEST(CspCommandLineTest, FolderNamesTheProgramAndTheLog) {
 }
 
 TEST(CspCommandLineTest, BuilderPutsTheGivenLogPathInTheLogOption) {
-  EXPECT_EQ(BuildCspCommandLine(L"csp", L"A=1 ", L"D:\\logs\\a b.log", false, false),
+  EXPECT_EQ(BuildCspCommandLine(L"csp", L"A=1 ", L"D:\\logs\\a b.log", false, false, false),
             LR"(csp\Setup.exe -args "/qb /Lv! """D:\logs\a b.log""" A=1 " -noreboot -root)");
-  EXPECT_EQ(BuildCspCommandLine(L"csp", L"/qb A=/L ", L"unused", true, false),
+  EXPECT_EQ(BuildCspCommandLine(L"csp", L"/qb A=/L ", L"unused", true, false, false),
             LR"(csp\Setup.exe -args "/qb A=/L " -noreboot -root -silent)");
 }
 

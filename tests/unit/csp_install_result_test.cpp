@@ -38,9 +38,11 @@ class CspInstallResultTest : public ::testing::Test {
   RunContext context{windows};
 };
 
+// A restart request (3010, 3011, 1641) means the CSP is installed: it becomes the restart
+// marker, as msiexec's requests do, and the plug-in follows.
 TEST_F(CspInstallResultTest, ExitCodesThatLetTheRunGoOn) {
   for (bool silent : {false, true}) {
-    for (Dword code : {0u, 3u, 4u, 1602u}) {
+    for (Dword code : {0u, 3u, 4u, 1602u, 3010u, 3011u, 1641u}) {
       sim::SimulatedWindows fresh;
       RunContext run(fresh);
       fresh.childBehaviours[kSetupProgram].exitCode = code;
@@ -48,6 +50,7 @@ TEST_F(CspInstallResultTest, ExitCodesThatLetTheRunGoOn) {
       EXPECT_EQ(fresh.children.size(), 1u) << code;
       EXPECT_TRUE(fresh.boxes.empty()) << code;
       EXPECT_EQ(fresh.openKernelHandles(), 0) << code;
+      EXPECT_EQ(fresh.KeyExists(L"Software\\NeedBstrReboot"), code > 1602u) << code;
     }
   }
 }
@@ -63,7 +66,7 @@ TEST_F(CspInstallResultTest, OtherExitCodesAreReportedAndReturned) {
       {1603, true, Report(1603) + logLine},
       {1603, false, Report(1603)},
       {1, true, Report(1) + logLine},
-      {3010, false, Report(3010)},
+      {1618, false, Report(1618)},
       {0xFFFFFFFFu, false, std::wstring(kFailureText) + L": 4294967295.\n"},
   };
   for (const auto& c : cases) {

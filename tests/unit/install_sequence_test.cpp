@@ -208,7 +208,7 @@ TEST_F(InstallSequenceTest, AnsweringNoToRestartEndsWithZeroAndNoMarker) {
   ASSERT_EQ(windows.boxes.size(), 2u);
   EXPECT_EQ(windows.boxes[1].text, kRestartQuestion);
   EXPECT_EQ(windows.boxes[1].style, 0x50034u);
-  EXPECT_LT(sim::FirstEventWith(windows, L"reg-delete:"),
+  EXPECT_GT(sim::FirstEventWith(windows, L"reg-delete:"),
             sim::FirstEventWith(windows,
                                 L"box:" + std::wstring(kPluginCaption) + L":" + kRestartQuestion));
   EXPECT_TRUE(windows.exitWindowsCalls.empty());
@@ -230,19 +230,21 @@ TEST_F(InstallSequenceTest, YesToRestartRestartsWindows) {
   windows.boxAnswers = {kIdYes, kIdYes};
   EXPECT_EQ(RunBootstrapper(windows, L""), 0u);
   ASSERT_EQ(windows.exitWindowsCalls.size(), 1u);
-  EXPECT_EQ(windows.exitWindowsCalls[0], std::make_pair(Dword{0x42}, Dword{0x40000}));
+  EXPECT_EQ(windows.exitWindowsCalls[0], std::make_pair(Dword{0x42}, Dword{0x80040002}));
   EXPECT_FALSE(windows.KeyExists(kMarker));
 }
 
-TEST_F(InstallSequenceTest, SilentRunRestartsWithoutAskingAfterDeletingTheMarker) {
+// The marker goes once Windows has accepted the restart, not before.
+TEST_F(InstallSequenceTest, SilentRunRestartsWithoutAskingThenDeletesTheMarker) {
   windows.AddKey(kMarker);
   EXPECT_EQ(RunBootstrapper(windows, L"-silent"), 0u);
   EXPECT_TRUE(windows.boxes.empty());
   EXPECT_FALSE(windows.KeyExists(kMarker));
-  EXPECT_LT(sim::FirstEventWith(windows, L"reg-delete:"),
+  EXPECT_GT(sim::FirstEventWith(windows, L"reg-delete:"),
             sim::FirstEventWith(windows, L"exit-windows:"));
 }
 
+// A restart that Windows refuses is still pending: the marker stays for a later run.
 TEST_F(InstallSequenceTest, FailedRestartReportsAndEndsWithSeven) {
   windows.AddKey(kMarker);
   windows.holdsShutdownPrivilege = false;
@@ -252,6 +254,7 @@ TEST_F(InstallSequenceTest, FailedRestartReportsAndEndsWithSeven) {
   EXPECT_EQ(windows.boxes[2].text, kRestartFailed);
   EXPECT_EQ(windows.boxes[2].style, 0x50000u);
   EXPECT_TRUE(windows.exitWindowsCalls.empty());
+  EXPECT_TRUE(windows.KeyExists(kMarker));
 
   sim::SimulatedWindows silentMachine;
   sim::AddPluginPackage(silentMachine);
@@ -259,6 +262,7 @@ TEST_F(InstallSequenceTest, FailedRestartReportsAndEndsWithSeven) {
   silentMachine.exitWindowsSucceeds = false;
   EXPECT_EQ(RunBootstrapper(silentMachine, L"-silent"), 7u);
   EXPECT_TRUE(silentMachine.boxes.empty());
+  EXPECT_TRUE(silentMachine.KeyExists(kMarker));
 
   sim::SimulatedWindows systemMachine;  // a deployment tool's run as SYSTEM in session 0
   sim::AddPluginPackage(systemMachine);
@@ -273,7 +277,8 @@ TEST_F(InstallSequenceTest, FailedRestartReportsAndEndsWithSeven) {
   std::copy_if(systemMachine.events.begin(), systemMachine.events.end(),
                std::back_inserter(restartRequests),
                [](const std::wstring& event) { return event.rfind(L"initiate", 0) == 0; });
-  EXPECT_EQ(restartRequests, std::vector<std::wstring>{L"initiate-shutdown:0,4,262144"});
+  EXPECT_EQ(restartRequests, std::vector<std::wstring>{L"initiate-shutdown:0,4,2147745794"});
+  EXPECT_TRUE(systemMachine.KeyExists(kMarker));
 }
 
 TEST_F(InstallSequenceTest, MarkerDeletionPicksTheLoadedRegistryApi) {

@@ -48,11 +48,15 @@ const ArgumentsCase kArgumentCases[] = {
     {"different product code, feature absent", {true, false, true}, L" ADDLOCAL=ALL"},
 };
 
+// Where nobody can see, msiexec gets no interface at all: " /qn" stands for " /qb".
 TEST(BuildPluginArgumentsTest, FragmentsPerCaseInFrontOfTheUserText) {
   for (const auto& c : kArgumentCases) {
     for (const std::wstring user : {L"", L" ALLUSERS=1 ", L" /QN ", L" D:/local "}) {
-      EXPECT_EQ(BuildPluginArguments(c.product, user), L" /qb" + (c.fragments + user))
-          << c.name << " / user text \"" << std::string(user.begin(), user.end()) << "\"";
+      for (bool unseen : {false, true}) {
+        EXPECT_EQ(BuildPluginArguments(c.product, user, unseen),
+                  (unseen ? L" /qn" : L" /qb") + (c.fragments + user))
+            << c.name << " / user text \"" << std::string(user.begin(), user.end()) << "\"";
+      }
     }
   }
 }
@@ -60,7 +64,9 @@ TEST(BuildPluginArgumentsTest, FragmentsPerCaseInFrontOfTheUserText) {
 TEST(BuildPluginArgumentsTest, AnyLowerCaseSlashQInTheUserTextDropsTheBasicUi) {
   for (const auto& c : kArgumentCases) {
     for (const std::wstring user : {L" /qn ", L" /qb! ", L" /quiet ", L" TARGET=x/q "}) {
-      EXPECT_EQ(BuildPluginArguments(c.product, user), c.fragments + user) << c.name;
+      for (bool unseen : {false, true}) {
+        EXPECT_EQ(BuildPluginArguments(c.product, user, unseen), c.fragments + user) << c.name;
+      }
     }
   }
 }

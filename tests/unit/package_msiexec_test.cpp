@@ -91,7 +91,7 @@ TEST_F(RunMsiexecTest, CommandLineForEveryCaseAndUserText) {
       sim::AddPluginPackageFile(machine, L"C:\\Setup\\quorlcom-x64.msi");
       RunContext run(machine);
       std::wstring log;
-      std::wstring arguments = BuildPluginArguments(c.product, user.text);
+      std::wstring arguments = BuildPluginArguments(c.product, user.text, false);
       ASSERT_EQ(RunMsiexec(run, false, log, L"", L"quorlcom*x64*", arguments), 0u);
       std::wstring expected = kMsiexecStart + (user.ownLog ? L"" : kLogOption) + L" REBOOT=R " +
                               (user.quietUi ? L"" : L" /qb") + c.fragments + user.text;
@@ -279,7 +279,7 @@ TEST_F(RunMsiexecTest, ExitCodesAndTheRestartMarker) {
     machine.now = sim::kMarchFirst2027;
     sim::AddPluginPackageFile(machine, L"C:\\Setup\\quorlcom-x64.msi");
     machine.childBehaviours[L"C:\\Windows\\system32\\msiexec.exe"] = {
-        c.startError, c.exitCode, {}, {}};
+        c.startError, c.exitCode, {}, {}, {}};
     RunContext run(machine);
     std::wstring log;
     EXPECT_EQ(RunMsiexec(run, false, log, L"", L"quorlcom*x64*", L""), c.result) << c.exitCode;

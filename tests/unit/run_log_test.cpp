@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "run/decimal_text.h"
 #include "support/plugin_machine.h"
 #include "support/run_bootstrapper.h"
 #include "support/simulated_windows.h"
@@ -49,7 +50,8 @@ void ExpectInOrder(const std::vector<std::string>& lines, const std::vector<std:
 
 void FreshInstallAskingForRestart(SimulatedWindows& windows) {
   sim::AddPluginPackage(windows);
-  windows.childBehaviours[sim::kMsiexec] = {0, 3010, [&windows] { windows.tickCount += 1500; }, {}};
+  windows.childBehaviours[sim::kMsiexec] = {
+      0, 3010, [&windows] { windows.tickCount += 1500; }, {}, {}};
 }
 
 TEST(RunLogTest, SilentFreshInstallFromStartToEnd) {
@@ -62,8 +64,9 @@ TEST(RunLogTest, SilentFreshInstallFromStartToEnd) {
       u8"Windows: 10.0 build 19045, service pack 0.0, product type 1 (workstation)",
       u8"WoW64 process: yes",
       u8"UI language: 0x0419",
-      u8"account: SYSTEM, session 0",
+      u8"account: SYSTEM, session 1",
       u8"TMP: C:\\Temp",
+      u8"desktop: visible (window station visible; session 1)",
       u8"options: -silent=yes -norestart=yes -reinstall=no -csp=no -selectDlg=no "
       u8"-QuorlArgs=\"\" -CSPArgs=\"\" -vbscript=\"\"",
       u8"check administrator: passed",
@@ -128,11 +131,11 @@ TEST(RunLogTest, EachKindOfLine) {
        L"-silent",
        7,
        {u8"restart marker HKCU\\Software\\NeedBstrReboot: found",
-        u8"restart marker HKCU\\Software\\NeedBstrReboot: deleted",
         u8"box 108 suppressed by -silent: \"Сталвер ЭЦП Browser plug-in успешно установлен.\\nДля "
         u8"корректной работы Сталвер ЭЦП Browser plug-in необходимо перезагрузить компьютер."
         u8"\\nПроизвести перезагрузку сейчас?\"; answer taken Yes",
-        u8"asking Windows to restart", u8"Windows refused the restart",
+        u8"asking Windows to restart", u8"Windows refused the restart: error 5",
+        u8"restart marker HKCU\\Software\\NeedBstrReboot: kept: the restart is still pending",
         u8"exit code 7: installed, but Windows refused the restart"}},
       {"CSP that cannot start; account facts unknown",
        [](SimulatedWindows& w) {
@@ -242,6 +245,19 @@ TEST(RunLogTest, ATakenNameGetsTheNextSuffixAndOnlyATakenName) {
   refused.createFileError = 5;
   RunBootstrapper(refused, L"-silent");
   EXPECT_EQ(sim::EventsWith(refused, L"create-file:").size(), 1u);
+}
+
+TEST(RunLogTest, DecimalTextOfTheEdges) {
+  const std::pair<std::int64_t, const wchar_t*> cases[] = {
+      {0, L"0"},
+      {9, L"9"},
+      {10, L"10"},
+      {4294967295, L"4294967295"},
+      {-1, L"-1"},
+      {INT64_MIN, L"-9223372036854775808"},
+      {INT64_MAX, L"9223372036854775807"},
+  };
+  for (const auto& [value, text] : cases) EXPECT_EQ(DecimalText(value), text);
 }
 
 TEST(RunLogTest, Utf8OfEveryPlane) {

@@ -1,4 +1,4 @@
-// Conversions between the seam's plain numbers and the Win32 handle types.
+// Conversions between the seam's plain numbers and the Win32 handle and time types.
 #pragma once
 
 #include "platform/platform.h"
@@ -28,5 +28,9 @@ inline HKEY ToHkey(RegKey key) {
   return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(value));
 }
 inline RegKey FromHkey(HKEY key) { return reinterpret_cast<RegKey>(key); }
+
+inline std::uint64_t FromFileTime(const FILETIME& time) {
+  return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
 
 }  // namespace boot

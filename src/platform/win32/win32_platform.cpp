@@ -17,6 +17,8 @@ using IsUserAnAdminFunction = BOOL(WINAPI*)();
 using RtlGetNtVersionNumbersFunction = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
 using ProcessIdToSessionIdFunction = BOOL(WINAPI*)(DWORD, DWORD*);
 using IsWow64ProcessFunction = decltype(&::IsWow64Process);
+using GetTickCount64Function = ULONGLONG(WINAPI*)();
+using NtQuerySystemInformationFunction = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
 using RegDeleteKeyExFunction = decltype(&::RegDeleteKeyExW);
 using RegDeleteKeyFunction = decltype(&::RegDeleteKeyW);
 
@@ -153,6 +155,39 @@ bool Win32Platform::ProcessIdToSessionId(Dword* sessionId) {
   }
   *sessionId = session;
   return true;
+}
+
+bool Win32Platform::GetProcessWindowStationFlags(Dword* flags) {
+  USEROBJECTFLAGS objectFlags{};
+  DWORD needed = 0;
+  if (!::GetUserObjectInformationW(::GetProcessWindowStation(), UOI_FLAGS, &objectFlags,
+                                   sizeof(objectFlags), &needed)) {
+    return false;
+  }
+  *flags = objectFlags.dwFlags;
+  return true;
+}
+
+std::uint64_t Win32Platform::GetSystemTimeAsFileTime() {
+  FILETIME now{};
+  ::GetSystemTimeAsFileTime(&now);
+  return FromFileTime(now);
+}
+
+bool Win32Platform::CallGetTickCount64(ProcAddress getTickCount64, std::uint64_t* milliseconds) {
+  if (getTickCount64 == 0) return false;
+  *milliseconds = FunctionAt<GetTickCount64Function>(getTickCount64)();
+  return true;
+}
+
+Long Win32Platform::CallNtQuerySystemInformation(ProcAddress ntQuerySystemInformation,
+                                                 Dword informationClass,
+                                                 std::vector<std::uint8_t>* buffer) {
+  constexpr LONG kStatusProcedureNotFound = static_cast<LONG>(0xC000007A);
+  if (ntQuerySystemInformation == 0) return kStatusProcedureNotFound;
+  ULONG returned = 0;
+  return FunctionAt<NtQuerySystemInformationFunction>(ntQuerySystemInformation)(
+      informationClass, buffer->data(), static_cast<ULONG>(buffer->size()), &returned);
 }
 
 }  // namespace boot

@@ -58,6 +58,11 @@ class Win32Platform : public Platform {
   bool GetVersionEx(OsVersionInfoEx* info) override;
   bool GetUserName(wchar_t* buffer, Dword* size) override;
   bool ProcessIdToSessionId(Dword* sessionId) override;
+  bool GetProcessWindowStationFlags(Dword* flags) override;
+  std::uint64_t GetSystemTimeAsFileTime() override;
+  bool CallGetTickCount64(ProcAddress getTickCount64, std::uint64_t* milliseconds) override;
+  Long CallNtQuerySystemInformation(ProcAddress ntQuerySystemInformation, Dword informationClass,
+                                    std::vector<std::uint8_t>* buffer) override;
 
   Dword GetModuleFileName(std::wstring* path, Dword bufferChars) override;
   KernelHandle FindFirstFile(const std::wstring& pattern, FindData* data) override;
@@ -90,6 +95,11 @@ class Win32Platform : public Platform {
   bool GetExitCodeProcess(KernelHandle process, Dword* exitCode) override;
   bool CloseHandle(KernelHandle handle) override;
 
+  KernelHandle CreateMutex(const std::wstring& sddl, bool initialOwner,
+                           const std::wstring& name) override;
+  KernelHandle OpenMutex(Dword desiredAccess, const std::wstring& name) override;
+  bool ReleaseMutex(KernelHandle mutex) override;
+
   bool OpenProcessToken(Dword desiredAccess, KernelHandle* token) override;
   bool LookupPrivilegeValue(const std::wstring& name, Luid* luid) override;
   bool AdjustTokenPrivileges(KernelHandle token, const Luid& luid, Dword attributes) override;
@@ -107,6 +117,7 @@ class Win32Platform : public Platform {
   Long RegCreateKeyEx(RegKey key, const std::wstring& subKey, Dword options, Dword samDesired,
                       RegKey* result, Dword* disposition) override;
   Long RegCloseKey(RegKey key) override;
+  Long RegQueryInfoKeyLastWriteTime(RegKey key, std::uint64_t* lastWriteTime) override;
 
   int MsiSetInternalUI(int uiLevel) override;
   Dword MsiOpenPackageEx(const std::wstring& packagePath, Dword options,

@@ -1,4 +1,4 @@
-// Process token, shutdown and registry.
+// Process token, shutdown, mutexes and registry.
 #include <vector>
 
 #include "platform/win32/function_address.h"
@@ -87,6 +87,29 @@ bool Win32Platform::CallInitiateSystemShutdownEx(ProcAddress initiateSystemShutd
              rebootAfterShutdown ? TRUE : FALSE, reason) != FALSE;
 }
 
+KernelHandle Win32Platform::CreateMutex(const std::wstring& sddl, bool initialOwner,
+                                        const std::wstring& name) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+    return 0;
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+  const HANDLE mutex = ::CreateMutexW(&attributes, initialOwner ? TRUE : FALSE, name.c_str());
+  const DWORD error = ::GetLastError();  // ERROR_ALREADY_EXISTS tells a mutex made before
+  ::LocalFree(descriptor);
+  ::SetLastError(error);
+  return FromHandle(mutex);
+}
+
+KernelHandle Win32Platform::OpenMutex(Dword desiredAccess, const std::wstring& name) {
+  return FromHandle(::OpenMutexW(desiredAccess, FALSE, name.c_str()));
+}
+
+bool Win32Platform::ReleaseMutex(KernelHandle mutex) {
+  return ::ReleaseMutex(ToHandle(mutex)) != FALSE;
+}
+
 Long Win32Platform::RegOpenKeyEx(RegKey key, const std::wstring& subKey, Dword options,
                                  Dword samDesired, RegKey* result) {
   HKEY opened = nullptr;
@@ -107,5 +130,13 @@ Long Win32Platform::RegCreateKeyEx(RegKey key, const std::wstring& subKey, Dword
 }
 
 Long Win32Platform::RegCloseKey(RegKey key) { return ::RegCloseKey(ToHkey(key)); }
+
+Long Win32Platform::RegQueryInfoKeyLastWriteTime(RegKey key, std::uint64_t* lastWriteTime) {
+  FILETIME written{};
+  const LONG status = ::RegQueryInfoKeyW(ToHkey(key), nullptr, nullptr, nullptr, nullptr, nullptr,
+                                         nullptr, nullptr, nullptr, nullptr, nullptr, &written);
+  if (status == ERROR_SUCCESS) *lastWriteTime = FromFileTime(written);
+  return status;
+}
 
 }  // namespace boot

@@ -12,6 +12,7 @@
 #include <shellapi.h>
 
 #undef CreateFile
+#undef CreateMutex
 #undef CreateProcess
 #undef CreateWindowEx
 #undef DeleteFile
@@ -39,6 +40,7 @@
 #undef MsiQueryProductState
 #undef MsiSourceListClearAll
 #undef MsiSourceListSetInfo
+#undef OpenMutex
 #undef PeekMessage
 #undef RegCreateKeyEx
 #undef RegOpenKeyEx

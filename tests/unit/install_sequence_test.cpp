@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <iterator>
 
 #include "support/plugin_machine.h"
@@ -349,6 +350,130 @@ TEST_F(InstallSequenceTest, ScriptFailureDoesNotFailTheRun) {
   windows.childBehaviours[L"C:\\Windows\\System32\\wscript.exe"].exitCode = 1;
   EXPECT_EQ(RunBootstrapper(windows, L"-silent -vbscript missing.vbs"), 0u);
   EXPECT_TRUE(MsiexecRan());
+}
+
+// Unattended machines: what nobody can see, the restart marker's age, the waits for other
+// installations. Every row ends by itself, restarts nothing and holds no mutex at its end.
+struct UnattendedCase {
+  const char* name;
+  std::function<void(sim::SimulatedWindows&)> arrange;
+  const wchar_t* arguments;
+  Dword exitCode;
+  std::size_t msiexecStarts;
+  bool markerAfter;
+  std::size_t boxes;
+  const wchar_t* event;  // among the events; for msiexec, in its command line
+  const char* logged;    // in the run's log
+};
+
+TEST_F(InstallSequenceTest, UnattendedMachines) {
+  using W = sim::SimulatedWindows;
+  const std::uint64_t day = 864000000000;                              // FILETIME units
+  const std::uint64_t in2020 = (1577836800 + 11644473600) * 10000000;  // 2020-01-01
+  const wchar_t kRunMutex[] = L"Global\\StalverBrowserPluginBootstrapper";
+  const wchar_t kInstaller[] = L"Global\\_MSIExecute";
+  const UnattendedCase cases[] = {
+      {"station not visible: as -silent, no msiexec interface", [](W& w) { w.stationFlags = 0; },
+       L"", 0, 1, false, 0, L"REBOOT=R  /qn ADDNPQUORL=1", "desktop: nobody can see"},
+      {"session 0 from Vista on", [](W& w) { w.sessionId = 0, w.majorVersion = 6; }, L"", 0, 1,
+       false, 0, L" /qn ", "session 0, where no user works"},
+      {"session 0 of the XP console is seen",
+       [](W& w) {
+         w.sessionId = 0, w.majorVersion = 5, w.minorVersion = 1, w.servicePackMajor = 3;
+         w.boxAnswers = {kIdYes, kIdOk};
+       },
+       L"", 0, 1, false, 2, L" /qb ", "desktop: visible"},
+      {"station of unknown visibility is counted as seen",
+       [](W& w) {
+         w.stationFlagsRead = false, w.boxAnswers = {kIdYes, kIdOk};
+       },
+       L"", 0, 1, false, 2, L" /qb ", "unknown visibility (error 5)"},
+      {"help due where nobody can see", [](W& w) { w.stationFlags = 0; }, L"-silent -Reinstall",
+       1639, 0, false, 0, nullptr, "the help is due for the argument -Reinstall"},
+      {"marker from before the machine's start, -norestart or not",
+       [in2020](W& w) { w.AddKey(kMarker, in2020); }, L"-silent", 0, 1, false, 0,
+       L"reg-delete:Software\\NeedBstrReboot", "written 2020-01-01 00:00:00 UTC, before"},
+      {"marker since the start, 60 days up (GetTickCount has wrapped)",
+       [day](W& w) {
+         w.tickCount64 = 60 * 86400000ull;
+         w.AddKey(kMarker, w.FileTimeNow() - 40 * day);
+       },
+       L"-silent -norestart", 0, 1, true, 0, nullptr, "a restart is pending"},
+      {"marker of unknown age",
+       [in2020](W& w) {
+         w.missingProcedures = {"GetTickCount64"}, w.ntQuerySystemStatus = -1073741822;
+         w.AddKey(kMarker, in2020);
+       },
+       L"-silent -norestart", 0, 1, true, 0, nullptr, "found, of unknown age: kept"},
+      {"before Vista the kernel tells the start",
+       [in2020](W& w) {
+         w.majorVersion = 5, w.minorVersion = 1, w.servicePackMajor = 3;
+         w.missingProcedures = {"GetTickCount64"};
+         w.AddKey(kMarker, in2020);
+       },
+       L"-silent", 0, 1, false, 0, L"nt-query-system:3,32", nullptr},
+      {"another run holds the mutex for 100 s",
+       [&](W& w) {
+         w.mutexes[kRunMutex] = {false, true, w.tickCount + 100000, false, L""};
+       },
+       L"-silent", 0, 1, false, 0,
+       L"create-mutex:Global\\StalverBrowserPluginBootstrapper,D:(A;;GA;;;SY)(A;;GA;;;BA),1",
+       "mutex Global\\StalverBrowserPluginBootstrapper): free after 100000 ms"},
+      {"another run outlasts the wait: 1618, reported",
+       [&](W& w) {
+         w.mutexes[kRunMutex].heldByOther = true;
+         w.boxAnswers = {kIdYes, kIdOk};
+       },
+       L"", 1618, 0, false, 2, nullptr, "still busy: the time for waiting is spent after 300000"},
+      {"Windows Installer busy for 8 s",
+       [&](W& w) {
+         w.mutexes[kInstaller] = {false, true, w.tickCount + 8000, true, L""};
+       },
+       L"-silent", 0, 1, false, 0, L"open-mutex:Global\\_MSIExecute,1048576",
+       "(mutex Global\\_MSIExecute): free (its owner ended without giving it back) after 8000"},
+      {"both waits share the budget",
+       [&](W& w) {
+         w.mutexes[kRunMutex] = {false, true, w.tickCount + 200000, false, L""};
+         w.mutexes[kInstaller] = {false, true, w.tickCount + 350000, false, L""};
+       },
+       L"-silent", 1618, 0, false, 0, nullptr, "Global\\_MSIExecute), at most 100000 ms"},
+      {"msiexec meets another installation once",
+       [](W& w) { w.childBehaviours[sim::kMsiexec].firstExitCodes = {1618}; }, L"-silent", 0, 2,
+       false, 0, nullptr, "decision: start msiexec again"},
+      {"the CSP's Setup.exe asks for a restart",
+       [](W& w) { w.childBehaviours[L"csp\\Setup.exe"].exitCode = 3010; },
+       L"-csp -silent -norestart", 0, 1, true, 0, L"csp\\Setup.exe -args \"/qb", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::SimulatedWindows machine;
+    sim::AddPluginPackage(machine);
+    c.arrange(machine);
+    EXPECT_EQ(RunBootstrapper(machine, c.arguments), c.exitCode);
+    std::vector<std::wstring> msiexec;
+    for (const auto& child : machine.children) {
+      if (child.commandLine.find(L"msiexec.exe") != std::wstring::npos) {
+        msiexec.push_back(child.commandLine);
+      }
+    }
+    EXPECT_EQ(msiexec.size(), c.msiexecStarts);
+    EXPECT_EQ(machine.KeyExists(kMarker), c.markerAfter);
+    EXPECT_EQ(machine.boxes.size(), c.boxes);
+    if (c.event != nullptr) {
+      std::vector<std::wstring> seen = machine.events;
+      for (const auto& child : machine.children) seen.push_back(child.commandLine);
+      EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [&](const std::wstring& event) {
+        return event.find(c.event) != std::wstring::npos;
+      }));
+    }
+    if (c.logged != nullptr) {
+      const auto& log = machine.fileContents.at(L"C:\\Temp\\bootstrapper_2027-03-01-09-05-03.log");
+      EXPECT_NE(log.find(c.logged), std::string::npos);
+    }
+    EXPECT_TRUE(sim::EventsWith(machine, L"msiexec-met-").empty());
+    EXPECT_TRUE(machine.exitWindowsCalls.empty());
+    for (const auto& [name, mutex] : machine.mutexes) EXPECT_FALSE(mutex.heldByProgram);
+  }
 }
 
 }  // namespace

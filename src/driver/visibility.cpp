@@ -50,8 +50,8 @@ void DecideVisibility(RunContext& context) {
   const Visibility verdict = JudgeVisibility(ReadDesktopFacts(context));
   context.nobodyCanSee = verdict.nobodyCanSee;
   context.log.Fact(L"desktop",
-                   (verdict.nobodyCanSee ? L"nobody can see the run's windows, so it runs as with "
-                                           L"-silent and msiexec gets no interface ("
+                   (verdict.nobodyCanSee ? L"nobody can see the run's windows: no box, as with "
+                                           L"-silent, and /qn for /qb ("
                                          : L"visible (") +
                        verdict.reason + L")");
 }

@@ -31,6 +31,7 @@ a prefix starts inherit its handles and would hold a pipe open for seconds.
 from __future__ import annotations
 
 import contextlib
+import datetime
 import fcntl
 import json
 import os
@@ -40,6 +41,7 @@ import signal
 import socket
 import subprocess
 import tempfile
+import threading
 import time
 from pathlib import Path
 from typing import Callable
@@ -156,6 +158,7 @@ class WineSession:
         self.xvfb: subprocess.Popen | None = None
         self.display: int | None = None
         self.runs = 0
+        self._runs_lock = threading.Lock()  # runs may be started from several threads at once
         self.started = 0.0
         # Added to the harness's own WINEDLLOVERRIDES for every later Wine process of the
         # session, e.g. "msi=n,b" to let Wine take a DLL named msi.dll as Windows would.
@@ -308,6 +311,22 @@ class WineSession:
     def reg_delete_key(self, key: str) -> None:
         self._reg_checked("delete", key, "/f")
 
+    def add_user_key_written_at(self, key: str, when: datetime.datetime) -> None:
+        """Adds HKCU\\<key> (below HKCU, "\\"-separated) as the registry file holds a key last
+        written at `when` (UTC): the wineserver is stopped, which saves the registry, the key
+        goes into user.reg, and a new server loads it (with the services and the desktop that
+        its first program starts, so that the next run's trace is the run's own)."""
+        subprocess.run([WINESERVER, "-k"], env=self.environment(), timeout=30)
+        subprocess.run([WINESERVER, "-w"], env=self.environment(), timeout=30)
+        seconds = int(when.replace(tzinfo=datetime.timezone.utc).timestamp())
+        file_time = (seconds + 11644473600) * 10_000_000
+        escaped = key.replace("\\", "\\\\")
+        with open(self.prefix / "user.reg", "a", encoding="utf-8") as registry:
+            registry.write(f"\n[{escaped}] {seconds}\n#time={file_time:x}\n")
+        subprocess.run([WINESERVER, f"-p{SERVER_LINGER_SECONDS}"], env=self.environment(),
+                       check=True, timeout=30)
+        self._wait_for_desktop()
+
     def _reg_checked(self, *args: str) -> None:
         status, output = self.wine("reg", *args)
         if status != 0:
@@ -374,7 +393,8 @@ class WineSession:
             lang: str = "ru", env: dict[str, str] | None = None, unset: list[str] = (),
             cwd: str | None = None, timeout: float = 30,
             on_ask: Callable[[str, tuple[int, int, int, int]], None] | None = None,
-            create_tmp: bool = True, station: str | None = None) -> RunResult:
+            create_tmp: bool = True, station: str | None = None,
+            hold_mutex: tuple[str, int] | None = None) -> RunResult:
         """Starts `program` (a Windows path) as Explorer would: the quoted path, then the
         arguments (a list is quoted for CommandLineToArgvW, a string is taken as written),
         in the program's own folder unless `cwd` says otherwise. box_driver.exe gives the
@@ -388,23 +408,27 @@ class WineSession:
         `create_tmp` False leaves the TMP folder as it is (missing, say); then
         RunResult.tmp_files stays empty. `station` runs the program on a new window station
         of that name, not interactive, as a service's session 0 is: no box there can be seen
-        or answered, and at the time-out its whole process tree is ended."""
-        self.runs += 1
-        run_dir = self.drive_c / HARNESS_FOLDER / f"run{self.runs}"
-        run_dir.mkdir(parents=True)
+        or answered, and at the time-out its whole process tree is ended. `hold_mutex`
+        (name, seconds): the runner owns that mutex from before the program starts until the
+        seconds have passed. Runs with TMP folders of their own may go on at once."""
+        with self._runs_lock:
+            self.runs += 1
+            run_dir = self.drive_c / HARNESS_FOLDER / f"run{self.runs}"
+            run_dir.mkdir(parents=True)
         variables = {"TMP": DEFAULT_TMP, **(env or {})}
         for name in unset:
             variables.pop(name, None)
         tmp_dir = self._fresh_tmp(variables.get("TMP")) if create_tmp else None
         self._write_run_files(run_dir, program, args, cwd or program.rsplit("\\", 1)[0],
-                              variables, unset, answers, timeout, station)
+                              variables, unset, answers, timeout, station, hold_mutex)
         with AskWatcher(run_dir / "ask.txt", on_ask) if on_ask else contextlib.nullcontext():
             seconds, troubles = self._run_with_driver(run_dir, lang, timeout)
         return self._collect(run_dir, tmp_dir, seconds, troubles)
 
     def _write_run_files(self, run_dir: Path, program: str, args: list[str] | str, cwd: str,
                          variables: dict[str, str], unset: list[str], answers: list[str],
-                         timeout: float, station: str | None) -> None:
+                         timeout: float, station: str | None,
+                         hold_mutex: tuple[str, int] | None) -> None:
         """The command line and the response files of run_exit.exe and box_driver.exe."""
         command = f"\"{program}\""
         tail = args if isinstance(args, str) else " ".join(quote_argument(a) for a in args)
@@ -420,6 +444,8 @@ class WineSession:
         run_arguments += [item for name in unset for item in ("--unset", name)]
         if station:
             run_arguments += ["--station", station]
+        if hold_mutex:
+            run_arguments += ["--hold-mutex", hold_mutex[0], "--hold-seconds", str(hold_mutex[1])]
         # The driver gives up a second before run_exit ends the program, so that what it
         # records of a run that hangs (processes, windows) is taken while the program lives.
         driver_arguments = [

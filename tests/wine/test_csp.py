@@ -283,7 +283,7 @@ def test_go_on_codes_lead_to_the_plugin_step(session: WineSession) -> None:
 
 
 # Setup.exe's exit codes that end the run, and whether it wrote its log.
-FAILURE_CODES = [(1603, True), (1603, False), (3010, True), (1, True), (5, False)]
+FAILURE_CODES = [(1603, True), (1603, False), (1618, True), (1, True), (5, False)]
 
 
 def test_setup_failure_is_reported_and_ends_the_run(session: WineSession) -> None:

@@ -84,7 +84,8 @@ def log_start(program: str, args: str, wow64: bool = False) -> list[str | re.Pat
             f"WoW64 process: {'yes' if wow64 else 'no'}",
             "UI language: 0x0419",
             re.compile(r"account: \S+, session \d+"),
-            f"TMP: {DEFAULT_TMP}"]
+            f"TMP: {DEFAULT_TMP}",
+            "desktop: visible (window station visible; session 1)"]
 
 
 def repr_in_log(text: str) -> str:

@@ -22,7 +22,7 @@ from test_plugin import (INSTALLED_INFO, RELEASE_1, RELEASE_1_INSTALLED, RELEASE
                          expect_logged_run, expect_msiexec_command, expect_no_restart,
                          lay_out, package_files, preinstall, upgrade_question)
 from test_release import PLANTED_MARKER, PREFER_NATIVE_MSI
-from test_session0 import deploy_on_a_service_station
+from test_session0 import concurrent_runs_on_a_service_station, deploy_on_a_service_station
 
 BUILD = "i686"
 
@@ -201,8 +201,14 @@ def test_signed_distribution_installs(session: WineSession) -> None:
 
 
 def test_deployment_on_a_service_station(session: WineSession) -> None:
-    """deploy.cmd on a non-interactive station, as SYSTEM's session 0: 1603, 0 and 3010 by
-    themselves with a quiet msiexec, the marker gone from both registry views; -silent
-    without a package: 232."""
+    """On a non-interactive station, as SYSTEM's session 0: 1603 with a quiet msiexec, no
+    options installs, -Reinstall 1639, a 2020 marker ignored, deploy.cmd's 3010, the marker
+    gone from both registry views; -silent without a package: 232."""
     deploy_on_a_service_station(session, X64_PACKAGE)
     expect_marker_in_both_views(session, False)
+
+
+def test_concurrent_runs_on_a_service_station(session: WineSession) -> None:
+    """The CSP's 3010 with the plug-in after it, two runs at once, a busy Windows Installer,
+    for the shipped program."""
+    concurrent_runs_on_a_service_station(session, X64_PACKAGE)

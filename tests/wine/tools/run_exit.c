@@ -17,6 +17,10 @@
                         desktop "Default": a station that is not interactive, as a service's
                         session 0 is, whose windows nobody can see or answer; the child and
                         every process it starts are in one job, all ended at the time-out
+     --hold-mutex NAME  own the mutex NAME (made, or opened) from before the child starts
+                        until --hold-seconds have passed or the child has ended, as another
+                        installation holds Windows Installer's Global\_MSIExecute
+     --hold-seconds N   how long --hold-mutex holds (default 0); the time-out counts after
    A first argument "@FILE" reads all arguments from a UTF-8 file, one per line.
 
    The printed line is "exit-code N" (unsigned decimal), "start-error N" (GetLastError of
@@ -40,6 +44,8 @@ typedef struct {
   const wchar_t* codeFile;
   const wchar_t* memoryFile;
   const wchar_t* station;
+  const wchar_t* heldMutex;
+  DWORD holdSeconds;
   DWORD timeoutSeconds;
 } RunRequest;
 
@@ -105,6 +111,10 @@ static int ParseArguments(int argc, wchar_t** argv, RunRequest* request) {
       request->memoryFile = value;
     } else if (wcscmp(option, L"--station") == 0) {
       request->station = value;
+    } else if (wcscmp(option, L"--hold-mutex") == 0) {
+      request->heldMutex = value;
+    } else if (wcscmp(option, L"--hold-seconds") == 0) {
+      if (!ParseNumber(value, &request->holdSeconds)) return Usage(L"bad --hold-seconds");
     } else if (wcscmp(option, L"--timeout") == 0) {
       if (!ParseNumber(value, &request->timeoutSeconds)) return Usage(L"bad --timeout");
     } else if (wcscmp(option, L"--set") == 0 || wcscmp(option, L"--unset") == 0) {
@@ -242,6 +252,10 @@ static int Run(const RunRequest* request) {
     ReleaseIsolation(&isolation);
     return Usage(L"cannot make the window station, its desktop or the job");
   }
+  HANDLE held = request->heldMutex ? CreateMutexW(NULL, TRUE, request->heldMutex) : NULL;
+  if (request->heldMutex && (!held || GetLastError() == ERROR_ALREADY_EXISTS)) {
+    return Usage(L"cannot own the --hold-mutex");
+  }
   PROCESS_INFORMATION child = {0};
   /* On a station, the child joins the job before it runs, so its children join it too. */
   const DWORD flags = request->station ? CREATE_SUSPENDED : 0;
@@ -268,6 +282,11 @@ static int Run(const RunRequest* request) {
     wchar_t pid[32];
     swprintf(pid, 32, L"%lu\n", (unsigned long)child.dwProcessId);
     WriteUtf8FileAtomically(request->pidFile, pid);
+  }
+  if (held) {
+    WaitForSingleObject(child.hProcess, request->holdSeconds * 1000);
+    ReleaseMutex(held);
+    CloseHandle(held);
   }
   int outcome = WaitAndReport(request, &child, isolation.job);
   CloseHandle(child.hThread);

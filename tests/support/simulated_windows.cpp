@@ -501,9 +501,9 @@ Long SimulatedWindows::CallNtQuerySystemInformation(ProcAddress ntQuerySystemInf
                                                     std::vector<std::uint8_t>* buffer) {
   events.push_back(L"nt-query-system:" + Decimal(informationClass) + L"," +
                    Decimal(buffer->size()));
-  if (ntQuerySystemInformation != kNtQuerySystemInformation) return -1;
-  if (ntQuerySystemStatus != 0) return ntQuerySystemStatus;
-  if (informationClass != 3 || buffer->size() < 8) return static_cast<Long>(0xC0000004);
+  if (ntQuerySystemInformation != kNtQuerySystemInformation || ntQuerySystemStatus != 0) {
+    return ntQuerySystemStatus != 0 ? ntQuerySystemStatus : -1;
+  }
   std::uint64_t started = FileTimeNow() - tickCount64 * 10000;
   for (std::size_t byte = 0; byte < 8; ++byte, started >>= 8) {
     (*buffer)[byte] = static_cast<std::uint8_t>(started & 0xFF);
@@ -706,12 +706,9 @@ bool SimulatedWindows::CreateProcess(std::vector<wchar_t>* commandLine, Dword cr
 // program holds it ends with 1618.
 Dword SimulatedWindows::ExitCodeOfStart(const std::wstring& program,
                                         const ChildBehaviour& behaviour) {
-  const std::wstring msiexec = L"msiexec.exe";
-  const std::wstring name = FoldCase(program);
-  const bool isMsiexec = name.size() >= msiexec.size() &&
-                         name.compare(name.size() - msiexec.size(), msiexec.size(), msiexec) == 0;
   auto installer = mutexes.find(kInstallerMutex);
-  if (isMsiexec && installer != mutexes.end() && installer->second.heldByProgram) {
+  if (FoldCase(program).find(L"msiexec.exe") != std::wstring::npos &&
+      installer != mutexes.end() && installer->second.heldByProgram) {
     events.push_back(L"msiexec-met-the-program-holding-_MSIExecute");
     return kErrorInstallAlreadyRunning;
   }
@@ -824,21 +821,10 @@ bool SimulatedWindows::CloseHandle(KernelHandle handle) {
 KernelHandle SimulatedWindows::CreateMutex(const std::wstring& sddl, bool initialOwner,
                                            const std::wstring& name) {
   events.push_back(L"create-mutex:" + name + L"," + sddl + L"," + Decimal(initialOwner));
-  if (createMutexFails) {
-    lastError = kErrorAccessDenied;
-    return 0;
-  }
   const bool existed = mutexes.count(name) != 0;
-  SimulatedMutex& mutex = mutexes[name];
-  if (!existed) {
-    mutex.sddl = sddl;
-    mutex.heldByProgram = initialOwner;
-  }
+  if (!existed) mutexes[name] = SimulatedMutex{initialOwner, false, kInfinite, false, sddl};
   lastError = existed ? kErrorAlreadyExists : 0;
-  const KernelHandle handle = nextHandle_++;
-  mutexHandles_[handle] = name;
-  openKernelHandles_.insert(handle);
-  return handle;
+  return OpenMutex(kSynchronize, name);
 }
 
 KernelHandle SimulatedWindows::OpenMutex(Dword desiredAccess, const std::wstring& name) {
@@ -847,10 +833,9 @@ KernelHandle SimulatedWindows::OpenMutex(Dword desiredAccess, const std::wstring
     lastError = kErrorFileNotFound;
     return 0;
   }
-  const KernelHandle handle = nextHandle_++;
-  mutexHandles_[handle] = name;
-  openKernelHandles_.insert(handle);
-  return handle;
+  mutexHandles_[nextHandle_] = name;
+  openKernelHandles_.insert(nextHandle_);
+  return nextHandle_++;
 }
 
 bool SimulatedWindows::ReleaseMutex(KernelHandle mutex) {

@@ -36,7 +36,7 @@ class InstallSequence {
     if (!Confirmed()) return kExitSuccess;
     if (options_.csp) {
       if (options_.selectDlg && !options_.silent) ShowCspSetupDialog(context_);
-      Dword cspResult = InstallCspPackage(context_, options_.silent, options_.reinstall, L"csp",
+      Dword cspResult = InstallCspPackage(context_, options_.silent, options_.reinstall, kCspFolder,
                                           options_.cspArgs);
       if (cspResult != 0) return cspResult;
     }

@@ -1,5 +1,6 @@
 #include "package/package_search.h"
 
+#include "run/program_folder.h"
 #include "run/wow64.h"
 
 namespace boot {
@@ -28,13 +29,6 @@ class FileSearch {
   KernelHandle handle_ = 0;
   FindData entry_;
 };
-
-std::wstring OwnFolder(RunContext& context) {
-  std::wstring modulePath;
-  context.os.GetModuleFileName(&modulePath, kMaxPath);
-  auto slash = modulePath.find_last_of(L'\\');
-  return slash == std::wstring::npos ? std::wstring() : modulePath.substr(0, slash + 1);
-}
 
 // The first entry of `folder` (ending in a backslash or empty) that matches `pattern`.
 bool FindInFolder(RunContext& context, const std::wstring& folder, const std::wstring& pattern,
@@ -67,7 +61,7 @@ bool FindInSubfolders(RunContext& context, const std::wstring& folder, const std
 }  // namespace
 
 Dword FindPackageFile(RunContext& context, const std::wstring& pattern, std::wstring* path) {
-  std::wstring folder = OwnFolder(context);
+  std::wstring folder = ProgramFolder(context);
   Dword result = FindInFolder(context, folder, pattern, path) ||
                          FindInSubfolders(context, folder, pattern, path)
                      ? kErrorSuccess

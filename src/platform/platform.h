@@ -159,10 +159,10 @@ class Platform {
   virtual void PutWs(const std::wstring& text) = 0;  // _putws: the text and a line break
 
   // Child processes.
-  // CreateProcessW with no application name, the writable command line, no security
-  // attributes, no inheritance, the given flags, own environment and folder.
-  virtual bool CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
-                             ProcessInformation* information) = 0;
+  // CreateProcessW with the application name (none when empty), the writable command line,
+  // no security attributes, no inheritance, the given flags, own environment and folder.
+  virtual bool CreateProcess(const std::wstring& applicationName, std::vector<wchar_t>* commandLine,
+                             Dword creationFlags, ProcessInformation* information) = 0;
   virtual Dword WaitForSingleObject(KernelHandle handle, Dword milliseconds) = 0;
   virtual Dword MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles, bool waitAll,
                                           Dword milliseconds, Dword wakeMask) = 0;

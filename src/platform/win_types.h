@@ -21,6 +21,7 @@ using IconHandle = std::uintptr_t;    // HICON; 0 is none
 constexpr Dword kErrorSuccess = 0;
 constexpr Dword kErrorFileNotFound = 2;
 constexpr Dword kErrorPathNotFound = 3;
+constexpr Dword kErrorInvalidHandle = 6;
 constexpr Dword kErrorFileExists = 80;
 constexpr Dword kErrorAlreadyExists = 183;
 constexpr Dword kErrorDiskFull = 112;

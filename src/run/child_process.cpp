@@ -18,8 +18,9 @@ void DispatchWaitingMessages(RunContext& context) {
   }
 }
 
-// Returns once the process has ended, answering the thread's messages meanwhile.
-void WaitAnsweringMessages(RunContext& context, KernelHandle process) {
+// Returns once the process has ended, answering the thread's messages meanwhile; false when
+// no wait could be made.
+bool WaitAnsweringMessages(RunContext& context, KernelHandle process) {
   const std::vector<KernelHandle> handles{process};
   for (;;) {
     const Dword woke =
@@ -28,33 +29,47 @@ void WaitAnsweringMessages(RunContext& context, KernelHandle process) {
       DispatchWaitingMessages(context);
       continue;
     }
+    if (woke != kWaitFailed) return true;
     // A wait that cannot be made still waits, without messages, rather than leaving early.
-    if (woke == kWaitFailed) context.os.WaitForSingleObject(process, kInfinite);
-    return;
+    return context.os.WaitForSingleObject(process, kInfinite) != kWaitFailed;
   }
+}
+
+// Windows sets the error of every failed call; the handle is what a wait or an exit-code
+// query can fail on should it not.
+Dword LastErrorOfChild(RunContext& context) {
+  const Dword error = context.os.GetLastError();
+  return error != kErrorSuccess ? error : kErrorInvalidHandle;
 }
 
 }  // namespace
 
-ChildResult RunChild(RunContext& context, const std::wstring& commandLine) {
+ChildResult RunChild(RunContext& context, const std::wstring& commandLine,
+                     const std::wstring& applicationName) {
   // CreateProcessW may write into the command line it is given.
   std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
   writable.push_back(L'\0');
   ProcessInformation process;
   context.log.ChildStarting(commandLine);
   Dword started = context.log.Now();
-  if (!context.os.CreateProcess(&writable, kCreateNoWindow, &process)) {
+  if (!context.os.CreateProcess(applicationName, &writable, kCreateNoWindow, &process)) {
     Dword error = context.os.GetLastError();
     context.log.ChildNotStarted(error);
-    return ChildResult{false, error};
+    return ChildResult{false, false, error};
   }
-  WaitAnsweringMessages(context, process.process);
+  // A code that cannot be read is never taken for one: the Windows error stands in its place.
   Dword exitCode = 0;
-  context.os.GetExitCodeProcess(process.process, &exitCode);
-  context.log.ChildEnded(exitCode, context.log.Now() - started);
+  const bool exited = WaitAnsweringMessages(context, process.process) &&
+                      context.os.GetExitCodeProcess(process.process, &exitCode);
+  if (exited) {
+    context.log.ChildEnded(exitCode, context.log.Now() - started);
+  } else {
+    exitCode = LastErrorOfChild(context);
+    context.log.ChildExitUnknown(exitCode);
+  }
   context.os.CloseHandle(process.process);
   context.os.CloseHandle(process.thread);
-  return ChildResult{true, exitCode};
+  return ChildResult{true, exited, exitCode};
 }
 
 Dword RunAndWait(RunContext& context, const std::wstring& commandLine) {

@@ -47,6 +47,7 @@ class RunLog {
   void ChildStarting(const std::wstring& commandLine);
   void ChildNotStarted(Dword error);
   void ChildEnded(Dword exitCode, Dword milliseconds);
+  void ChildExitUnknown(Dword error);
   void RestartMarker(const wchar_t* what);
   void RestartRequested();
   void RestartResult(bool accepted);

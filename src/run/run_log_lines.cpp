@@ -185,6 +185,10 @@ void RunLog::ChildEnded(Dword exitCode, Dword milliseconds) {
        L" ms");
 }
 
+void RunLog::ChildExitUnknown(Dword error) {
+  Line(L"the program's end or exit code could not be read: error " + Number(error));
+}
+
 void RunLog::RestartMarker(const wchar_t* what) {
   Line(std::wstring(L"restart marker HKCU\\Software\\NeedBstrReboot: ") + what);
 }

@@ -630,12 +630,13 @@ void SimulatedWindows::PutWs(const std::wstring& text) {
 
 // ---- Child processes ----
 
-bool SimulatedWindows::CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
+bool SimulatedWindows::CreateProcess(const std::wstring& applicationName,
+                                     std::vector<wchar_t>* commandLine, Dword creationFlags,
                                      ProcessInformation* information) {
   std::wstring line(commandLine->data());
-  children.push_back(RecordedChild{line, creationFlags});
+  children.push_back(RecordedChild{line, creationFlags, applicationName});
   events.push_back(L"run:" + line);
-  auto program = SplitCommandLine(line).front();
+  auto program = applicationName.empty() ? SplitCommandLine(line).front() : applicationName;
   ChildBehaviour behaviour;
   for (const auto& [name, scripted] : childBehaviours) {
     if (FoldCase(name) == FoldCase(program)) behaviour = scripted;
@@ -648,7 +649,7 @@ bool SimulatedWindows::CreateProcess(std::vector<wchar_t>* commandLine, Dword cr
   messageQueue_.insert(messageQueue_.end(), behaviour.messages.begin(), behaviour.messages.end());
   information->process = nextHandle_++;
   information->thread = nextHandle_++;
-  processes_[information->process] = Process{behaviour.exitCode};
+  processes_[information->process] = Process{behaviour};
   openKernelHandles_.insert(information->process);
   openKernelHandles_.insert(information->thread);
   return true;
@@ -657,7 +658,11 @@ bool SimulatedWindows::CreateProcess(std::vector<wchar_t>* commandLine, Dword cr
 Dword SimulatedWindows::WaitForSingleObject(KernelHandle handle, Dword milliseconds) {
   events.push_back(L"wait:" + Decimal(milliseconds));
   ThrowIfDeadlocked();
-  return processes_.count(handle) ? kWaitObject0 : kWaitFailed;
+  auto found = processes_.find(handle);
+  lastError = found == processes_.end() ? 6 : found->second.behaviour.waitError;
+  if (lastError != 0) return kWaitFailed;
+  found->second.waited = true;
+  return kWaitObject0;
 }
 
 // The program waits for a child that waits for the program's answer: neither ever ends.
@@ -684,6 +689,7 @@ Dword SimulatedWindows::MsgWaitForMultipleObjects(const std::vector<KernelHandle
   ThrowIfDeadlocked();
   for (KernelHandle handle : handles) {
     if (!processes_.count(handle)) return kWaitFailed;
+    processes_[handle].waited = true;
   }
   return kWaitObject0;
 }
@@ -713,9 +719,9 @@ std::intptr_t SimulatedWindows::DispatchMessage(const WindowMessage& message) {
 
 bool SimulatedWindows::GetExitCodeProcess(KernelHandle process, Dword* exitCode) {
   auto found = processes_.find(process);
-  if (found == processes_.end()) return false;
-  *exitCode = found->second.exitCode;
-  return true;
+  lastError = found == processes_.end() ? 6 : found->second.behaviour.exitCodeError;
+  if (lastError == 0) *exitCode = found->second.waited ? found->second.behaviour.exitCode : 259;
+  return lastError == 0;
 }
 
 bool SimulatedWindows::CloseHandle(KernelHandle handle) {

@@ -33,6 +33,7 @@ struct RecordedBox {
 struct RecordedChild {
   std::wstring commandLine;
   Dword creationFlags = 0;
+  std::wstring applicationName;
 };
 
 // A message that reaches the program's thread while a child runs. A sent one (a broadcast
@@ -43,12 +44,15 @@ struct SimulatedMessage {
 };
 
 // What a child process does: fail to start with `startError`, or run `effect`, send or
-// post `messages` and exit with `exitCode`.
+// post `messages` and exit with `exitCode`; waiting for it or reading its exit code may fail
+// with `waitError` or `exitCodeError`.
 struct ChildBehaviour {
   Dword startError = 0;
   Dword exitCode = 0;
   std::function<void()> effect;
   std::vector<SimulatedMessage> messages;
+  Dword waitError = 0;
+  Dword exitCodeError = 0;
 };
 
 struct RegistryCall {
@@ -121,8 +125,9 @@ class SimulatedWindows : public Platform {
   Dword initiateShutdownResult = 0;  // an error code; 0 accepted
   bool initiateSystemShutdownSucceeds = true;
   bool msgWaitFails = false;  // MsgWaitForMultipleObjects fails with ERROR_INVALID_PARAMETER
-  std::map<std::wstring, ChildBehaviour> childBehaviours;  // by program (first token)
-  std::map<std::wstring, SimulatedPackage> packages;       // by full path
+  // By program: the application name when one is given, else the command line's first token.
+  std::map<std::wstring, ChildBehaviour> childBehaviours;
+  std::map<std::wstring, SimulatedPackage> packages;  // by full path
   std::vector<SimulatedProduct> products;
   Dword productInfoValueError = 0;  // non-zero: the value query of VersionString fails
   std::map<Word, std::vector<std::uint8_t>> stringTableOverrides;
@@ -216,8 +221,8 @@ class SimulatedWindows : public Platform {
   Dword GetTickCount() override;
   bool LocalTime(std::time_t time, std::tm* local) override;
   void PutWs(const std::wstring& text) override;
-  bool CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
-                     ProcessInformation* information) override;
+  bool CreateProcess(const std::wstring& applicationName, std::vector<wchar_t>* commandLine,
+                     Dword creationFlags, ProcessInformation* information) override;
   Dword WaitForSingleObject(KernelHandle handle, Dword milliseconds) override;
   Dword MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles, bool waitAll,
                                   Dword milliseconds, Dword wakeMask) override;
@@ -265,7 +270,8 @@ class SimulatedWindows : public Platform {
     std::size_t next = 0;
   };
   struct Process {
-    Dword exitCode = 0;
+    ChildBehaviour behaviour;
+    bool waited = false;  // until then it is still running (STILL_ACTIVE)
   };
 
   const SimulatedProduct* FindProduct(const std::wstring& productCode) const;

@@ -52,6 +52,26 @@ TEST_F(ChildProcessTest, AWaitThatCannotTakeMessagesStillWaitsForTheChild) {
   EXPECT_EQ(windows.openKernelHandles(), 0);
 }
 
+// A child whose end or exit code cannot be read gives the Windows error, never its initial 0
+// or the 259 (STILL_ACTIVE) of a process that was not waited for.
+TEST_F(ChildProcessTest, AnUnreadableExitCodeIsTheWindowsError) {
+  struct Case {
+    bool msgWaitFails;
+    Dword waitError;
+    Dword exitCodeError;
+  };
+  for (const Case& c : {Case{false, 0, 5}, Case{true, 6, 0}}) {
+    sim::SimulatedWindows machine;
+    machine.msgWaitFails = c.msgWaitFails;
+    machine.childBehaviours[L"tool.exe"] = {0, 0, {}, {}, c.waitError, c.exitCodeError};
+    RunContext run(machine);
+    const ChildResult result = RunChild(run, L"tool.exe");
+    EXPECT_TRUE(result.started && !result.exited);
+    EXPECT_EQ(result.code, c.waitError + c.exitCodeError);
+    EXPECT_EQ(machine.openKernelHandles(), 0);
+  }
+}
+
 TEST_F(ChildProcessTest, StartErrorIsReturnedWithoutWaiting) {
   windows.childBehaviours[L"missing.exe"].startError = 2;
   EXPECT_EQ(RunAndWait(context, L"missing.exe"), 2u);

@@ -58,6 +58,7 @@ TEST(CspCommandLineTest, SetupReceivesTheExactCommandLine) {
     ASSERT_EQ(windows.children.size(), 1u) << c.name;
     EXPECT_EQ(windows.children[0].commandLine, c.expected) << c.name;
     EXPECT_EQ(windows.children[0].creationFlags, kCreateNoWindow) << c.name;
+    EXPECT_EQ(windows.children[0].applicationName, csp_test::kSetupProgram) << c.name;
     auto expectedOutput =
         c.logNamed ? std::vector<std::wstring>{kLogTimestamp} : std::vector<std::wstring>{};
     EXPECT_EQ(windows.standardOutput, expectedOutput) << c.name;

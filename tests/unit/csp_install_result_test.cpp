@@ -100,24 +100,31 @@ TEST_F(CspInstallResultTest, OwnLogOptionLeavesTheReportWithoutALogLine) {
   ExpectOneFailureBox(windows, Report(1603));
 }
 
-// A failure to start Setup.exe is never success, even when the start error has the same
-// number as one of Setup.exe's harmless exit codes (3: the "csp" folder is missing).
+// A Setup.exe that did not start, or whose exit code could not be read, is never success,
+// even when the Windows error has the number of one of its harmless exit codes. A missing
+// "csp" folder (3) is reported as a missing Setup.exe (2).
 TEST_F(CspInstallResultTest, StartFailuresAreFailuresWhateverTheirNumber) {
-  for (Dword error : {2u, 3u, 4u, 1602u}) {
+  struct Case {
+    Dword startError;
+    Dword exitCodeError;
+    Dword reported;
+  };
+  const Case cases[] = {{2, 0, 2}, {3, 0, 2}, {4, 0, 4}, {1602, 0, 1602}, {0, 4, 4}, {0, 3, 3}};
+  for (const auto& c : cases) {
     sim::SimulatedWindows fresh;
     RunContext run(fresh);
     run.ownerWindow = kOwner;
-    fresh.childBehaviours[kSetupProgram].startError = error;
-    SCOPED_TRACE(error);
-    EXPECT_EQ(InstallCspPackage(run, false, false, L"csp", L""), error);
-    ExpectOneFailureBox(fresh, Report(error));
+    fresh.childBehaviours[kSetupProgram] = {c.startError, 0, {}, {}, 0, c.exitCodeError};
+    SCOPED_TRACE(c.startError + c.exitCodeError);
+    EXPECT_EQ(InstallCspPackage(run, false, false, L"csp", L""), c.reported);
+    ExpectOneFailureBox(fresh, Report(c.reported));
     EXPECT_EQ(fresh.openKernelHandles(), 0);
   }
 }
 
 TEST_F(CspInstallResultTest, SilentStartFailureReturnsTheErrorWithoutABox) {
-  windows.childBehaviours[kSetupProgram].startError = 3;
-  EXPECT_EQ(Install(true), 3u);
+  windows.childBehaviours[kSetupProgram].startError = 193;
+  EXPECT_EQ(Install(true), 193u);
   EXPECT_TRUE(windows.boxes.empty());
 }
 

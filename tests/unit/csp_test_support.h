@@ -9,7 +9,9 @@ namespace boot::csp_test {
 // %TMP% and the simulated clock (2027-03-01 09:05:03) name the CSP log.
 constexpr const wchar_t* kLogPath = L"C:\\Temp\\csp_2027-03-01-09-05-03.log";
 constexpr const wchar_t* kLogTimestamp = L"2027-03-01-09-05-03";
-constexpr const wchar_t* kSetupProgram = L"csp\\Setup.exe";
+// The program started, by its full path beside the bootstrapper; its command line keeps the
+// relative one.
+constexpr const wchar_t* kSetupProgram = L"C:\\Setup\\csp\\Setup.exe";
 constexpr const wchar_t* kFailureText = L"В процессе установки Сталвер CSP возникла ошибка";
 constexpr const wchar_t* kCspCaption = L"Установка Сталвер";
 

@@ -136,7 +136,7 @@ TEST(RunLogTest, EachKindOfLine) {
         u8"exit code 7: installed, but Windows refused the restart"}},
       {"CSP that cannot start; account facts unknown",
        [](SimulatedWindows& w) {
-         w.childBehaviours[L"csp\\Setup.exe"].startError = 2;
+         w.childBehaviours[L"C:\\Setup\\csp\\Setup.exe"].startError = 2;
          w.sessionKnown = false;
          w.userName = L"Администратор";
        },

@@ -79,8 +79,8 @@ class Win32Platform : public Platform {
   bool LocalTime(std::time_t time, std::tm* local) override;
   void PutWs(const std::wstring& text) override;
 
-  bool CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
-                     ProcessInformation* information) override;
+  bool CreateProcess(const std::wstring& applicationName, std::vector<wchar_t>* commandLine,
+                     Dword creationFlags, ProcessInformation* information) override;
   Dword WaitForSingleObject(KernelHandle handle, Dword milliseconds) override;
   Dword MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles, bool waitAll,
                                   Dword milliseconds, Dword wakeMask) override;

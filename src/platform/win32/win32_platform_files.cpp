@@ -114,7 +114,8 @@ void Win32Platform::PutWs(const std::wstring& text) {
   std::fflush(stdout);
 }
 
-bool Win32Platform::CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
+bool Win32Platform::CreateProcess(const std::wstring& applicationName,
+                                  std::vector<wchar_t>* commandLine, Dword creationFlags,
                                   ProcessInformation* information) {
   // CreateProcessW reads up to a terminator and may write into the line.
   if (!IsTerminated(*commandLine)) {
@@ -124,7 +125,8 @@ bool Win32Platform::CreateProcess(std::vector<wchar_t>* commandLine, Dword creat
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started{};
-  if (!::CreateProcessW(nullptr, commandLine->data(), nullptr, nullptr, FALSE, creationFlags,
+  const wchar_t* application = applicationName.empty() ? nullptr : applicationName.c_str();
+  if (!::CreateProcessW(application, commandLine->data(), nullptr, nullptr, FALSE, creationFlags,
                         nullptr, nullptr, &startup, &started)) {
     return false;
   }

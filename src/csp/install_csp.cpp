@@ -36,9 +36,11 @@ Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
   if (!NamesOwnLog(cspArgs)) {
     if (Dword error = MakeLogPath(context, silent, cspFolder, logPath)) return error;
   }
+  CreateInstallLog(context, logPath);
   ChildResult setup =
       RunChild(context, BuildCspCommandLine(cspFolder, cspArgs, logPath, silent, reinstall),
                CspSetupPath(context, cspFolder));
+  RemoveUnusedInstallLog(context, logPath, setup);
   // Started by its full path, a Setup.exe whose folder is missing fails with 3, which is also
   // the exit code for Windows 2000 below SP4: it is reported as missing (2), as a lone file is.
   if (!setup.started && setup.code == kErrorPathNotFound) setup.code = kErrorFileNotFound;

@@ -63,15 +63,18 @@ Dword RunMsiexec(RunContext& context, bool silent, std::wstring& logPath,
   if (!NamesOwnLog(msiexecArgs)) {
     Dword named = MakeLogPath(context, silent, packageFileName, logPath);
     if (named != kErrorSuccess) return named;
-    msiexecArgs = LogOption(logPath) + msiexecArgs;
   }
   std::wstring systemDirectory;
   Dword read = ReadSystemDirectory(context, silent, &systemDirectory);
   if (read != kErrorSuccess) return read;
+  CreateInstallLog(context, logPath);
+  if (!logPath.empty()) msiexecArgs = LogOption(logPath) + msiexecArgs;
   std::wstring commandLine = BuildMsiexecCommandLine(systemDirectory, packagePath, msiexecArgs);
   PointSourceListAt(context, installedProductCode, packageFileName);
-  Dword code = RunAndWait(context, commandLine);
-  if (!IsRestartRequest(code)) return code;
+  ChildResult msiexec = RunChild(context, commandLine);
+  RemoveUnusedInstallLog(context, logPath, msiexec);
+  Dword code = msiexec.code;
+  if (!msiexec.exited || !IsRestartRequest(code)) return code;
   context.log.Decision(L"success, restart pending", L"msiexec asked for a restart");
   CreateRestartMarker(context);
   return kErrorSuccess;

@@ -48,6 +48,7 @@ class RunLog {
   void ChildNotStarted(Dword error);
   void ChildEnded(Dword exitCode, Dword milliseconds);
   void ChildExitUnknown(Dword error);
+  void InstallLogNotMade(const std::wstring& path, Dword error);
   void RestartMarker(const wchar_t* what);
   void RestartRequested();
   void RestartResult(bool accepted);

@@ -189,6 +189,11 @@ void RunLog::ChildExitUnknown(Dword error) {
   Line(L"the program's end or exit code could not be read: error " + Number(error));
 }
 
+void RunLog::InstallLogNotMade(const std::wstring& path, Dword error) {
+  Line(L"install log " + path + L" could NOT be made (error " + Number(error) +
+       L"): the program gets no log option");
+}
+
 void RunLog::RestartMarker(const wchar_t* what) {
   Line(std::wstring(L"restart marker HKCU\\Software\\NeedBstrReboot: ") + what);
 }

@@ -527,8 +527,9 @@ KernelHandle SimulatedWindows::CreateFile(const std::wstring& path, Dword desire
   events.push_back(L"create-file:" + path + L"," + Decimal(desiredAccess) + L"," +
                    Decimal(shareMode) + L"," + Decimal(creationDisposition) + L"," +
                    Decimal(flagsAndAttributes));
-  if (createFileError != 0 || creationDisposition != kCreateNew) {
-    lastError = createFileError != 0 ? createFileError : static_cast<Dword>(kErrorAccessDenied);
+  const bool refused = createFileError != 0 && path.rfind(createFileErrorPrefix, 0) == 0;
+  if (refused || creationDisposition != kCreateNew) {
+    lastError = refused ? createFileError : static_cast<Dword>(kErrorAccessDenied);
     return 0;
   }
   if (PathExists(path)) {

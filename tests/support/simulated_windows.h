@@ -131,9 +131,11 @@ class SimulatedWindows : public Platform {
   std::vector<SimulatedProduct> products;
   Dword productInfoValueError = 0;  // non-zero: the value query of VersionString fails
   std::map<Word, std::vector<std::uint8_t>> stringTableOverrides;
-  // Files made with CreateFile: create fails with createFileError when it is not 0; writes
-  // fail with ERROR_DISK_FULL once they would pass writableBytes in all.
+  // Files made with CreateFile: create fails with createFileError when it is not 0 (for the
+  // paths that begin with createFileErrorPrefix); writes fail with ERROR_DISK_FULL once they
+  // would pass writableBytes in all.
   Dword createFileError = 0;
+  std::wstring createFileErrorPrefix;
   std::size_t writableBytes = static_cast<std::size_t>(-1);
   bool iconPresent = true;
   SimulatedDialog dialog;

@@ -79,7 +79,7 @@ TEST(CspCommandLineTest, FolderNamesTheProgramAndTheLog) {
 TEST(CspCommandLineTest, BuilderPutsTheGivenLogPathInTheLogOption) {
   EXPECT_EQ(BuildCspCommandLine(L"csp", L"A=1 ", L"D:\\logs\\a b.log", false, false),
             LR"(csp\Setup.exe -args "/qb /Lv! """D:\logs\a b.log""" A=1 " -noreboot -root)");
-  EXPECT_EQ(BuildCspCommandLine(L"csp", L"/qb A=/L ", L"unused", true, false),
+  EXPECT_EQ(BuildCspCommandLine(L"csp", L"/qb A=/L ", L"", true, false),
             LR"(csp\Setup.exe -args "/qb A=/L " -noreboot -root -silent)");
 }
 

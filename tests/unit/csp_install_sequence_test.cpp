@@ -106,7 +106,8 @@ TEST_F(CspInstallSequenceTest, CspFailureEndsTheRunBeforeTheScriptAndThePlugin) 
   EXPECT_EQ(Run(L"-csp -vbscript C:\\s.vbs"), 1603u);
   EXPECT_EQ(ChildPrograms(), std::vector<std::wstring>{kSetupProgram});
   ASSERT_EQ(windows.boxes.size(), 2u);
-  EXPECT_EQ(windows.boxes[1].text, std::wstring(kFailureText) + L": 1603.\n");
+  EXPECT_EQ(windows.boxes[1].text,
+            std::wstring(kFailureText) + L": 1603.\nInstall log: " + csp_test::kLogPath);
   EXPECT_EQ(windows.boxes[1].caption, kCspCaption);
   EXPECT_EQ(windows.boxes[1].style, 0x50010u);
   EXPECT_EQ(windows.boxes[1].owner, windows.ownerWindowHandle);

@@ -15,9 +15,4 @@ constexpr const wchar_t* kSetupProgram = L"C:\\Setup\\csp\\Setup.exe";
 constexpr const wchar_t* kFailureText = L"В процессе установки Сталвер CSP возникла ошибка";
 constexpr const wchar_t* kCspCaption = L"Установка Сталвер";
 
-// Setup.exe writes its log while it runs.
-inline void SetupWritesLog(sim::SimulatedWindows& windows) {
-  windows.childBehaviours[kSetupProgram].effect = [&windows] { windows.AddFile(kLogPath); };
-}
-
 }  // namespace boot::csp_test

@@ -15,6 +15,8 @@ using sim::RunBootstrapper;
 using sim::SimulatedWindows;
 
 const wchar_t kRunLog[] = L"C:\\Temp\\bootstrapper_2027-03-01-09-05-03.log";
+const wchar_t kInstallLog[] = L"C:\\Temp\\quorlcom-x64.msi_2027-03-01-09-05-03.log";
+const wchar_t kCspLog[] = L"C:\\Temp\\csp_2027-03-01-09-05-03.log";
 const char kBom[] = "\xEF\xBB\xBF";
 
 // The log's lines without their time, after checking the BOM, the CRLF line ends and that
@@ -91,9 +93,60 @@ TEST(RunLogTest, SilentFreshInstallFromStartToEnd) {
   EXPECT_NE(content.find("\r\n0 starting: "), std::string::npos);
   EXPECT_NE(content.find("\r\n1500 the program ended"), std::string::npos);
   EXPECT_EQ(windows.openFiles(), 0);
-  EXPECT_EQ(
-      sim::EventsWith(windows, L"create-file:"),
-      std::vector<std::wstring>{std::wstring(L"create-file:") + kRunLog + L",1073741824,1,1,128"});
+  // The run's log, then msiexec's, each new (CREATE_NEW), written by one writer while others
+  // may read; msiexec's is closed again before msiexec starts.
+  const std::wstring flags = L",1073741824,1,1,128";
+  EXPECT_EQ(sim::EventsWith(windows, L"create-file:"),
+            (std::vector<std::wstring>{L"create-file:" + std::wstring(kRunLog) + flags,
+                                       L"create-file:" + std::wstring(kInstallLog) + flags}));
+  const std::size_t made =
+      sim::FirstEventWith(windows, L"create-file:" + std::wstring(kInstallLog));
+  EXPECT_EQ(windows.events.at(made + 1), L"close-file");
+  EXPECT_LT(made, sim::FirstEventWith(windows, L"run:"));
+}
+
+struct InstallLogCase {
+  const char* name;
+  const wchar_t* arguments;
+  const wchar_t* logPath;
+  std::function<void(SimulatedWindows&)> arrange;
+  bool logOption;  // the child is told to write its log there
+  std::string line;
+};
+
+// Each install log is a new file of the program's before its child starts; what stands
+// under the name is removed first; without a file of its own the child gets no log option.
+TEST(RunLogTest, InstallLogsAreMadeByTheProgram) {
+  const std::string notMade = u8" could NOT be made (error 80): the program gets no log option";
+  const InstallLogCase cases[] = {
+      {"a new name", L"", kInstallLog, [](SimulatedWindows&) {}, true, ""},
+      {"a file under the name", L"", kInstallLog,
+       [](SimulatedWindows& w) { w.AddFile(kInstallLog); }, true, ""},
+      {"a folder under the name", L"", kInstallLog,
+       [](SimulatedWindows& w) { w.AddFolder(kInstallLog); }, false,
+       u8"install log C:\\Temp\\quorlcom-x64.msi_2027-03-01-09-05-03.log" + notMade},
+      {"a folder under the CSP's log name", L"-csp", kCspLog,
+       [](SimulatedWindows& w) { w.AddFolder(kCspLog); }, false,
+       u8"install log C:\\Temp\\csp_2027-03-01-09-05-03.log" + notMade},
+  };
+  for (const auto& c : cases) {
+    SimulatedWindows windows;
+    sim::AddPluginPackage(windows);
+    sim::ScriptMsiexec(windows, 1603);
+    windows.childBehaviours[L"C:\\Setup\\csp\\Setup.exe"].exitCode = 1603;
+    c.arrange(windows);
+    windows.boxAnswers = {kIdYes, kIdOk};
+    EXPECT_EQ(RunBootstrapper(windows, c.arguments), 1603u) << c.name;
+    ASSERT_EQ(windows.children.size(), 1u) << c.name;
+    const std::wstring& command = windows.children[0].commandLine;
+    EXPECT_EQ(command.find(c.logPath) != std::wstring::npos, c.logOption) << c.name;
+    const std::wstring& report = windows.boxes.at(1).text;
+    EXPECT_EQ(report.substr(report.find(L".\n")),
+              c.logOption ? L".\nInstall log: " + std::wstring(c.logPath) : L".\n")
+        << c.name;
+    if (!c.line.empty()) ExpectInOrder(LogLines(windows), {c.line}, c.name);
+    EXPECT_EQ(windows.openFiles(), 0) << c.name;
+  }
 }
 
 struct ContentCase {
@@ -181,6 +234,12 @@ Outcome RunFailingInstall(SimulatedWindows& windows) {
   return outcome;
 }
 
+// The run's own log cannot be made; the install log can.
+void RefuseRunLog(SimulatedWindows& windows, Dword error) {
+  windows.createFileError = error;
+  windows.createFileErrorPrefix = L"C:\\Temp\\bootstrapper_";
+}
+
 struct FailureCase {
   const char* name;
   std::function<void(SimulatedWindows&)> breakLog;
@@ -192,8 +251,8 @@ TEST(RunLogTest, ALogThatCannotBeWrittenChangesNothingElse) {
   Outcome expected = RunFailingInstall(reference);
   const std::string& fullLog = reference.fileContents.at(kRunLog);
   const FailureCase cases[] = {
-      {"the folder refuses the file", [](SimulatedWindows& w) { w.createFileError = 5; }, false},
-      {"the folder is gone", [](SimulatedWindows& w) { w.createFileError = 3; }, false},
+      {"the folder refuses the file", [](SimulatedWindows& w) { RefuseRunLog(w, 5); }, false},
+      {"the folder is gone", [](SimulatedWindows& w) { RefuseRunLog(w, 3); }, false},
       {"disk full at once", [](SimulatedWindows& w) { w.writableBytes = 0; }, true},
       {"disk full after the first line", [](SimulatedWindows& w) { w.writableBytes = 80; }, true},
       {"disk full midway", [](SimulatedWindows& w) { w.writableBytes = 1000; }, true},

@@ -28,8 +28,11 @@ class RunLog {
   bool IsOpen() const { return file_ != 0; }
   const std::wstring& Path() const { return path_; }
 
-  // The events of a run.
+  // The events of a run. Secret values of the command line and of the child command lines
+  // are written as *** (MaskSecretValues).
   void Fact(const wchar_t* name, const std::wstring& value);
+  void CommandLine(const std::wstring& commandLine);
+  void UnrecognisedArgument(const std::wstring& argument);
   void Options(std::initializer_list<std::pair<const wchar_t*, bool>> flags,
                std::initializer_list<std::pair<const wchar_t*, const std::wstring*>> texts);
   void Check(const wchar_t* name, bool passed);

@@ -1,5 +1,6 @@
 // The text of each kind of line of the run log.
 #include "run/run_log.h"
+#include "run/secret_values.h"
 
 namespace boot {
 namespace {
@@ -112,8 +113,18 @@ void RunLog::Options(std::initializer_list<std::pair<const wchar_t*, bool>> flag
                      std::initializer_list<std::pair<const wchar_t*, const std::wstring*>> texts) {
   std::wstring line = L"options:";
   for (const auto& [name, on] : flags) line += std::wstring(L" ") + name + L"=" + YesNo(on);
-  for (const auto& [name, text] : texts) line += std::wstring(L" ") + name + L"=" + Quoted(*text);
+  for (const auto& [name, text] : texts) {
+    line += std::wstring(L" ") + name + L"=" + Quoted(MaskSecretValues(*text));
+  }
   Line(line);
+}
+
+void RunLog::CommandLine(const std::wstring& commandLine) {
+  Fact(L"command line", MaskSecretValues(commandLine));
+}
+
+void RunLog::UnrecognisedArgument(const std::wstring& argument) {
+  Fact(L"argument not recognised", MaskSecretValues(argument));
 }
 
 void RunLog::Check(const wchar_t* name, bool passed) {
@@ -174,7 +185,9 @@ void RunLog::Decision(const wchar_t* decision, const std::wstring& reason) {
   Line(std::wstring(L"decision: ") + decision + L" (" + reason + L")");
 }
 
-void RunLog::ChildStarting(const std::wstring& commandLine) { Line(L"starting: " + commandLine); }
+void RunLog::ChildStarting(const std::wstring& commandLine) {
+  Line(L"starting: " + MaskSecretValues(commandLine));
+}
 
 void RunLog::ChildNotStarted(Dword error) {
   Line(L"the program could not be started: error " + Number(error));

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "run/secret_values.h"
 #include "support/plugin_machine.h"
 #include "support/run_bootstrapper.h"
 #include "support/simulated_windows.h"
@@ -155,9 +156,11 @@ struct ContentCase {
   const wchar_t* arguments;
   Dword exitCode;
   std::vector<std::string> lines;
+  std::vector<std::string> secrets;  // nowhere in the log, but in the child's command line
 };
 
-// The lines that the Wine scenarios do not show: restart, declined upgrade, failed start.
+// The lines that the Wine scenarios do not show: restart, declined upgrade, failed start,
+// secret values masked.
 TEST(RunLogTest, EachKindOfLine) {
   const ContentCase cases[] = {
       {"upgrade declined ends the process",
@@ -172,7 +175,8 @@ TEST(RunLogTest, EachKindOfLine) {
         u8"box 153 shown: \"Будет произведено обновление Stalver Browser plug-in 2.0.0.0 до "
         u8"версии 3.0.0.0. Обновить?\"; answer No",
         u8"decision: end the run (the upgrade was declined)",
-        u8"exit code 1: not an administrator, or the upgrade was declined"}},
+        u8"exit code 1: not an administrator, or the upgrade was declined"},
+       {}},
       {"restart asked and refused",
        [](SimulatedWindows& w) {
          FreshInstallAskingForRestart(w);
@@ -186,7 +190,8 @@ TEST(RunLogTest, EachKindOfLine) {
         u8"корректной работы Сталвер ЭЦП Browser plug-in необходимо перезагрузить компьютер."
         u8"\\nПроизвести перезагрузку сейчас?\"; answer taken Yes",
         u8"asking Windows to restart", u8"Windows refused the restart",
-        u8"exit code 7: installed, but Windows refused the restart"}},
+        u8"exit code 7: installed, but Windows refused the restart"},
+       {}},
       {"CSP that cannot start; account facts unknown",
        [](SimulatedWindows& w) {
          w.childBehaviours[L"C:\\Setup\\csp\\Setup.exe"].startError = 2;
@@ -201,7 +206,33 @@ TEST(RunLogTest, EachKindOfLine) {
         u8"the program could not be started: error 2",
         u8"decision: end the run (the CSP installation failed)",
         u8"exit code 2: the failing step's own code (its exit code or the Windows error of its "
-        u8"start)"}},
+        u8"start)"},
+       {}},
+      {"secret values",
+       [](SimulatedWindows& w) { sim::AddPluginPackage(w); },
+       LR"(-silent -QuorlArgs "Pin=\"1 2\" X=3" -quorlargs db.PassWord=s3cret)",
+       0,
+       {u8R"(command line: "C:\Setup\bootstrapper.exe" -silent -QuorlArgs "Pin=*** X=3" )"
+        u8"-quorlargs db.PassWord=***",
+        u8R"(options: -silent=yes -norestart=no -reinstall=no -csp=no -selectDlg=no )"
+        u8R"(-QuorlArgs=" Pin=*** X=3  db.PassWord=*** " -CSPArgs="" -vbscript="")",
+        u8R"(starting: "C:\Windows\system32\msiexec.exe" /i "C:\Setup\quorlcom-x64.msi" )"
+        u8R"(/Lv! "C:\Temp\quorlcom-x64.msi_2027-03-01-09-05-03.log" REBOOT=R  /qb ADDNPQUORL=1 )"
+        u8"Pin=*** X=3  db.PassWord=*** "},
+       {"1 2", "s3cret"}},
+      {"secret values of the CSP",
+       [](SimulatedWindows&) {},
+       L"-silent -csp -CSPArgs SMARTCARD_PIN=4321",
+       232,
+       {u8R"(starting: csp\Setup.exe -args "/qb /Lv! """C:\Temp\csp_2027-03-01-09-05-03.log""" )"
+        u8"SMARTCARD_PIN=*** \" -noreboot -root -silent"},
+       {"4321"}},
+      {"an unrecognised argument",
+       [](SimulatedWindows&) {},
+       L"-silent api_token=xyz",
+       0,
+       {u8"argument not recognised: api_token=***"},
+       {}},
   };
   for (const auto& c : cases) {
     SimulatedWindows windows;
@@ -209,7 +240,26 @@ TEST(RunLogTest, EachKindOfLine) {
     EXPECT_EQ(RunBootstrapper(windows, c.arguments), c.exitCode) << c.name;
     ExpectInOrder(LogLines(windows), c.lines, c.name);
     EXPECT_EQ(windows.openFiles(), 0) << c.name;
+    for (const auto& secret : c.secrets) {
+      EXPECT_EQ(windows.fileContents.at(kRunLog).find(secret), std::string::npos) << c.name;
+      const std::wstring received(secret.begin(), secret.end());
+      EXPECT_NE(windows.children.at(0).commandLine.find(received), std::wstring::npos) << c.name;
+    }
   }
+}
+
+// Values are read as msiexec reads them; names hold a secret word in any case.
+TEST(RunLogTest, SecretValuesAreMaskedAsMsiexecReadsThem) {
+  const std::pair<std::wstring, std::wstring> cases[] = {
+      {L"PASSWORD=abc /qn", L"PASSWORD=*** /qn"},
+      {L"SECRET=\"x y\" Z=1", L"SECRET=*** Z=1"},
+      {L"\"PWD=q\" ALLUSERS=1", L"\"PWD=***\" ALLUSERS=1"},
+      {L"PIN=\\\"1 2\\\"\" rest", L"PIN=***\" rest"},
+      {L"TOKEN=\"open", L"TOKEN=***"},
+      {L"passwd=a=b KEY=\tPIN=", L"passwd=*** KEY=***\tPIN=***"},
+      {L"INSTALLDIR=C:\\Keys KEYS.X=1", L"INSTALLDIR=C:\\Keys KEYS.X=***"},
+  };
+  for (const auto& [text, masked] : cases) EXPECT_EQ(MaskSecretValues(text), masked);
 }
 
 // What a run shows and leaves, apart from its own log.

@@ -8,7 +8,7 @@ namespace boot {
 
 constexpr Dword kExitSuccess = 0;  // also: help shown, user said No, cancelled
 constexpr Dword kExitNotAdministrator = 1;
-constexpr Dword kExitUpgradeDeclined = 1;  // No to the upgrade question
+constexpr Dword kExitUpgradeDeclined = 1;          // No to the upgrade question
 constexpr Dword kExitInstalledVersionUnknown = 1;  // its length could not be read
 constexpr Dword kExitWindows2000BelowSp4 = 3;
 constexpr Dword kExitWindowsXpBelowSp2 = 4;

@@ -1,3 +1,4 @@
+#include "run/decimal_text.h"
 #include "run/run_log.h"
 
 namespace boot {
@@ -11,7 +12,7 @@ bool NameTaken(Dword error) { return error == kErrorFileExists || error == kErro
 
 std::wstring TryName(const std::wstring& pathWithoutExtension, int attempt) {
   if (attempt == 1) return pathWithoutExtension + L".log";
-  return pathWithoutExtension + L"_" + std::to_wstring(attempt) + L".log";
+  return pathWithoutExtension + L"_" + DecimalText(attempt) + L".log";
 }
 
 }  // namespace
@@ -46,7 +47,7 @@ bool RunLog::Write(const std::string& bytes) {
 
 void RunLog::Line(const std::wstring& text) {
   if (file_ == 0) return;
-  Write(ToUtf8(std::to_wstring(os_.GetTickCount() - startTick_) + L" " + text) + "\r\n");
+  Write(ToUtf8(DecimalText(os_.GetTickCount() - startTick_) + L" " + text) + "\r\n");
 }
 
 void RunLog::Close() {

@@ -1,11 +1,12 @@
 // The text of each kind of line of the run log.
+#include "run/decimal_text.h"
 #include "run/run_log.h"
 #include "run/secret_values.h"
 
 namespace boot {
 namespace {
 
-std::wstring Number(Dword value) { return std::to_wstring(value); }
+std::wstring Number(Dword value) { return DecimalText(value); }
 
 const wchar_t* YesNo(bool value) { return value ? L"yes" : L"no"; }
 
@@ -37,7 +38,7 @@ std::wstring AnswerName(int answer) {
     case 0:
       return L"none (the box could not be shown)";
   }
-  return std::to_wstring(answer);
+  return DecimalText(answer);
 }
 
 std::wstring BoxName(Word messageId) {
@@ -68,7 +69,7 @@ std::wstring InstallStateText(int state) {
     case 5:
       return L"5 (installed)";
   }
-  return std::to_wstring(state);
+  return DecimalText(state);
 }
 
 std::wstring ProductCodeText(const std::wstring& productCode) {

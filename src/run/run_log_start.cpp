@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "resources/version.h"
+#include "run/decimal_text.h"
 #include "run/install_log.h"
 #include "run/wow64.h"
 
@@ -47,13 +48,13 @@ std::wstring WindowsRelease(RunContext& context) {
   Dword minor = 0;
   Dword build = 0;
   context.os.RtlGetNtVersionNumbers(&major, &minor, &build);
-  std::wstring text = std::to_wstring(major) + L"." + std::to_wstring(minor) + L" build " +
-                      std::to_wstring(build & kBuildNumberMask);
+  std::wstring text = DecimalText(major) + L"." + DecimalText(minor) + L" build " +
+                      DecimalText(build & kBuildNumberMask);
   OsVersionInfoEx version;
   if (!context.os.GetVersionEx(&version)) return text;
-  return text + L", service pack " + std::to_wstring(version.servicePackMajor) + L"." +
-         std::to_wstring(version.servicePackMinor) + L", product type " +
-         std::to_wstring(version.productType) + L" (" + ProductTypeName(version.productType) + L")";
+  return text + L", service pack " + DecimalText(version.servicePackMajor) + L"." +
+         DecimalText(version.servicePackMinor) + L", product type " +
+         DecimalText(version.productType) + L" (" + ProductTypeName(version.productType) + L")";
 }
 
 std::wstring Account(RunContext& context) {
@@ -62,7 +63,7 @@ std::wstring Account(RunContext& context) {
   std::wstring text = context.os.GetUserName(name, &size) ? name : L"unknown";
   Dword session = 0;
   text += L", session ";
-  text += context.os.ProcessIdToSessionId(&session) ? std::to_wstring(session) : L"unknown";
+  text += context.os.ProcessIdToSessionId(&session) ? DecimalText(session) : L"unknown";
   return text;
 }
 

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "run/decimal_text.h"
 #include "run/secret_values.h"
 #include "support/plugin_machine.h"
 #include "support/run_bootstrapper.h"
@@ -351,6 +352,13 @@ TEST(RunLogTest, ATakenNameGetsTheNextSuffixAndOnlyATakenName) {
   refused.createFileError = 5;
   RunBootstrapper(refused, L"-silent");
   EXPECT_EQ(sim::EventsWith(refused, L"create-file:").size(), 1u);
+}
+
+TEST(RunLogTest, NumbersInDecimal) {
+  EXPECT_EQ(DecimalText(0), L"0");
+  EXPECT_EQ(DecimalText(4294967295), L"4294967295");
+  EXPECT_EQ(DecimalText(-2), L"-2");
+  EXPECT_EQ(DecimalText(INT64_MIN), L"-9223372036854775808");
 }
 
 TEST(RunLogTest, Utf8OfEveryPlane) {

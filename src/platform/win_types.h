@@ -117,4 +117,14 @@ constexpr Dword kMsiCodeProduct = 0;
 
 constexpr Dword kMaxPath = 260;
 
+// Reading the release's files and their SHA-256.
+constexpr Word kRtString = 6;
+constexpr Word kRtRcdata = 10;
+constexpr Dword kGenericRead = 0x80000000;
+constexpr Dword kOpenExisting = 3;
+constexpr Dword kProvRsaAes = 24;
+constexpr Dword kCryptVerifyContext = 0xF0000000;
+constexpr Dword kCalgSha256 = 0x800C;
+constexpr Dword kHpHashVal = 2;
+
 }  // namespace boot

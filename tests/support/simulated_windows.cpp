@@ -1,9 +1,12 @@
 #include "support/simulated_windows.h"
 
+#include <openssl/evp.h>
+
 #include <algorithm>
 #include <cstring>
 #include <cwctype>
 
+#include "resources/resource_ids.h"
 #include "support/string_table.h"
 
 namespace boot::sim {
@@ -325,8 +328,13 @@ bool SimulatedWindows::DestroyIcon(IconHandle icon) {
   return icon == kIcon;
 }
 
-std::vector<std::uint8_t> SimulatedWindows::FindStringTableBlock(Word blockNumber, Word language) {
+std::vector<std::uint8_t> SimulatedWindows::FindOwnResource(Word type, Word blockNumber,
+                                                            Word language) {
   if (language != 0) return {};
+  if (type == kRtRcdata && blockNumber == IDR_RELEASE_MANIFEST) {
+    return std::vector<std::uint8_t>(releaseManifest.begin(), releaseManifest.end());
+  }
+  if (type != kRtString) return {};
   auto overridden = stringTableOverrides.find(blockNumber);
   if (overridden != stringTableOverrides.end()) return overridden->second;
   return BuildCatalogueBlock(blockNumber);
@@ -528,6 +536,15 @@ KernelHandle SimulatedWindows::CreateFile(const std::wstring& path, Dword desire
                    Decimal(shareMode) + L"," + Decimal(creationDisposition) + L"," +
                    Decimal(flagsAndAttributes));
   const bool refused = createFileError != 0 && path.rfind(createFileErrorPrefix, 0) == 0;
+  if (!refused && creationDisposition == kOpenExisting && desiredAccess == kGenericRead) {
+    const bool folder = folders_.count(FoldCase(path)) != 0;
+    if (folder || !PathExists(path)) {
+      lastError = folder ? kErrorAccessDenied : PathExists(FolderOf(path)) ? 2 : 3;
+      return 0;
+    }
+    openFiles_[nextHandle_] = path;
+    return nextHandle_++;
+  }
   if (refused || creationDisposition != kCreateNew) {
     lastError = refused ? createFileError : static_cast<Dword>(kErrorAccessDenied);
     return 0;
@@ -561,6 +578,19 @@ bool SimulatedWindows::WriteFile(KernelHandle file, const void* data, Dword size
   fileContents[found->second].append(static_cast<const char*>(data), size);
   bytesWritten_ += size;
   *written = size;
+  return true;
+}
+
+bool SimulatedWindows::ReadFile(KernelHandle file, void* buffer, Dword size, Dword* read) {
+  *read = 0;
+  auto found = openFiles_.find(file);
+  lastError = found == openFiles_.end() ? 6 : readFileError;
+  if (lastError != 0) return false;
+  const std::string& content = fileContents[found->second];
+  std::size_t& position = readPositions_[file];
+  *read = static_cast<Dword>(std::min<std::size_t>(size, content.size() - position));
+  std::memcpy(buffer, content.data() + position, *read);
+  position += *read;
   return true;
 }
 
@@ -726,6 +756,7 @@ bool SimulatedWindows::GetExitCodeProcess(KernelHandle process, Dword* exitCode)
 }
 
 bool SimulatedWindows::CloseHandle(KernelHandle handle) {
+  readPositions_.erase(handle);
   if (openFiles_.erase(handle) == 1) {
     events.push_back(L"close-file");
     return true;
@@ -924,6 +955,120 @@ Dword SimulatedWindows::MsiSourceListSetInfo(const std::wstring& product, int co
   events.push_back(L"msi-source-set:" + product + L"," + std::to_wstring(context) + L"," +
                    Decimal(options) + L"," + property + L"=" + value);
   return FindProduct(product) ? kErrorSuccess : kErrorUnknownProduct;
+}
+
+// ---- SHA-256: CNG and CryptoAPI over one real digest ----
+
+namespace {
+constexpr Long kStatusInvalidHandle = static_cast<Long>(0xC0000008);
+constexpr Long kStatusNotFound = static_cast<Long>(0xC0000225);
+constexpr Dword kNteBadAlgId = 0x80090008;
+constexpr Dword kHashObjectBytes = 0x136;
+constexpr Dword kDigestBytes = 32;
+}  // namespace
+
+KernelHandle SimulatedWindows::OpenHandle() {
+  openKernelHandles_.insert(nextHandle_);
+  return nextHandle_++;
+}
+
+bool SimulatedWindows::AddToHash(KernelHandle hash, const std::uint8_t* data, Dword size) {
+  auto found = hashes_.find(hash);
+  if (found == hashes_.end()) return false;
+  found->second.append(reinterpret_cast<const char*>(data), size);
+  return true;
+}
+
+bool SimulatedWindows::FinishHash(KernelHandle hash, std::uint8_t* digest, Dword size) {
+  auto found = hashes_.find(hash);
+  if (found == hashes_.end() || size != kDigestBytes) return false;
+  unsigned int length = 0;
+  return EVP_Digest(found->second.data(), found->second.size(), digest, &length, EVP_sha256(),
+                    nullptr) == 1;
+}
+
+bool SimulatedWindows::CloseHash(KernelHandle hash) {
+  hashes_.erase(hash);
+  return openKernelHandles_.erase(hash) == 1;
+}
+
+Long SimulatedWindows::BCryptOpenAlgorithmProvider(KernelHandle* algorithm,
+                                                   const std::wstring& algorithmId, Dword flags) {
+  events.push_back(L"bcrypt-open:" + algorithmId + L"," + Decimal(flags));
+  if (!sha256Available || algorithmId != L"SHA256" || flags != 0) return kStatusNotFound;
+  *algorithm = OpenHandle();
+  return 0;
+}
+
+Long SimulatedWindows::BCryptGetProperty(KernelHandle object, const std::wstring& property,
+                                         std::uint8_t* output, Dword size, Dword* result) {
+  if (!openKernelHandles_.count(object) || property != L"ObjectLength" || size != 4) {
+    return kStatusInvalidHandle;
+  }
+  std::memcpy(output, &kHashObjectBytes, 4);
+  *result = 4;
+  return 0;
+}
+
+Long SimulatedWindows::BCryptCreateHash(KernelHandle algorithm, KernelHandle* hash,
+                                        std::uint8_t* hashObject, Dword hashObjectSize) {
+  if (!openKernelHandles_.count(algorithm) || hashObject == nullptr ||
+      hashObjectSize < kHashObjectBytes) {
+    return kStatusInvalidHandle;
+  }
+  *hash = OpenHandle();
+  hashes_[*hash];
+  return 0;
+}
+
+Long SimulatedWindows::BCryptHashData(KernelHandle hash, const std::uint8_t* input, Dword size) {
+  return AddToHash(hash, input, size) ? 0 : kStatusInvalidHandle;
+}
+
+Long SimulatedWindows::BCryptFinishHash(KernelHandle hash, std::uint8_t* output, Dword size) {
+  return FinishHash(hash, output, size) ? 0 : kStatusInvalidHandle;
+}
+
+Long SimulatedWindows::BCryptDestroyHash(KernelHandle hash) {
+  return CloseHash(hash) ? 0 : kStatusInvalidHandle;
+}
+
+Long SimulatedWindows::BCryptCloseAlgorithmProvider(KernelHandle algorithm) {
+  return openKernelHandles_.erase(algorithm) == 1 ? 0 : kStatusInvalidHandle;
+}
+
+bool SimulatedWindows::CryptAcquireContext(KernelHandle* provider, Dword providerType,
+                                           Dword flags) {
+  events.push_back(L"crypt-acquire:" + Decimal(providerType) + L"," + Decimal(flags));
+  if (providerType != kProvRsaAes || flags != kCryptVerifyContext) return false;
+  *provider = OpenHandle();
+  return true;
+}
+
+bool SimulatedWindows::CryptCreateHash(KernelHandle provider, Dword algorithm, KernelHandle* hash) {
+  lastError = kNteBadAlgId;
+  if (!sha256Available || algorithm != kCalgSha256 || !openKernelHandles_.count(provider)) {
+    return false;
+  }
+  *hash = OpenHandle();
+  hashes_[*hash];
+  return true;
+}
+
+bool SimulatedWindows::CryptHashData(KernelHandle hash, const std::uint8_t* data, Dword size) {
+  return AddToHash(hash, data, size);
+}
+
+bool SimulatedWindows::CryptGetHashParam(KernelHandle hash, Dword parameter, std::uint8_t* data,
+                                         Dword* size) {
+  if (parameter != kHpHashVal || *size != kDigestBytes) return false;
+  return FinishHash(hash, data, *size);
+}
+
+bool SimulatedWindows::CryptDestroyHash(KernelHandle hash) { return CloseHash(hash); }
+
+bool SimulatedWindows::CryptReleaseContext(KernelHandle provider) {
+  return openKernelHandles_.erase(provider) == 1;
 }
 
 }  // namespace boot::sim

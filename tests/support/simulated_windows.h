@@ -139,6 +139,12 @@ class SimulatedWindows : public Platform {
   std::size_t writableBytes = static_cast<std::size_t>(-1);
   bool iconPresent = true;
   SimulatedDialog dialog;
+  // A release build's manifest (its RCDATA resource); a build without one when empty. Files
+  // are read from fileContents; SHA-256 is computed for real, through CNG from Vista on and
+  // CryptoAPI before; without it CNG has no "SHA256" and CryptoAPI no CALG_SHA_256.
+  std::string releaseManifest;
+  bool sha256Available = true;
+  Dword readFileError = 0;
 
   // ---- Files and registry ----
   void AddFile(const std::wstring& path);
@@ -188,7 +194,7 @@ class SimulatedWindows : public Platform {
                             std::intptr_t lParam) override;
   IconHandle LoadOwnImage(int resourceId, unsigned type, int cx, int cy, unsigned flags) override;
   bool DestroyIcon(IconHandle icon) override;
-  std::vector<std::uint8_t> FindStringTableBlock(Word blockNumber, Word language) override;
+  std::vector<std::uint8_t> FindOwnResource(Word type, Word name, Word language) override;
   ModuleHandle GetModuleHandle(const std::wstring& moduleName) override;
   ModuleHandle LoadLibrary(const std::wstring& fileName) override;
   ProcAddress GetProcAddress(ModuleHandle module, const std::string& procName) override;
@@ -215,6 +221,7 @@ class SimulatedWindows : public Platform {
   KernelHandle CreateFile(const std::wstring& path, Dword desiredAccess, Dword shareMode,
                           Dword creationDisposition, Dword flagsAndAttributes) override;
   bool WriteFile(KernelHandle file, const void* data, Dword size, Dword* written) override;
+  bool ReadFile(KernelHandle file, void* buffer, Dword size, Dword* read) override;
   Dword GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) override;
   Dword GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword size) override;
   Dword GetEnvironmentVariable(const std::wstring& name, wchar_t* buffer, Dword size) override;
@@ -265,6 +272,23 @@ class SimulatedWindows : public Platform {
   Dword MsiSourceListClearAll(const std::wstring& product, Dword reserved) override;
   Dword MsiSourceListSetInfo(const std::wstring& product, int context, Dword options,
                              const std::wstring& property, const std::wstring& value) override;
+  Long BCryptOpenAlgorithmProvider(KernelHandle* algorithm, const std::wstring& algorithmId,
+                                   Dword flags) override;
+  Long BCryptGetProperty(KernelHandle object, const std::wstring& property, std::uint8_t* output,
+                         Dword size, Dword* result) override;
+  Long BCryptCreateHash(KernelHandle algorithm, KernelHandle* hash, std::uint8_t* hashObject,
+                        Dword hashObjectSize) override;
+  Long BCryptHashData(KernelHandle hash, const std::uint8_t* input, Dword size) override;
+  Long BCryptFinishHash(KernelHandle hash, std::uint8_t* output, Dword size) override;
+  Long BCryptDestroyHash(KernelHandle hash) override;
+  Long BCryptCloseAlgorithmProvider(KernelHandle algorithm) override;
+  bool CryptAcquireContext(KernelHandle* provider, Dword providerType, Dword flags) override;
+  bool CryptCreateHash(KernelHandle provider, Dword algorithm, KernelHandle* hash) override;
+  bool CryptHashData(KernelHandle hash, const std::uint8_t* data, Dword size) override;
+  bool CryptGetHashParam(KernelHandle hash, Dword parameter, std::uint8_t* data,
+                         Dword* size) override;
+  bool CryptDestroyHash(KernelHandle hash) override;
+  bool CryptReleaseContext(KernelHandle provider) override;
 
  private:
   struct Search {
@@ -291,6 +315,12 @@ class SimulatedWindows : public Platform {
   std::deque<SimulatedMessage> messageQueue_;  // of the program's one thread
   std::set<KernelHandle> openKernelHandles_;
   std::map<KernelHandle, std::wstring> openFiles_;  // handle -> path
+  std::map<KernelHandle, std::size_t> readPositions_;
+  std::map<KernelHandle, std::string> hashes_;  // hash handle -> the data hashed so far
+  KernelHandle OpenHandle();
+  bool AddToHash(KernelHandle hash, const std::uint8_t* data, Dword size);
+  bool FinishHash(KernelHandle hash, std::uint8_t* digest, Dword size);
+  bool CloseHash(KernelHandle hash);
   std::size_t bytesWritten_ = 0;
   KernelHandle nextHandle_ = 0x100;
   RegKey nextKey_ = 0x5000;

@@ -79,6 +79,13 @@ bool Win32Platform::WriteFile(KernelHandle file, const void* data, Dword size, D
   return done != FALSE;
 }
 
+bool Win32Platform::ReadFile(KernelHandle file, void* buffer, Dword size, Dword* read) {
+  DWORD count = 0;
+  const BOOL done = ::ReadFile(ToHandle(file), buffer, size, &count, nullptr);
+  *read = count;
+  return done != FALSE;
+}
+
 Dword Win32Platform::GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) {
   return ::GetSystemDirectoryW(BufferOf(buffer, size), size);
 }

@@ -10,10 +10,12 @@
 #include <msi.h>
 #include <msiquery.h>
 #include <shellapi.h>
+#include <wincrypt.h>
 
 #undef CreateFile
 #undef CreateProcess
 #undef CreateWindowEx
+#undef CryptAcquireContext
 #undef DeleteFile
 #undef DialogBoxParam
 #undef DispatchMessage

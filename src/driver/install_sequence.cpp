@@ -6,6 +6,7 @@
 #include "csp/install_csp.h"
 #include "driver/environment_checks.h"
 #include "driver/install_options.h"
+#include "driver/release_files.h"
 #include "driver/restart.h"
 #include "package/install_plugin.h"
 #include "run/box_styles.h"
@@ -34,6 +35,7 @@ class InstallSequence {
     if (Dword refused = CheckWindowsRelease(context_, options_.silent)) return refused;
     context_.os.MsiSetInternalUI(kInstallUiLevelNone);
     if (!Confirmed()) return kExitSuccess;
+    if (Dword refused = CheckReleaseFiles(context_, options_.silent, options_.csp)) return refused;
     if (options_.csp) {
       if (options_.selectDlg && !options_.silent) ShowCspSetupDialog(context_);
       Dword cspResult = InstallCspPackage(context_, options_.silent, options_.reinstall, kCspFolder,

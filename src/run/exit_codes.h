@@ -14,5 +14,7 @@ constexpr Dword kExitWindows2000BelowSp4 = 3;
 constexpr Dword kExitWindowsXpBelowSp2 = 4;
 constexpr Dword kExitWindows2003BelowSp1 = 5;
 constexpr Dword kExitRestartFailed = 7;
+// A file the run would use is not one the release was made with (ERROR_INSTALL_PACKAGE_INVALID).
+constexpr Dword kExitReleaseFileMismatch = kErrorInstallPackageInvalid;
 
 }  // namespace boot

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "run/run_log.h"
@@ -16,6 +17,13 @@ struct Wow64Lookup {
   ProcAddress address = 0;
 };
 
+// A package search of a release build, fixed when the release's files were checked.
+struct PinnedSearch {
+  std::wstring pattern;
+  Dword result = 0;
+  std::wstring path;
+};
+
 struct RunContext {
   explicit RunContext(Platform& platform) : os(platform), log(platform) {}
 
@@ -27,6 +35,11 @@ struct RunContext {
   std::wstring kcPattern;
   std::wstring langPattern;
   Wow64Lookup wow64;
+  // A release build's files, checked and held open, for reading only, until the process
+  // ends, so that nothing can be put in their place; and its package searches since then.
+  std::vector<KernelHandle> releaseFiles;
+  bool pinSearches = false;
+  std::vector<PinnedSearch> pinnedSearches;
 };
 
 }  // namespace boot

@@ -52,6 +52,11 @@ class RunLog {
   void ChildEnded(Dword exitCode, Dword milliseconds);
   void ChildExitUnknown(Dword error);
   void InstallLogNotMade(const std::wstring& path, Dword error);
+  // `files`: how many the release's manifest lists; 0 for a manifest that cannot be read.
+  void ReleaseManifest(bool present, std::size_t files);
+  // `expected` is empty for a file the manifest does not list.
+  void ReleaseFile(const std::wstring& path, const std::wstring& expected,
+                   const std::wstring& found);
   void RestartMarker(const wchar_t* what);
   void RestartRequested();
   void RestartResult(bool accepted);

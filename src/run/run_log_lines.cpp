@@ -93,6 +93,7 @@ constexpr ExitMeaning kExitMeanings[] = {
     {206, L"a package path is too long"},
     {232, L"no plug-in package found"},
     {1602, L"cancelled by the user, or the reinstall was declined"},
+    {1620, L"a file beside the program is not the one the release was made with"},
     {1603, L"the installation failed"},
     {1638, L"another version of the product is installed"},
 };
@@ -206,6 +207,31 @@ void RunLog::ChildExitUnknown(Dword error) {
 void RunLog::InstallLogNotMade(const std::wstring& path, Dword error) {
   Line(L"install log " + path + L" could NOT be made (error " + Number(error) +
        L"): the program gets no log option");
+}
+
+void RunLog::ReleaseManifest(bool present, std::size_t files) {
+  if (!present) {
+    Line(
+        L"release manifest: none, the files beside the program are used unchecked (a build "
+        L"that is not a release)");
+  } else if (files == 0) {
+    Line(L"release manifest: DAMAGED, it lists no file: every file is refused");
+  } else {
+    Line(L"release manifest: " + Number(static_cast<Dword>(files)) +
+         L" files; each file of this run is checked and held open until the run ends");
+  }
+}
+
+void RunLog::ReleaseFile(const std::wstring& path, const std::wstring& expected,
+                         const std::wstring& found) {
+  if (expected.empty()) {
+    Line(L"release file " + path + L": NOT in the release's manifest");
+  } else if (found == expected) {
+    Line(L"release file " + path + L": SHA-256 " + found + L", as in the release's manifest");
+  } else {
+    Line(L"release file " + path + L" does NOT match: expected SHA-256 " + expected + L", found " +
+         found);
+  }
 }
 
 void RunLog::RestartMarker(const wchar_t* what) {

@@ -584,8 +584,7 @@ bool SimulatedWindows::WriteFile(KernelHandle file, const void* data, Dword size
 bool SimulatedWindows::ReadFile(KernelHandle file, void* buffer, Dword size, Dword* read) {
   *read = 0;
   auto found = openFiles_.find(file);
-  lastError = found == openFiles_.end() ? 6 : readFileError;
-  if (lastError != 0) return false;
+  if (found == openFiles_.end()) return false;
   const std::string& content = fileContents[found->second];
   std::size_t& position = readPositions_[file];
   *read = static_cast<Dword>(std::min<std::size_t>(size, content.size() - position));
@@ -957,14 +956,11 @@ Dword SimulatedWindows::MsiSourceListSetInfo(const std::wstring& product, int co
   return FindProduct(product) ? kErrorSuccess : kErrorUnknownProduct;
 }
 
-// ---- SHA-256: CNG and CryptoAPI over one real digest ----
+// ---- SHA-256: CNG and CryptoAPI over one real digest, kernel handles for theirs ----
 
 namespace {
-constexpr Long kStatusInvalidHandle = static_cast<Long>(0xC0000008);
-constexpr Long kStatusNotFound = static_cast<Long>(0xC0000225);
-constexpr Dword kNteBadAlgId = 0x80090008;
 constexpr Dword kHashObjectBytes = 0x136;
-constexpr Dword kDigestBytes = 32;
+Long Status(bool done) { return done ? 0 : static_cast<Long>(0xC0000008); }  // invalid handle
 }  // namespace
 
 KernelHandle SimulatedWindows::OpenHandle() {
@@ -972,87 +968,71 @@ KernelHandle SimulatedWindows::OpenHandle() {
   return nextHandle_++;
 }
 
+bool SimulatedWindows::NewHash(KernelHandle provider, KernelHandle* hash) {
+  lastError = 0x80090008;  // NTE_BAD_ALGID
+  if (!sha256Available || !openKernelHandles_.count(provider)) return false;
+  hashes_[*hash = OpenHandle()];
+  return true;
+}
+
 bool SimulatedWindows::AddToHash(KernelHandle hash, const std::uint8_t* data, Dword size) {
-  auto found = hashes_.find(hash);
-  if (found == hashes_.end()) return false;
-  found->second.append(reinterpret_cast<const char*>(data), size);
+  if (!hashes_.count(hash)) return false;
+  hashes_[hash].append(reinterpret_cast<const char*>(data), size);
   return true;
 }
 
 bool SimulatedWindows::FinishHash(KernelHandle hash, std::uint8_t* digest, Dword size) {
-  auto found = hashes_.find(hash);
-  if (found == hashes_.end() || size != kDigestBytes) return false;
-  unsigned int length = 0;
-  return EVP_Digest(found->second.data(), found->second.size(), digest, &length, EVP_sha256(),
+  unsigned length = 0;
+  return hashes_.count(hash) && size == 32 &&
+         EVP_Digest(hashes_[hash].data(), hashes_[hash].size(), digest, &length, EVP_sha256(),
                     nullptr) == 1;
 }
 
 bool SimulatedWindows::CloseHash(KernelHandle hash) {
-  hashes_.erase(hash);
-  return openKernelHandles_.erase(hash) == 1;
+  return hashes_.erase(hash) == 1 && openKernelHandles_.erase(hash) == 1;
 }
 
 Long SimulatedWindows::BCryptOpenAlgorithmProvider(KernelHandle* algorithm,
                                                    const std::wstring& algorithmId, Dword flags) {
   events.push_back(L"bcrypt-open:" + algorithmId + L"," + Decimal(flags));
-  if (!sha256Available || algorithmId != L"SHA256" || flags != 0) return kStatusNotFound;
   *algorithm = OpenHandle();
   return 0;
 }
 
-Long SimulatedWindows::BCryptGetProperty(KernelHandle object, const std::wstring& property,
+Long SimulatedWindows::BCryptGetProperty(KernelHandle, const std::wstring& property,
                                          std::uint8_t* output, Dword size, Dword* result) {
-  if (!openKernelHandles_.count(object) || property != L"ObjectLength" || size != 4) {
-    return kStatusInvalidHandle;
-  }
-  std::memcpy(output, &kHashObjectBytes, 4);
-  *result = 4;
-  return 0;
+  std::memcpy(output, &kHashObjectBytes, *result = 4);
+  return Status(property == L"ObjectLength" && size == 4);
 }
 
 Long SimulatedWindows::BCryptCreateHash(KernelHandle algorithm, KernelHandle* hash,
                                         std::uint8_t* hashObject, Dword hashObjectSize) {
-  if (!openKernelHandles_.count(algorithm) || hashObject == nullptr ||
-      hashObjectSize < kHashObjectBytes) {
-    return kStatusInvalidHandle;
-  }
-  *hash = OpenHandle();
-  hashes_[*hash];
-  return 0;
+  return Status(hashObject && hashObjectSize >= kHashObjectBytes && NewHash(algorithm, hash));
 }
 
 Long SimulatedWindows::BCryptHashData(KernelHandle hash, const std::uint8_t* input, Dword size) {
-  return AddToHash(hash, input, size) ? 0 : kStatusInvalidHandle;
+  return Status(AddToHash(hash, input, size));
 }
 
 Long SimulatedWindows::BCryptFinishHash(KernelHandle hash, std::uint8_t* output, Dword size) {
-  return FinishHash(hash, output, size) ? 0 : kStatusInvalidHandle;
+  return Status(FinishHash(hash, output, size));
 }
 
-Long SimulatedWindows::BCryptDestroyHash(KernelHandle hash) {
-  return CloseHash(hash) ? 0 : kStatusInvalidHandle;
-}
+Long SimulatedWindows::BCryptDestroyHash(KernelHandle hash) { return Status(CloseHash(hash)); }
 
 Long SimulatedWindows::BCryptCloseAlgorithmProvider(KernelHandle algorithm) {
-  return openKernelHandles_.erase(algorithm) == 1 ? 0 : kStatusInvalidHandle;
+  return Status(openKernelHandles_.erase(algorithm) == 1);
 }
 
 bool SimulatedWindows::CryptAcquireContext(KernelHandle* provider, Dword providerType,
                                            Dword flags) {
   events.push_back(L"crypt-acquire:" + Decimal(providerType) + L"," + Decimal(flags));
-  if (providerType != kProvRsaAes || flags != kCryptVerifyContext) return false;
   *provider = OpenHandle();
   return true;
 }
 
 bool SimulatedWindows::CryptCreateHash(KernelHandle provider, Dword algorithm, KernelHandle* hash) {
-  lastError = kNteBadAlgId;
-  if (!sha256Available || algorithm != kCalgSha256 || !openKernelHandles_.count(provider)) {
-    return false;
-  }
-  *hash = OpenHandle();
-  hashes_[*hash];
-  return true;
+  return algorithm == kCalgSha256 && NewHash(provider, hash);
 }
 
 bool SimulatedWindows::CryptHashData(KernelHandle hash, const std::uint8_t* data, Dword size) {
@@ -1061,8 +1041,7 @@ bool SimulatedWindows::CryptHashData(KernelHandle hash, const std::uint8_t* data
 
 bool SimulatedWindows::CryptGetHashParam(KernelHandle hash, Dword parameter, std::uint8_t* data,
                                          Dword* size) {
-  if (parameter != kHpHashVal || *size != kDigestBytes) return false;
-  return FinishHash(hash, data, *size);
+  return parameter == kHpHashVal && FinishHash(hash, data, *size);
 }
 
 bool SimulatedWindows::CryptDestroyHash(KernelHandle hash) { return CloseHash(hash); }

@@ -139,12 +139,10 @@ class SimulatedWindows : public Platform {
   std::size_t writableBytes = static_cast<std::size_t>(-1);
   bool iconPresent = true;
   SimulatedDialog dialog;
-  // A release build's manifest (its RCDATA resource); a build without one when empty. Files
-  // are read from fileContents; SHA-256 is computed for real, through CNG from Vista on and
-  // CryptoAPI before; without it CNG has no "SHA256" and CryptoAPI no CALG_SHA_256.
+  // A release build's manifest (its RCDATA resource); none when empty. Files are read from
+  // fileContents; SHA-256 is real, through CNG and CryptoAPI, unless this Windows lacks it.
   std::string releaseManifest;
   bool sha256Available = true;
-  Dword readFileError = 0;
 
   // ---- Files and registry ----
   void AddFile(const std::wstring& path);
@@ -318,6 +316,7 @@ class SimulatedWindows : public Platform {
   std::map<KernelHandle, std::size_t> readPositions_;
   std::map<KernelHandle, std::string> hashes_;  // hash handle -> the data hashed so far
   KernelHandle OpenHandle();
+  bool NewHash(KernelHandle provider, KernelHandle* hash);
   bool AddToHash(KernelHandle hash, const std::uint8_t* data, Dword size);
   bool FinishHash(KernelHandle hash, std::uint8_t* digest, Dword size);
   bool CloseHash(KernelHandle hash);

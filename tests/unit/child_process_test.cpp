@@ -55,21 +55,15 @@ TEST_F(ChildProcessTest, AWaitThatCannotTakeMessagesStillWaitsForTheChild) {
 // A child whose end or exit code cannot be read gives the Windows error, never its initial 0
 // or the 259 (STILL_ACTIVE) of a process that was not waited for.
 TEST_F(ChildProcessTest, AnUnreadableExitCodeIsTheWindowsError) {
-  struct Case {
-    bool msgWaitFails;
-    Dword waitError;
-    Dword exitCodeError;
-  };
-  for (const Case& c : {Case{false, 0, 5}, Case{true, 6, 0}}) {
-    sim::SimulatedWindows machine;
-    machine.msgWaitFails = c.msgWaitFails;
-    machine.childBehaviours[L"tool.exe"] = {0, 0, {}, {}, c.waitError, c.exitCodeError};
-    RunContext run(machine);
-    const ChildResult result = RunChild(run, L"tool.exe");
+  windows.msgWaitFails = true;
+  windows.childBehaviours[L"tool.exe"].exitCodeError = 5;
+  windows.childBehaviours[L"late.exe"].waitError = 6;
+  for (const auto& [program, error] : {std::pair{L"tool.exe", 5u}, {L"late.exe", 6u}}) {
+    const ChildResult result = RunChild(context, program);
     EXPECT_TRUE(result.started && !result.exited);
-    EXPECT_EQ(result.code, c.waitError + c.exitCodeError);
-    EXPECT_EQ(machine.openKernelHandles(), 0);
+    EXPECT_EQ(result.code, error);
   }
+  EXPECT_EQ(windows.openKernelHandles(), 0);
 }
 
 TEST_F(ChildProcessTest, StartErrorIsReturnedWithoutWaiting) {

@@ -43,19 +43,8 @@ X64_PLUGIN_FILE = "C:\\Program Files\\StalverPluginTest\\plugin.txt"
 # Where the release test (tests/release) leaves its test-signed distribution, in the native
 # build tree; its packages are RELEASE_1 as X64_PACKAGE and WIN32_RELEASE_FILE.
 RELEASE_OUTPUT = ("release-test", "out")
-# Wine reports Windows XP SP3 to the program alone (5.1: the program hashes with CryptoAPI).
+# Wine reports Windows XP SP3 to the program alone.
 XP_FOR_THE_PROGRAM = "HKCU\\Software\\Wine\\AppDefaults\\bootstrapper.exe"
-
-
-def mismatch_box(path: str) -> ExpectedBox:
-    """Message 154 under "Ошибка": a file of the run is not the release's."""
-    return ExpectedBox(ERROR_CAPTION, f"Файл {path} не совпадает с файлом выпуска: возможно, он "
-                       "повреждён или подменён. Установка отменена.", ("ok",), has_icon=True,
-                       owned_by_hidden_static=True)
-
-
-def sha256_of(data: bytes) -> str:
-    return hashlib.sha256(data).hexdigest()
 
 
 def both_architectures(release: PluginPackage) -> dict[str, PluginPackage]:
@@ -201,29 +190,29 @@ def test_broadcasting_children_do_not_hang_a_silent_run(session: WineSession) ->
 
 def test_signed_distribution_installs(session: WineSession) -> None:
     """The test-signed zip that the release command made, unpacked as an administrator would.
-    With quorlcom-x64.msi swapped for another package of the family, its signed
-    bootstrapper.exe asks the install question, then refuses with message 154 naming that
-    file: exit 1620, nothing run or installed; the log gives the SHA-256 expected and the one
-    found, computed by CryptoAPI (the program told it runs on XP) as Python computes it. With
-    the release's package back, -silent installs the x64 package from beside it (exact
-    msiexec command line, the log named after it; its SHA-256 computed by CNG), leaves the
-    win32 package alone, exit 0."""
+    With quorlcom-x64.msi swapped for release 2, its signed bootstrapper.exe (told it runs on
+    XP: CryptoAPI) asks the install question, then message 154 names that file: exit 1620,
+    nothing run or installed, the SHA-256 expected and found in the log. With the release's
+    package back, -silent (Windows 7: CNG) installs the x64 package from beside it (exact
+    msiexec command line, the log named after it), leaves the win32 package alone, exit 0."""
     (archive,) = session.config.build_dir.joinpath(*RELEASE_OUTPUT).glob("*-TEST-SIGNED.zip")
     with zipfile.ZipFile(archive) as distribution:
         distribution.extractall(session.unix_path("C:\\"))
     folder = "C:\\" + archive.stem
     package = session.unix_path(f"{folder}\\{X64_PACKAGE}")
     released = package.read_bytes()
-    package.write_bytes(package_files(session, {X64_PACKAGE: RELEASE_2})[X64_PACKAGE].read_bytes())
+    swapped = package_files(session, {X64_PACKAGE: RELEASE_2})[X64_PACKAGE].read_bytes()
+    package.write_bytes(swapped)
     session.reg_set_value(XP_FOR_THE_PROGRAM, "Version", "winxp")
     refused = TimedRun(session, folder + "\\bootstrapper.exe", answers=["yes", "ok"])
-    expect_run(refused.result, 1620, [INSTALL_QUESTION, mismatch_box(f"{folder}\\{X64_PACKAGE}")])
+    expect_run(refused.result, 1620, [INSTALL_QUESTION, ExpectedBox(
+        ERROR_CAPTION, f"Файл {folder}\\{X64_PACKAGE} не совпадает с файлом выпуска: возможно, "
+        "он повреждён или подменён. Установка отменена.", ("ok",), True, True)])
     expect_nothing_run(refused)
     expect_log_lines(refused.result, [
         "Windows: 5.1 build 2600, service pack 3.0, product type 1 (workstation)",
-        f"release file {X64_PACKAGE} does NOT match: expected SHA-256 {sha256_of(released)}, "
-        f"found {sha256_of(package.read_bytes())}",
-        "exit code 1620: a file beside the program is not the one the release was made with"])
+        f"release file {X64_PACKAGE} does NOT match: expected SHA-256 "
+        f"{hashlib.sha256(released).hexdigest()}, found {hashlib.sha256(swapped).hexdigest()}"])
     expect_installed(session, NOTHING_INSTALLED)
     session.reg_delete_key(XP_FOR_THE_PROGRAM)
     package.write_bytes(released)
@@ -231,8 +220,9 @@ def test_signed_distribution_installs(session: WineSession) -> None:
     expect_run(run.result, 0, [])
     log = expect_logged_run(run, X64_PACKAGE)
     expect_msiexec_command(run, f"{folder}\\{X64_PACKAGE}", log, " ADDNPQUORL=1")
-    expect_log_lines(run.result, [
-        f"release file {X64_PACKAGE}: SHA-256 {sha256_of(released)}, as in the release's manifest"])
+    expect_log_lines(run.result, [f"release file {X64_PACKAGE}: SHA-256 "
+                                  f"{hashlib.sha256(released).hexdigest()}, as in the release's "
+                                  "manifest"])
     expect_installed(session, RELEASE_1_INSTALLED)
     expect_win32_package_left_alone(session)
 

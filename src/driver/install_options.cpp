@@ -33,7 +33,7 @@ class ArgumentReader {
  private:
   static bool IsHelpRequest(const std::wstring& arg) {
     auto is = [&arg](const wchar_t* name) { return EqualsIgnoringAsciiCase(arg, name); };
-    return is(L"-help") || is(L"--help") || is(L"/help") || arg == L"-?";
+    return is(L"-help") || is(L"--help") || is(L"/help") || is(L"-?");
   }
 
   bool ReadOne(const std::wstring& arg) {

@@ -27,6 +27,17 @@ set(RESOURCE_SCRIPT ${CMAKE_SOURCE_DIR}/src/resources/bootstrapper.rc)
 set_source_files_properties(${RESOURCE_SCRIPT} PROPERTIES OBJECT_DEPENDS
   "${ICON_FILE};${CMAKE_SOURCE_DIR}/src/resources/bootstrapper.manifest;${CMAKE_SOURCE_DIR}/src/resources/messages.inc;${CMAKE_SOURCE_DIR}/src/resources/resource_ids.h")
 
+# A release build carries the SHA-256 of every file that the release lays out for it
+# (scripts/release.sh writes them), inside the signed file. Without it the program checks
+# nothing, as a developer's build.
+set(BOOT_RELEASE_MANIFEST "" CACHE FILEPATH "The release's manifest (release builds only)")
+if(BOOT_RELEASE_MANIFEST)
+  configure_file(${BOOT_RELEASE_MANIFEST} ${GENERATED_RESOURCE_DIR}/release-manifest.txt COPYONLY)
+  set_property(SOURCE ${RESOURCE_SCRIPT} APPEND PROPERTY COMPILE_DEFINITIONS BOOT_RELEASE_MANIFEST)
+  set_property(SOURCE ${RESOURCE_SCRIPT} APPEND PROPERTY OBJECT_DEPENDS
+    ${GENERATED_RESOURCE_DIR}/release-manifest.txt)
+endif()
+
 file(GLOB WIN32_SOURCES CONFIGURE_DEPENDS src/platform/win32/*.cpp)
 add_executable(bootstrapper WIN32 ${CMAKE_SOURCE_DIR}/src/main.cpp ${WIN32_SOURCES}
   ${RESOURCE_SCRIPT} ${ICON_FILE})

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Makes a release: builds the i686 program reproducibly, signs it with Authenticode
-# (SHA-256), checks the signature and that signing changed nothing but what it must, lays out
+# Makes a release: builds the i686 program reproducibly with the SHA-256 of every file it
+# will use inside it (the release's manifest), signs it with Authenticode (SHA-256), checks
+# the signature and that signing changed nothing but what it must, lays out
 # the distribution folder (the program, the plug-in packages, the CSP's folder when given,
 # deploy.cmd for deployment tools, PACKAGES.txt with the packages' codes), writes SHA256SUMS
 # and packs the folder as a zip.
@@ -125,6 +126,20 @@ usages=$(openssl x509 -in "$work/signer.pem" -noout -ext extendedKeyUsage 2>/dev
 grep -q "Code Signing" <<<"$usages" ||
   fail "the certificate in ${pkcs12:-the test certificate} has no code-signing usage (extendedKeyUsage codeSigning)"
 
+# --- the release's manifest ----------------------------------------------------------------
+
+# The SHA-256 of each file that the program will use, named by its path below the program's
+# folder with backslashes: the packages and every file of the csp folder. The program
+# carries it inside its signed file and refuses a file that is missing from it or does not
+# match. Sorted by name, so that the same files give the same program.
+manifest=$work/release-manifest.txt
+{
+  for package in "${packages[@]}"; do printf '%s\t%s\n' "$(basename "$package")" "$package"; done
+  [ -z "$csp_dir" ] || find -L "$csp_dir" -type f -printf 'csp/%P\t%p\n'
+} | LC_ALL=C sort | while IFS=$'\t' read -r name file; do
+  printf '%s  %s\n' "$(sha256sum <"$file" | cut -c1-64)" "${name//\//\\}"
+done >"$manifest"
+
 # --- build, sign, verify -------------------------------------------------------------------
 
 version=$(sed -n 's/^#define BOOT_VERSION_TEXT "\(.*\)"$/\1/p' src/resources/version.h)
@@ -133,7 +148,8 @@ $test_signed && name+="-TEST-SIGNED"
 
 echo "release: building the i686 program in a fresh tree"
 cmake -S "$root" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" >/dev/null
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" \
+  -DBOOT_RELEASE_MANIFEST="$manifest" >/dev/null
 cmake --build "$work/build" --target bootstrapper >/dev/null
 unsigned=$work/build/bootstrapper.exe
 
@@ -192,6 +208,8 @@ epoch=$(git log -1 --format=%ct 2>/dev/null || echo 946684800)
 (cd "$dist" && find . -type f ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort |
   xargs -d '\n' sha256sum >SHA256SUMS)
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not verify"
+(cd "$dist" && tr '\\' / <"$manifest" | sha256sum --quiet -c -) ||
+  fail "the program's manifest does not match the files laid out beside it"
 find "$stage" -exec touch -h -d "@$epoch" {} +
 (cd "$stage" && find "$name" -print | LC_ALL=C sort | TZ=UTC zip -X -q -D -@ "$name.zip")
 (cd "$stage" && sha256sum "$name.zip" >"$name.zip.sha256")

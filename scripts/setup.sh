@@ -10,7 +10,7 @@ packages=(
   wine wine64 msitools wixl
   xvfb x11-apps imagemagick hyperfine
   clang libclang-rt-14-dev clang-format python3 locales
-  osslsigncode openssl zip
+  osslsigncode openssl libssl-dev zip
 )
 # 32-bit Wine beside wine64 gives 32-bit programs a WoW64 process, as on 64-bit Windows.
 wow64_packages=(wine32:i386)

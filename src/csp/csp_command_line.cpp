@@ -1,7 +1,5 @@
 #include "csp/csp_command_line.h"
 
-#include "run/install_log.h"
-
 namespace boot {
 namespace {
 
@@ -17,7 +15,7 @@ std::wstring SetupLogOption(const std::wstring& logPath) {
 std::wstring SetupArguments(const std::wstring& cspOptions, const std::wstring& logPath,
                             bool nobodyCanSee) {
   std::wstring options = cspOptions;
-  if (!NamesOwnLog(options)) options = SetupLogOption(logPath) + options;
+  if (!logPath.empty()) options = SetupLogOption(logPath) + options;
   // Exact case: "/Q..." is not taken as a quiet option.
   if (!Contains(options, L"/q")) options = (nobodyCanSee ? L"/qn " : L"/qb ") + options;
   return options;

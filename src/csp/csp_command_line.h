@@ -8,8 +8,9 @@
 namespace boot {
 
 // The whole Setup.exe command line. The log option for logPath goes in front of the options
-// only when they name no log of their own; then the quiet option "/qb " ("/qn " when nobody
-// can see) goes in front when the options, so extended, hold no "/q".
+// unless logPath is empty (the options name a log of their own, or none could be made);
+// then the quiet option "/qb " ("/qn " when nobody can see) goes in front when the options,
+// so extended, hold no "/q".
 std::wstring BuildCspCommandLine(const std::wstring& cspFolder, const std::wstring& cspOptions,
                                  const std::wstring& logPath, bool silent, bool reinstall,
                                  bool nobodyCanSee);

@@ -8,6 +8,7 @@
 #include "run/installer_busy.h"
 #include "run/message_box.h"
 #include "run/messages.h"
+#include "run/program_folder.h"
 #include "run/restart_marker.h"
 
 namespace boot {
@@ -27,6 +28,10 @@ void ReportFailure(RunContext& context, bool silent, Dword result, const std::ws
 
 }  // namespace
 
+std::wstring CspSetupPath(RunContext& context, const std::wstring& cspFolder) {
+  return ProgramFolder(context) + cspFolder + L"\\Setup.exe";
+}
+
 Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
                         const std::wstring& cspFolder, std::wstring cspArgs) {
   std::wstring logPath;
@@ -37,17 +42,24 @@ Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
   if (!NamesOwnLog(cspArgs)) {
     if (Dword error = MakeLogPath(context, silent, cspFolder, logPath)) return error;
   }
-  ChildResult setup = RunChild(context, BuildCspCommandLine(cspFolder, cspArgs, logPath, silent,
-                                                            reinstall, context.nobodyCanSee));
-  if (setup.started && IsRestartRequest(setup.code)) {
+  CreateInstallLog(context, logPath);
+  ChildResult setup = RunChild(
+      context,
+      BuildCspCommandLine(cspFolder, cspArgs, logPath, silent, reinstall, context.nobodyCanSee),
+      CspSetupPath(context, cspFolder));
+  RemoveUnusedInstallLog(context, logPath, setup);
+  // Started by its full path, a Setup.exe whose folder is missing fails with 3, which is also
+  // the exit code for Windows 2000 below SP4: it is reported as missing (2), as a lone file is.
+  if (!setup.started && setup.code == kErrorPathNotFound) setup.code = kErrorFileNotFound;
+  if (setup.exited && IsRestartRequest(setup.code)) {
     context.log.Decision(L"go on to the plug-in, restart pending",
                          L"the CSP's Setup.exe installed it and asked for a restart");
     CreateRestartMarker(context);
     return kErrorSuccess;
   }
-  // Only Setup.exe's own exit codes can let the run go on: a start error such as 3 (no
-  // "csp" folder) is a failure even though the same number is a harmless exit code.
-  if (setup.started && SetupLetsTheRunGoOn(setup.code)) {
+  // Only Setup.exe's own exit codes can let the run go on: a start error such as 3 or 4, or
+  // an exit code that could not be read, is a failure even where the number is harmless.
+  if (setup.exited && SetupLetsTheRunGoOn(setup.code)) {
     context.log.Decision(L"go on to the plug-in", L"the CSP's Setup.exe let the run go on");
     return kErrorSuccess;
   }

@@ -7,6 +7,13 @@
 
 namespace boot {
 
+// The CSP distribution's folder beside the program.
+constexpr wchar_t kCspFolder[] = L"csp";
+
+// The Setup.exe that the CSP step starts: the one in `cspFolder` beside the program, never
+// one that a search for the relative path of its command line would find.
+std::wstring CspSetupPath(RunContext& context, const std::wstring& cspFolder);
+
 // Returns 0 to go on, else the result that ends the run; failures are already reported.
 Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
                         const std::wstring& cspFolder, std::wstring cspArgs);

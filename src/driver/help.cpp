@@ -29,10 +29,9 @@ std::wstring HelpText(bool csp) {
   return text;
 }
 
-void ShowHelpAndExit(RunContext& context, bool csp, const std::wstring& argument) {
+void ShowHelpAndExit(RunContext& context, bool csp) {
   if (context.nobodyCanSee) {
-    context.log.Decision(L"end the run", L"the help is due for the argument " + argument +
-                                             L", and nobody can see it");
+    context.log.Decision(L"end the run", L"the help is due, and nobody can see it");
     ExitRun(context, kExitInvalidCommandLine);
   }
   ShowBox(context, false, context.ownerWindow, kHelpBoxId, HelpText(csp), L"Справка",

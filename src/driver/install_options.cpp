@@ -24,14 +24,21 @@ class ArgumentReader {
 
   void ReadAll() {
     for (index_ = 1; index_ < args_.size(); ++index_) {
-      if (!ReadOne(args_[index_])) ShowHelpAndExit(context_, options_.csp, args_[index_]);
+      if (ReadOne(args_[index_])) continue;
+      if (!IsHelpRequest(args_[index_])) context_.log.UnrecognisedArgument(args_[index_]);
+      ShowHelpAndExit(context_, options_.csp);
     }
   }
 
  private:
+  static bool IsHelpRequest(const std::wstring& arg) {
+    auto is = [&arg](const wchar_t* name) { return EqualsIgnoringAsciiCase(arg, name); };
+    return is(L"-help") || is(L"--help") || is(L"/help") || is(L"-?");
+  }
+
   bool ReadOne(const std::wstring& arg) {
     auto is = [&arg](const wchar_t* name) { return EqualsIgnoringAsciiCase(arg, name); };
-    if (is(L"-help") || is(L"--help") || is(L"/help")) return false;
+    if (IsHelpRequest(arg)) return false;
     if (is(L"-csp")) return options_.csp = true;
     if (is(L"-selectDlg")) return options_.selectDlg = true;
     if (is(L"-silent")) return options_.silent = true;

@@ -27,8 +27,8 @@ void ParseCommandLine(RunContext& context, InstallOptions* options);
 // The help text; the four CSP lines only when `csp` is on.
 std::wstring HelpText(bool csp);
 
-// Shows the help box and ends the process with exit code 0. When nobody can see the box, ends
-// it with 1639 at once and logs the `argument` that called for the help.
-[[noreturn]] void ShowHelpAndExit(RunContext& context, bool csp, const std::wstring& argument);
+// Shows the help box and ends the process with exit code 0; ends it with 1639 at once when
+// nobody can see the box.
+[[noreturn]] void ShowHelpAndExit(RunContext& context, bool csp);
 
 }  // namespace boot

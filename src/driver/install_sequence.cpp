@@ -6,6 +6,7 @@
 #include "csp/install_csp.h"
 #include "driver/environment_checks.h"
 #include "driver/install_options.h"
+#include "driver/release_files.h"
 #include "driver/restart.h"
 #include "driver/visibility.h"
 #include "package/install_plugin.h"
@@ -40,9 +41,10 @@ class InstallSequence {
     context_.os.MsiSetInternalUI(kInstallUiLevelNone);
     if (!Confirmed()) return kExitSuccess;
     if (Dword busy = TakeRunMutex(context_)) return ReportPluginFailure(busy, L"");
+    if (Dword refused = CheckReleaseFiles(context_, options_.silent, options_.csp)) return refused;
     if (options_.csp) {
       if (options_.selectDlg && !options_.silent) ShowCspSetupDialog(context_);
-      Dword cspResult = InstallCspPackage(context_, options_.silent, options_.reinstall, L"csp",
+      Dword cspResult = InstallCspPackage(context_, options_.silent, options_.reinstall, kCspFolder,
                                           options_.cspArgs);
       if (cspResult != 0) return cspResult;
     }

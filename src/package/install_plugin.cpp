@@ -70,6 +70,14 @@ bool CheckInstalledProduct(RunContext& context, bool silent, bool reinstall,
 
 }  // namespace
 
+std::vector<std::wstring> FindPluginFiles(RunContext& context) {
+  std::vector<std::wstring> paths(3);
+  FindProductCodePackage(context, &paths[0]);
+  FindNamePackage(context, kPluginBasePattern, &paths[1]);
+  FindPackageFile(context, kPluginStem + ArchitectureFilter(context), &paths[2]);
+  return paths;
+}
+
 Dword InstallPlugin(RunContext& context, bool silent, std::wstring& logPath, std::wstring quorlArgs,
                     bool reinstall) {
   if (Dword busy = WaitWhileInstallerBusy(context)) return busy;

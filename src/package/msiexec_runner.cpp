@@ -43,6 +43,16 @@ void PointSourceListAt(RunContext& context, const std::wstring& installedProduct
   }
 }
 
+// msiexec that meets another installation (1618) is started again while the run may wait.
+ChildResult RunMsiexecChild(RunContext& context, const std::wstring& commandLine) {
+  ChildResult msiexec = RunChild(context, commandLine);
+  while (msiexec.exited && msiexec.code == kErrorInstallAlreadyRunning &&
+         ReadyToTryInstallAgain(context)) {
+    msiexec = RunChild(context, commandLine);
+  }
+  return msiexec;
+}
+
 }  // namespace
 
 Dword RunMsiexec(RunContext& context, bool silent, std::wstring& logPath,
@@ -59,18 +69,18 @@ Dword RunMsiexec(RunContext& context, bool silent, std::wstring& logPath,
   if (!NamesOwnLog(msiexecArgs)) {
     Dword named = MakeLogPath(context, silent, packageFileName, logPath);
     if (named != kErrorSuccess) return named;
-    msiexecArgs = LogOption(logPath) + msiexecArgs;
   }
   std::wstring systemDirectory;
   Dword read = ReadSystemDirectory(context, silent, &systemDirectory);
   if (read != kErrorSuccess) return read;
+  CreateInstallLog(context, logPath);
+  if (!logPath.empty()) msiexecArgs = LogOption(logPath) + msiexecArgs;
   std::wstring commandLine = BuildMsiexecCommandLine(systemDirectory, packagePath, msiexecArgs);
   PointSourceListAt(context, installedProductCode, packageFileName);
-  Dword code = RunAndWait(context, commandLine);
-  while (code == kErrorInstallAlreadyRunning && ReadyToTryInstallAgain(context)) {
-    code = RunAndWait(context, commandLine);
-  }
-  if (!IsRestartRequest(code)) return code;
+  ChildResult msiexec = RunMsiexecChild(context, commandLine);
+  RemoveUnusedInstallLog(context, logPath, msiexec);
+  Dword code = msiexec.code;
+  if (!msiexec.exited || !IsRestartRequest(code)) return code;
   context.log.Decision(L"success, restart pending", L"msiexec asked for a restart");
   CreateRestartMarker(context);
   return kErrorSuccess;

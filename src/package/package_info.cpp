@@ -27,15 +27,22 @@ Dword FindFirstOf(RunContext& context, std::initializer_list<std::wstring> patte
   return result;
 }
 
-// The package that gives the product codes: any architecture-matched .msi, else any .msi.
 Dword OpenProductCodePackage(RunContext& context, PackageInfo* package) {
   std::wstring path;
-  Dword found = FindFirstOf(context, {ArchitectureFilter(context) + L"*.msi", L"*.msi"}, &path);
+  Dword found = FindProductCodePackage(context, &path);
   if (found != kErrorSuccess) return found;
   return package->Open(path);
 }
 
 }  // namespace
+
+Dword FindProductCodePackage(RunContext& context, std::wstring* path) {
+  return FindFirstOf(context, {ArchitectureFilter(context) + L"*.msi", L"*.msi"}, path);
+}
+
+Dword FindNamePackage(RunContext& context, const std::wstring& basePattern, std::wstring* path) {
+  return FindFirstOf(context, {LanguageFilter(context) + basePattern, basePattern}, path);
+}
 
 Dword PackageInfo::Open(const std::wstring& packagePath) {
   // Windows Installer is never handed a path that does not fit MAX_PATH: some of its
@@ -100,7 +107,7 @@ Dword GetInstalledProductCode(RunContext& context, std::wstring* productCode) {
 Dword ReadNewProductNameAndVersion(RunContext& context, const std::wstring& basePattern,
                                    bool silent, std::wstring* name, std::wstring* version) {
   std::wstring path;
-  Dword found = FindFirstOf(context, {LanguageFilter(context) + basePattern, basePattern}, &path);
+  Dword found = FindNamePackage(context, basePattern, &path);
   if (found != kErrorSuccess) {
     ReportPackageError(context, silent, kNoOwner, msg::kNamePackageNotFound);
     return kErrorNoData;

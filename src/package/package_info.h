@@ -34,6 +34,13 @@ class PackageInfo {
   MsiHandle fourth_ = 0;
 };
 
+// The package that gives the product codes: any architecture-matched .msi, else any .msi.
+Dword FindProductCodePackage(RunContext& context, std::wstring* path);
+
+// The package that gives the name and version shown in the upgrade question: the
+// language-matched one (LanguageFilter followed by `basePattern`), else `basePattern`.
+Dword FindNamePackage(RunContext& context, const std::wstring& basePattern, std::wstring* path);
+
 // The ProductCode of the architecture-matched package file.
 Dword GetNewProductCode(RunContext& context, std::wstring* productCode);
 

@@ -1,40 +1,13 @@
 #include "package/package_search.h"
 
+#include "run/file_search.h"
+#include "run/program_folder.h"
 #include "run/wow64.h"
 
 namespace boot {
 namespace {
 
 constexpr Word kRussianRussia = 0x0419;
-
-// One directory search, closed when it goes out of scope.
-class FileSearch {
- public:
-  FileSearch(RunContext& context, const std::wstring& pattern) : context_(context) {
-    handle_ = context_.os.FindFirstFile(pattern, &entry_);
-  }
-  ~FileSearch() {
-    if (handle_ != 0) context_.os.FindClose(handle_);
-  }
-  FileSearch(const FileSearch&) = delete;
-  FileSearch& operator=(const FileSearch&) = delete;
-
-  bool Found() const { return handle_ != 0; }
-  const FindData& Entry() const { return entry_; }
-  bool Next() { return context_.os.FindNextFile(handle_, &entry_); }
-
- private:
-  RunContext& context_;
-  KernelHandle handle_ = 0;
-  FindData entry_;
-};
-
-std::wstring OwnFolder(RunContext& context) {
-  std::wstring modulePath;
-  context.os.GetModuleFileName(&modulePath, kMaxPath);
-  auto slash = modulePath.find_last_of(L'\\');
-  return slash == std::wstring::npos ? std::wstring() : modulePath.substr(0, slash + 1);
-}
 
 // The first entry of `folder` (ending in a backslash or empty) that matches `pattern`.
 bool FindInFolder(RunContext& context, const std::wstring& folder, const std::wstring& pattern,
@@ -64,15 +37,33 @@ bool FindInSubfolders(RunContext& context, const std::wstring& folder, const std
   return false;
 }
 
+// Once a release build has checked its files, each search gives what it gave then: a file
+// added later, which no check has seen, is never taken.
+const PinnedSearch* FindPinnedSearch(RunContext& context, const std::wstring& pattern) {
+  for (const auto& pinned : context.pinnedSearches) {
+    if (pinned.pattern == pattern) return &pinned;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 Dword FindPackageFile(RunContext& context, const std::wstring& pattern, std::wstring* path) {
-  std::wstring folder = OwnFolder(context);
-  Dword result = FindInFolder(context, folder, pattern, path) ||
-                         FindInSubfolders(context, folder, pattern, path)
-                     ? kErrorSuccess
-                     : kErrorNoData;
-  context.log.PackageSearch(folder + pattern, result, result == kErrorSuccess ? *path : L"");
+  std::wstring folder = ProgramFolder(context);
+  std::wstring found;
+  Dword result = kErrorNoData;
+  if (const PinnedSearch* pinned = FindPinnedSearch(context, pattern)) {
+    result = pinned->result;
+    found = pinned->path;
+  } else {
+    if (FindInFolder(context, folder, pattern, &found) ||
+        FindInSubfolders(context, folder, pattern, &found)) {
+      result = kErrorSuccess;
+    }
+    if (context.pinSearches) context.pinnedSearches.push_back({pattern, result, found});
+  }
+  context.log.PackageSearch(folder + pattern, result, found);
+  if (result == kErrorSuccess) *path = found;
   return result;
 }
 

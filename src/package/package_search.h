@@ -11,6 +11,7 @@ namespace boot {
 // Searches the bootstrapper's own folder for `pattern`, then each of its immediate
 // subfolders in listing order (names beginning with "." are skipped). The first entry
 // found wins, file or folder. Returns 0 and sets `path`, or 232 and leaves `path` alone.
+// After a release build's check, a pattern searched then gives the same answer again.
 Dword FindPackageFile(RunContext& context, const std::wstring& pattern, std::wstring* path);
 
 // "*x64*" when this 32-bit program runs on 64-bit Windows, else "*win32*".

@@ -95,9 +95,9 @@ class Platform {
                                   unsigned flags) = 0;
   virtual bool DestroyIcon(IconHandle icon) = 0;
 
-  // Resources: the raw bytes of a string-table block (FindResourceExW, LoadResource,
-  // LockResource, SizeofResource); empty when the block is not there.
-  virtual std::vector<std::uint8_t> FindStringTableBlock(Word blockNumber, Word language) = 0;
+  // Resources: the raw bytes of one of the program's own resources (FindResourceExW,
+  // LoadResource, LockResource, SizeofResource); empty when it is not there.
+  virtual std::vector<std::uint8_t> FindOwnResource(Word type, Word name, Word language) = 0;
 
   // Modules.
   virtual ModuleHandle GetModuleHandle(const std::wstring& moduleName) = 0;
@@ -149,8 +149,9 @@ class Platform {
   // INVALID_HANDLE_VALUE.
   virtual KernelHandle CreateFile(const std::wstring& path, Dword desiredAccess, Dword shareMode,
                                   Dword creationDisposition, Dword flagsAndAttributes) = 0;
-  // WriteFile, not overlapped.
+  // WriteFile and ReadFile, not overlapped.
   virtual bool WriteFile(KernelHandle file, const void* data, Dword size, Dword* written) = 0;
+  virtual bool ReadFile(KernelHandle file, void* buffer, Dword size, Dword* read) = 0;
   virtual bool DeleteFile(const std::wstring& path) = 0;
   // GetSystemDirectoryW / GetWindowsDirectoryW into a buffer of `size` characters.
   virtual Dword GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) = 0;
@@ -169,10 +170,10 @@ class Platform {
   virtual void PutWs(const std::wstring& text) = 0;  // _putws: the text and a line break
 
   // Child processes.
-  // CreateProcessW with no application name, the writable command line, no security
-  // attributes, no inheritance, the given flags, own environment and folder.
-  virtual bool CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
-                             ProcessInformation* information) = 0;
+  // CreateProcessW with the application name (none when empty), the writable command line,
+  // no security attributes, no inheritance, the given flags, own environment and folder.
+  virtual bool CreateProcess(const std::wstring& applicationName, std::vector<wchar_t>* commandLine,
+                             Dword creationFlags, ProcessInformation* information) = 0;
   virtual Dword WaitForSingleObject(KernelHandle handle, Dword milliseconds) = 0;
   virtual Dword MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles, bool waitAll,
                                           Dword milliseconds, Dword wakeMask) = 0;
@@ -237,6 +238,29 @@ class Platform {
   virtual Dword MsiSourceListClearAll(const std::wstring& product, Dword reserved) = 0;
   virtual Dword MsiSourceListSetInfo(const std::wstring& product, int context, Dword options,
                                      const std::wstring& property, const std::wstring& value) = 0;
+
+  // Hashing. CNG (bcrypt.dll, found at run time from the system directory; NTSTATUS
+  // results, a missing function gives STATUS_PROCEDURE_NOT_FOUND): no implementation name,
+  // no secret, no flags but those given.
+  virtual Long BCryptOpenAlgorithmProvider(KernelHandle* algorithm, const std::wstring& algorithmId,
+                                           Dword flags) = 0;
+  virtual Long BCryptGetProperty(KernelHandle object, const std::wstring& property,
+                                 std::uint8_t* output, Dword size, Dword* result) = 0;
+  virtual Long BCryptCreateHash(KernelHandle algorithm, KernelHandle* hash,
+                                std::uint8_t* hashObject, Dword hashObjectSize) = 0;
+  virtual Long BCryptHashData(KernelHandle hash, const std::uint8_t* input, Dword size) = 0;
+  virtual Long BCryptFinishHash(KernelHandle hash, std::uint8_t* output, Dword size) = 0;
+  virtual Long BCryptDestroyHash(KernelHandle hash) = 0;
+  virtual Long BCryptCloseAlgorithmProvider(KernelHandle algorithm) = 0;
+  // CryptoAPI (advapi32): CryptAcquireContextW with no container and no provider name, by
+  // type alone; CryptCreateHash without a key; flags 0 where none are given.
+  virtual bool CryptAcquireContext(KernelHandle* provider, Dword providerType, Dword flags) = 0;
+  virtual bool CryptCreateHash(KernelHandle provider, Dword algorithm, KernelHandle* hash) = 0;
+  virtual bool CryptHashData(KernelHandle hash, const std::uint8_t* data, Dword size) = 0;
+  virtual bool CryptGetHashParam(KernelHandle hash, Dword parameter, std::uint8_t* data,
+                                 Dword* size) = 0;
+  virtual bool CryptDestroyHash(KernelHandle hash) = 0;
+  virtual bool CryptReleaseContext(KernelHandle provider) = 0;
 };
 
 }  // namespace boot

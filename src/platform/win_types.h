@@ -21,6 +21,7 @@ using IconHandle = std::uintptr_t;    // HICON; 0 is none
 constexpr Dword kErrorSuccess = 0;
 constexpr Dword kErrorFileNotFound = 2;
 constexpr Dword kErrorPathNotFound = 3;
+constexpr Dword kErrorInvalidHandle = 6;
 constexpr Dword kErrorFileExists = 80;
 constexpr Dword kErrorAlreadyExists = 183;
 constexpr Dword kErrorDiskFull = 112;
@@ -123,5 +124,15 @@ constexpr int kMsiInstallContextMachine = 4;
 constexpr Dword kMsiCodeProduct = 0;
 
 constexpr Dword kMaxPath = 260;
+
+// Reading the release's files and their SHA-256.
+constexpr Word kRtString = 6;
+constexpr Word kRtRcdata = 10;
+constexpr Dword kGenericRead = 0x80000000;
+constexpr Dword kOpenExisting = 3;
+constexpr Dword kProvRsaAes = 24;
+constexpr Dword kCryptVerifyContext = 0xF0000000;
+constexpr Dword kCalgSha256 = 0x800C;
+constexpr Dword kHpHashVal = 2;
 
 }  // namespace boot

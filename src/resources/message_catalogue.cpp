@@ -37,7 +37,7 @@ bool ReadStringTableEntry(const std::vector<std::uint8_t>& block, unsigned posit
 
 std::wstring LoadMessage(Platform& os, Word id) {
   std::wstring text;
-  auto block = os.FindStringTableBlock(static_cast<Word>(id / 16 + 1), kLanguageNeutral);
+  auto block = os.FindOwnResource(kRtString, static_cast<Word>(id / 16 + 1), kLanguageNeutral);
   ReadStringTableEntry(block, id % 16u, &text);
   return text;
 }

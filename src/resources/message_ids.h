@@ -35,5 +35,6 @@ constexpr Word kNewerVersionInstalled = 150;
 constexpr Word kProductCodeNotFound = 151;
 constexpr Word kSystemDirectoryUnknown = 152;
 constexpr Word kUpgradeQuestion = 153;
+constexpr Word kReleaseFileMismatch = 154;
 
 }  // namespace boot::msg

@@ -6,6 +6,8 @@
 
 #define IDI_BOOTSTRAPPER 100
 #define IDD_CSP_SETUP 141
+/* Release builds only: the SHA-256 of each file the release lays out for the program. */
+#define IDR_RELEASE_MANIFEST 300
 
 /* Controls of IDD_CSP_SETUP; its cancel button is IDCANCEL (2). */
 #define IDC_NEXT 140

@@ -9,14 +9,17 @@ namespace boot {
 
 struct ChildResult {
   bool started = false;
-  Dword code = 0;  // the exit code when started, else the error of the failed start
+  bool exited = false;  // it was waited for and its exit code read
+  Dword code = 0;       // the exit code when exited, else the Windows error that kept it unknown
 };
 
 // Starts the command line without a window and waits for it without a time limit, taking
-// the messages that reach the thread while it waits.
-ChildResult RunChild(RunContext& context, const std::wstring& commandLine);
+// the messages that reach the thread while it waits. With an application name, that file
+// is started and no search is made for the command line's first token.
+ChildResult RunChild(RunContext& context, const std::wstring& commandLine,
+                     const std::wstring& applicationName = L"");
 
-// The child's exit code, or the error of the failed start; callers cannot tell them apart.
+// The child's exit code, or the error that kept it unknown; callers cannot tell them apart.
 Dword RunAndWait(RunContext& context, const std::wstring& commandLine);
 
 }  // namespace boot

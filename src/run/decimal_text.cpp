@@ -3,16 +3,17 @@
 namespace boot {
 
 std::wstring DecimalText(std::int64_t value) {
-  // The magnitude in unsigned arithmetic, which also holds that of the most negative value.
-  std::uint64_t magnitude = value < 0 ? 0 - static_cast<std::uint64_t>(value) : value;
+  std::uint64_t magnitude = static_cast<std::uint64_t>(value);
+  if (value < 0) magnitude = 0 - magnitude;
   wchar_t digits[21];
-  std::size_t first = sizeof(digits) / sizeof(digits[0]);
+  wchar_t* const end = digits + 21;
+  wchar_t* first = end;
   do {
-    digits[--first] = static_cast<wchar_t>(L'0' + magnitude % 10);
+    *--first = static_cast<wchar_t>(L'0' + magnitude % 10);
     magnitude /= 10;
   } while (magnitude != 0);
-  if (value < 0) digits[--first] = L'-';
-  return std::wstring(digits + first, digits + sizeof(digits) / sizeof(digits[0]));
+  if (value < 0) *--first = L'-';
+  return std::wstring(first, end);
 }
 
 }  // namespace boot

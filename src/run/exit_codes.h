@@ -19,5 +19,7 @@ constexpr Dword kExitRestartFailed = 7;
 constexpr Dword kExitInstallationInProgress = kErrorInstallAlreadyRunning;  // 1618
 // The help was due for an argument, and nobody can see it.
 constexpr Dword kExitInvalidCommandLine = kErrorInvalidCommandLine;  // 1639
+// A file the run would use is not one the release was made with (ERROR_INSTALL_PACKAGE_INVALID).
+constexpr Dword kExitReleaseFileMismatch = kErrorInstallPackageInvalid;
 
 }  // namespace boot

@@ -6,6 +6,18 @@
 #include "run/error_box.h"
 
 namespace boot {
+namespace {
+
+// 0 once a new empty file stands at `path`, else the error that kept it from being made.
+Dword MakeEmptyFile(RunContext& context, const std::wstring& path) {
+  KernelHandle file =
+      context.os.CreateFile(path, kGenericWrite, kFileShareRead, kCreateNew, kFileAttributeNormal);
+  if (file == 0) return context.os.GetLastError();
+  context.os.CloseHandle(file);
+  return kErrorSuccess;
+}
+
+}  // namespace
 
 bool NamesOwnLog(const std::wstring& arguments) {
   return arguments.find(L"/l") != std::wstring::npos || arguments.find(L"/L") != std::wstring::npos;
@@ -34,6 +46,24 @@ Dword MakeLogPath(RunContext& context, bool silent, const std::wstring& baseName
   }
   logPath = folder + L"\\" + baseName + L"_" + LogTimestamp(context) + L".log";
   return kErrorSuccess;
+}
+
+void CreateInstallLog(RunContext& context, std::wstring& logPath) {
+  if (logPath.empty()) return;
+  // CREATE_NEW follows no link and opens no file that is there; what is there goes first.
+  Dword error = MakeEmptyFile(context, logPath);
+  if (error != kErrorSuccess && context.os.DeleteFile(logPath)) {
+    error = MakeEmptyFile(context, logPath);
+  }
+  if (error == kErrorSuccess) return;
+  context.log.InstallLogNotMade(logPath, error);
+  logPath.clear();
+}
+
+void RemoveUnusedInstallLog(RunContext& context, const std::wstring& logPath,
+                            const ChildResult& child) {
+  if (child.started || logPath.empty()) return;
+  context.os.DeleteFile(logPath);
 }
 
 std::wstring LocalTimestamp(RunContext& context) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "run/run_log.h"
@@ -21,6 +22,12 @@ struct Wow64Lookup {
 // under the 600 s after which Group Policy ends a start-up script. Waits for the run's own
 // children are not counted: they have no limit.
 constexpr Dword kWaitBudgetMilliseconds = 300000;
+// A package search of a release build, fixed when the release's files were checked.
+struct PinnedSearch {
+  std::wstring pattern;
+  Dword result = 0;
+  std::wstring path;
+};
 
 struct RunContext {
   explicit RunContext(Platform& platform) : os(platform), log(platform) {}
@@ -38,6 +45,11 @@ struct RunContext {
   bool nobodyCanSee = false;
   Dword waitBudget = kWaitBudgetMilliseconds;  // what is left of it
   KernelHandle runMutex = 0;                   // held from when it is taken to the end
+  // A release build's files, checked and held open, for reading only, until the process
+  // ends, so that nothing can be put in their place; and its package searches since then.
+  std::vector<KernelHandle> releaseFiles;
+  bool pinSearches = false;
+  std::vector<PinnedSearch> pinnedSearches;
 };
 
 }  // namespace boot

@@ -29,8 +29,11 @@ class RunLog {
   bool IsOpen() const { return file_ != 0; }
   const std::wstring& Path() const { return path_; }
 
-  // The events of a run.
+  // The events of a run. Secret values of the command line and of the child command lines
+  // are written as *** (MaskSecretValues).
   void Fact(const wchar_t* name, const std::wstring& value);
+  void CommandLine(const std::wstring& commandLine);
+  void UnrecognisedArgument(const std::wstring& argument);
   void Options(std::initializer_list<std::pair<const wchar_t*, bool>> flags,
                std::initializer_list<std::pair<const wchar_t*, const std::wstring*>> texts);
   void Check(const wchar_t* name, bool passed);
@@ -51,6 +54,13 @@ class RunLog {
   void RestartMarker(const std::wstring& what);
   // Both FILETIMEs (UTC).
   void RestartMarkerAge(std::uint64_t written, std::uint64_t machineStarted, bool stale);
+  void ChildExitUnknown(Dword error);
+  void InstallLogNotMade(const std::wstring& path, Dword error);
+  // `files`: how many the release's manifest lists; 0 for a manifest that cannot be read.
+  void ReleaseManifest(bool present, std::size_t files);
+  // `expected` is empty for a file the manifest does not list.
+  void ReleaseFile(const std::wstring& path, const std::wstring& expected,
+                   const std::wstring& found);
   void RestartRequested();
   void RestartResult(bool accepted, Dword error);
   // Waits for other installations; `waitResult` as WaitForSingleObject returns it.

@@ -1,6 +1,7 @@
 // The text of each kind of line of the run log.
 #include "run/decimal_text.h"
 #include "run/run_log.h"
+#include "run/secret_values.h"
 
 namespace boot {
 namespace {
@@ -136,6 +137,7 @@ constexpr ExitMeaning kExitMeanings[] = {
     {206, L"a package path is too long"},
     {232, L"no plug-in package found"},
     {1602, L"cancelled by the user, or the reinstall was declined"},
+    {1620, L"a file beside the program is not the one the release was made with"},
     {1603, L"the installation failed"},
     {1618, L"another installation is in progress"},
     {1638, L"another version of the product is installed"},
@@ -159,8 +161,18 @@ void RunLog::Options(std::initializer_list<std::pair<const wchar_t*, bool>> flag
                      std::initializer_list<std::pair<const wchar_t*, const std::wstring*>> texts) {
   std::wstring line = L"options:";
   for (const auto& [name, on] : flags) line += std::wstring(L" ") + name + L"=" + YesNo(on);
-  for (const auto& [name, text] : texts) line += std::wstring(L" ") + name + L"=" + Quoted(*text);
+  for (const auto& [name, text] : texts) {
+    line += std::wstring(L" ") + name + L"=" + Quoted(MaskSecretValues(*text));
+  }
   Line(line);
+}
+
+void RunLog::CommandLine(const std::wstring& commandLine) {
+  Fact(L"command line", MaskSecretValues(commandLine));
+}
+
+void RunLog::UnrecognisedArgument(const std::wstring& argument) {
+  Fact(L"argument not recognised", MaskSecretValues(argument));
 }
 
 void RunLog::Check(const wchar_t* name, bool passed) {
@@ -221,7 +233,9 @@ void RunLog::Decision(const wchar_t* decision, const std::wstring& reason) {
   Line(std::wstring(L"decision: ") + decision + L" (" + reason + L")");
 }
 
-void RunLog::ChildStarting(const std::wstring& commandLine) { Line(L"starting: " + commandLine); }
+void RunLog::ChildStarting(const std::wstring& commandLine) {
+  Line(L"starting: " + MaskSecretValues(commandLine));
+}
 
 void RunLog::ChildNotStarted(Dword error) {
   Line(L"the program could not be started: error " + Number(error));
@@ -230,6 +244,40 @@ void RunLog::ChildNotStarted(Dword error) {
 void RunLog::ChildEnded(Dword exitCode, Dword milliseconds) {
   Line(L"the program ended with exit code " + Number(exitCode) + L" after " + Number(milliseconds) +
        L" ms");
+}
+
+void RunLog::ChildExitUnknown(Dword error) {
+  Line(L"the program's end or exit code could not be read: error " + Number(error));
+}
+
+void RunLog::InstallLogNotMade(const std::wstring& path, Dword error) {
+  Line(L"install log " + path + L" could NOT be made (error " + Number(error) +
+       L"): the program gets no log option");
+}
+
+void RunLog::ReleaseManifest(bool present, std::size_t files) {
+  if (!present) {
+    Line(
+        L"release manifest: none, the files beside the program are used unchecked (a build "
+        L"that is not a release)");
+  } else if (files == 0) {
+    Line(L"release manifest: DAMAGED, it lists no file: every file is refused");
+  } else {
+    Line(L"release manifest: " + Number(static_cast<Dword>(files)) +
+         L" files; each file of this run is checked and held open until the run ends");
+  }
+}
+
+void RunLog::ReleaseFile(const std::wstring& path, const std::wstring& expected,
+                         const std::wstring& found) {
+  if (expected.empty()) {
+    Line(L"release file " + path + L": NOT in the release's manifest");
+  } else if (found == expected) {
+    Line(L"release file " + path + L": SHA-256 " + found + L", as in the release's manifest");
+  } else {
+    Line(L"release file " + path + L" does NOT match: expected SHA-256 " + expected + L", found " +
+         found);
+  }
 }
 
 void RunLog::RestartMarker(const std::wstring& what) {

@@ -71,7 +71,7 @@ std::wstring Account(RunContext& context) {
 void WriteStartFacts(RunContext& context, const std::wstring& modulePath, const std::wstring& tmp) {
   RunLog& log = context.log;
   log.Fact(L"program", modulePath + L", file version " BOOT_VERSION_TEXT);
-  log.Fact(L"command line", context.os.GetCommandLine());
+  log.CommandLine(context.os.GetCommandLine());
   log.Fact(L"Windows", WindowsRelease(context));
   log.Fact(L"WoW64 process", IsWow64(context) ? L"yes" : L"no");
   log.Fact(L"UI language", Hex4(context.os.GetSystemDefaultUILanguage()));

@@ -1,8 +1,8 @@
 # libFuzzer targets (clang only) over the inputs that come from outside: the command line,
-# version texts, and string-table blocks. Each runs for a bounded time in the test suite,
+# version texts, string-table blocks and the release's manifest. Each runs for a bounded time in the test suite,
 # starting from the committed seeds; what it finds new stays in the build tree.
 set(FUZZ_SECONDS 20 CACHE STRING "How long each fuzzer runs in the test suite")
-foreach(target command_line version string_table)
+foreach(target command_line version string_table release_manifest)
   add_executable(${target}_fuzz ${CMAKE_CURRENT_LIST_DIR}/${target}_fuzz.cpp)
   target_include_directories(${target}_fuzz PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${target}_fuzz PRIVATE simulated_windows core)

@@ -3,10 +3,14 @@
 
 1. Without a certificate: a test-signed distribution of the i686 program, two plug-in
    packages built by wixl and a csp folder; the zip and its checksums verify, the signature
-   verifies against the certificate it carries, and the program with its signature removed
-   is the suite's own reproducible build byte for byte (apart from the checksum).
+   verifies against the certificate it carries, the program carries the release's manifest
+   (the SHA-256 of each package and csp file, as SHA256SUMS has them) and is otherwise the
+   suite's own build: the same code and data, the same other resources; unsigned it takes at
+   most 128 KiB.
 2. With a releaser's PKCS#12 file, its password read from a file: signed by that
-   certificate, named without "TEST", and the password never appears in the output.
+   certificate, named without "TEST", and the password never appears in the output; with its
+   signature removed the program is the test-signed one's byte for byte (the same packages
+   give the same program).
 3. Each kind of bad input (packages of different versions among them) fails with one line
    and leaves the output folder as it was.
 
@@ -19,6 +23,7 @@ import argparse
 import dataclasses
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import zipfile
@@ -27,15 +32,18 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 REPOSITORY = HERE.parent.parent
 sys.dont_write_bytecode = True
-sys.path.insert(0, str(REPOSITORY / "tests" / "wine"))
+sys.path[:0] = [str(REPOSITORY / "tests" / "wine"), str(REPOSITORY / "tests" / "pe")]
 
+from check_resources import read_resources  # noqa: E402
 from packages import build_package  # noqa: E402
 from test_wow64 import RELEASE_1, WIN32_RELEASE_FILE, X64_PACKAGE  # noqa: E402
 
 RELEASE = REPOSITORY / "scripts" / "release.sh"
-COMPARE = REPOSITORY / "scripts" / "compare_signed.py"
 DEPLOY_SCRIPT = REPOSITORY / "deploy" / "deploy.cmd"
 PASSWORD = "correct horse battery staple"
+RT_RCDATA, RELEASE_MANIFEST_ID, RUSSIAN = 10, 300, 1049
+# Files beside the program that it never uses, so its manifest does not list them.
+NOT_USED = ("bootstrapper.exe", "deploy.cmd", "PACKAGES.txt", "SHA256SUMS")
 
 
 def run(*command: str | Path, env: dict[str, str] | None = None,
@@ -96,9 +104,39 @@ def unpack(zip_path: Path, into: Path) -> Path:
     return folder
 
 
+def sections(program: Path) -> dict[str, bytes]:
+    """The PE file's sections by name."""
+    image = program.read_bytes()
+    pe = struct.unpack_from("<I", image, 0x3C)[0]
+    count, optional_size = struct.unpack_from("<H12xH", image, pe + 6)
+    found = {}
+    for index in range(count):
+        name, size, _, raw_size, raw = struct.unpack_from(
+            "<8sIIII", image, pe + 24 + optional_size + 40 * index)
+        found[name.rstrip(b"\0").decode()] = image[raw:raw + min(size, raw_size)]
+    return found
+
+
+def check_manifest(program: Path, folder: Path, unsigned: Path) -> None:
+    """The release's manifest in the program lists each file it uses with the SHA-256 that
+    SHA256SUMS gives, paths with backslashes; apart from it, the program is the suite's."""
+    resources = read_resources(program)
+    manifest = resources.pop((RT_RCDATA, RELEASE_MANIFEST_ID, RUSSIAN), b"").decode()
+    sums = [line.split("  ", 1) for line in (folder / "SHA256SUMS").read_text().splitlines()]
+    expected = "".join(f"{digest}  {name.replace('/', chr(92))}\n" for digest, name in sums
+                       if name not in NOT_USED)
+    expect(manifest == expected, f"the program's manifest lists the packages and the csp files "
+                                 f"with their SHA-256:\n{manifest}")
+    built, shipped = sections(unsigned), sections(program)
+    expect(all(shipped[name] == built[name] for name in built if name != ".rsrc")
+           and resources == read_resources(unsigned),
+           "apart from the manifest, the program is the suite's build: the same sections, the "
+           "same other resources")
+
+
 def check_distribution(zip_path: Path, work: Path, unsigned: Path) -> Path:
-    """The zip's own checksum, its files, SHA256SUMS, the signature, and the program with its
-    signature removed against the suite's reproducible build."""
+    """The zip's own checksum, its files, SHA256SUMS, the signature, and the program's
+    manifest and sections against the suite's reproducible build."""
     checked = subprocess.run(["sha256sum", "-c", zip_path.name + ".sha256"], cwd=zip_path.parent,
                              capture_output=True, text=True)
     expect(checked.returncode == 0, f"{zip_path.name}.sha256 verifies")
@@ -125,14 +163,15 @@ def check_distribution(zip_path: Path, work: Path, unsigned: Path) -> Path:
     verified = run("osslsigncode", "verify", "-in", program, "-CAfile", anchors, check=False)
     expect(verified.returncode == 0 and "SHA256" in verified.stdout,
            "osslsigncode verify: a SHA-256 signature that checks against its certificate")
-    stripped = work / "stripped.exe"
+    check_manifest(program, folder, unsigned)
+    return program
+
+
+def without_signature(program: Path, work: Path, name: str) -> bytes:
+    stripped = work / name
     stripped.unlink(missing_ok=True)
     run("osslsigncode", "remove-signature", "-in", program, "-out", stripped)
-    compared = run("python3", COMPARE, unsigned, stripped, program, check=False)
-    print(compared.stdout, end="")
-    expect(compared.returncode == 0,
-           "the shipped program is the suite's reproducible build plus its signature")
-    return program
+    return stripped.read_bytes()
 
 
 def leftovers(out: Path) -> list[tuple[str, int]]:
@@ -175,7 +214,11 @@ def main() -> int:
     expect("TEST" in result.stdout and (out / "stalver-plugin-bootstrapper-1.0.0.0-TEST-SIGNED.zip"
                                         ).exists(),
            "the output and the zip's name say TEST-SIGNED")
-    check_distribution(out / "stalver-plugin-bootstrapper-1.0.0.0-TEST-SIGNED.zip", work, unsigned)
+    test_signed = check_distribution(out / "stalver-plugin-bootstrapper-1.0.0.0-TEST-SIGNED.zip",
+                                     work, unsigned)
+    test_signed_build = without_signature(test_signed, work, "test-signed-stripped.exe")
+    expect(len(test_signed_build) <= 128 * 1024,
+           f"unsigned, the release's program takes {len(test_signed_build)} bytes, at most 128 KiB")
 
     print("--- the releaser's certificate, password from a file")
     signer = make_certificate(work, "Releaser", "codeSigning")
@@ -190,6 +233,8 @@ def main() -> int:
     program = check_distribution(zip_path, work, unsigned)
     releaser = fingerprint(signer.with_suffix(".pem").read_bytes())
     expect(signer_fingerprints(program, work)[0] == releaser, "signed by the releaser's certificate")
+    expect(without_signature(program, work, "stripped.exe") == test_signed_build,
+           "without their signatures the two releases' programs are the same bytes")
 
     print("--- bad inputs")
     not_msi = inputs / "bad" / X64_PACKAGE

@@ -1,9 +1,12 @@
 #include "support/simulated_windows.h"
 
+#include <openssl/evp.h>
+
 #include <algorithm>
 #include <cstring>
 #include <cwctype>
 
+#include "resources/resource_ids.h"
 #include "support/string_table.h"
 
 namespace boot::sim {
@@ -335,8 +338,13 @@ bool SimulatedWindows::DestroyIcon(IconHandle icon) {
   return icon == kIcon;
 }
 
-std::vector<std::uint8_t> SimulatedWindows::FindStringTableBlock(Word blockNumber, Word language) {
+std::vector<std::uint8_t> SimulatedWindows::FindOwnResource(Word type, Word blockNumber,
+                                                            Word language) {
   if (language != 0) return {};
+  if (type == kRtRcdata && blockNumber == IDR_RELEASE_MANIFEST) {
+    return std::vector<std::uint8_t>(releaseManifest.begin(), releaseManifest.end());
+  }
+  if (type != kRtString) return {};
   auto overridden = stringTableOverrides.find(blockNumber);
   if (overridden != stringTableOverrides.end()) return overridden->second;
   return BuildCatalogueBlock(blockNumber);
@@ -573,8 +581,18 @@ KernelHandle SimulatedWindows::CreateFile(const std::wstring& path, Dword desire
   events.push_back(L"create-file:" + path + L"," + Decimal(desiredAccess) + L"," +
                    Decimal(shareMode) + L"," + Decimal(creationDisposition) + L"," +
                    Decimal(flagsAndAttributes));
-  if (createFileError != 0 || creationDisposition != kCreateNew) {
-    lastError = createFileError != 0 ? createFileError : static_cast<Dword>(kErrorAccessDenied);
+  const bool refused = createFileError != 0 && path.rfind(createFileErrorPrefix, 0) == 0;
+  if (!refused && creationDisposition == kOpenExisting && desiredAccess == kGenericRead) {
+    const bool folder = folders_.count(FoldCase(path)) != 0;
+    if (folder || !PathExists(path)) {
+      lastError = folder ? kErrorAccessDenied : PathExists(FolderOf(path)) ? 2 : 3;
+      return 0;
+    }
+    openFiles_[nextHandle_] = path;
+    return nextHandle_++;
+  }
+  if (refused || creationDisposition != kCreateNew) {
+    lastError = refused ? createFileError : static_cast<Dword>(kErrorAccessDenied);
     return 0;
   }
   if (PathExists(path)) {
@@ -606,6 +624,18 @@ bool SimulatedWindows::WriteFile(KernelHandle file, const void* data, Dword size
   fileContents[found->second].append(static_cast<const char*>(data), size);
   bytesWritten_ += size;
   *written = size;
+  return true;
+}
+
+bool SimulatedWindows::ReadFile(KernelHandle file, void* buffer, Dword size, Dword* read) {
+  *read = 0;
+  auto found = openFiles_.find(file);
+  if (found == openFiles_.end()) return false;
+  const std::string& content = fileContents[found->second];
+  std::size_t& position = readPositions_[file];
+  *read = static_cast<Dword>(std::min<std::size_t>(size, content.size() - position));
+  std::memcpy(buffer, content.data() + position, *read);
+  position += *read;
   return true;
 }
 
@@ -676,12 +706,13 @@ void SimulatedWindows::PutWs(const std::wstring& text) {
 
 // ---- Child processes ----
 
-bool SimulatedWindows::CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
+bool SimulatedWindows::CreateProcess(const std::wstring& applicationName,
+                                     std::vector<wchar_t>* commandLine, Dword creationFlags,
                                      ProcessInformation* information) {
   std::wstring line(commandLine->data());
-  children.push_back(RecordedChild{line, creationFlags});
+  children.push_back(RecordedChild{line, creationFlags, applicationName});
   events.push_back(L"run:" + line);
-  auto program = SplitCommandLine(line).front();
+  auto program = applicationName.empty() ? SplitCommandLine(line).front() : applicationName;
   ChildBehaviour behaviour;
   for (auto& [name, scripted] : childBehaviours) {
     if (FoldCase(name) != FoldCase(program)) continue;
@@ -696,7 +727,8 @@ bool SimulatedWindows::CreateProcess(std::vector<wchar_t>* commandLine, Dword cr
   messageQueue_.insert(messageQueue_.end(), behaviour.messages.begin(), behaviour.messages.end());
   information->process = nextHandle_++;
   information->thread = nextHandle_++;
-  processes_[information->process] = Process{ExitCodeOfStart(program, behaviour)};
+  behaviour.exitCode = ExitCodeOfStart(program, behaviour);
+  processes_[information->process] = Process{behaviour};
   openKernelHandles_.insert(information->process);
   openKernelHandles_.insert(information->thread);
   return true;
@@ -707,8 +739,8 @@ bool SimulatedWindows::CreateProcess(std::vector<wchar_t>* commandLine, Dword cr
 Dword SimulatedWindows::ExitCodeOfStart(const std::wstring& program,
                                         const ChildBehaviour& behaviour) {
   auto installer = mutexes.find(kInstallerMutex);
-  if (FoldCase(program).find(L"msiexec.exe") != std::wstring::npos &&
-      installer != mutexes.end() && installer->second.heldByProgram) {
+  if (FoldCase(program).find(L"msiexec.exe") != std::wstring::npos && installer != mutexes.end() &&
+      installer->second.heldByProgram) {
     events.push_back(L"msiexec-met-the-program-holding-_MSIExecute");
     return kErrorInstallAlreadyRunning;
   }
@@ -719,7 +751,11 @@ Dword SimulatedWindows::WaitForSingleObject(KernelHandle handle, Dword milliseco
   events.push_back(L"wait:" + Decimal(milliseconds));
   if (mutexHandles_.count(handle)) return WaitForMutex(handle, milliseconds);
   ThrowIfDeadlocked();
-  return processes_.count(handle) ? kWaitObject0 : kWaitFailed;
+  auto found = processes_.find(handle);
+  lastError = found == processes_.end() ? 6 : found->second.behaviour.waitError;
+  if (lastError != 0) return kWaitFailed;
+  found->second.waited = true;
+  return kWaitObject0;
 }
 
 // Takes the mutex when it is free, or becomes free within `milliseconds`; time passes.
@@ -772,6 +808,7 @@ Dword SimulatedWindows::MsgWaitForMultipleObjects(const std::vector<KernelHandle
   ThrowIfDeadlocked();
   for (KernelHandle handle : handles) {
     if (!processes_.count(handle)) return kWaitFailed;
+    processes_[handle].waited = true;
   }
   return kWaitObject0;
 }
@@ -801,12 +838,13 @@ std::intptr_t SimulatedWindows::DispatchMessage(const WindowMessage& message) {
 
 bool SimulatedWindows::GetExitCodeProcess(KernelHandle process, Dword* exitCode) {
   auto found = processes_.find(process);
-  if (found == processes_.end()) return false;
-  *exitCode = found->second.exitCode;
-  return true;
+  lastError = found == processes_.end() ? 6 : found->second.behaviour.exitCodeError;
+  if (lastError == 0) *exitCode = found->second.waited ? found->second.behaviour.exitCode : 259;
+  return lastError == 0;
 }
 
 bool SimulatedWindows::CloseHandle(KernelHandle handle) {
+  readPositions_.erase(handle);
   if (openFiles_.erase(handle) == 1) {
     events.push_back(L"close-file");
     return true;
@@ -833,9 +871,9 @@ KernelHandle SimulatedWindows::OpenMutex(Dword desiredAccess, const std::wstring
     lastError = kErrorFileNotFound;
     return 0;
   }
-  mutexHandles_[nextHandle_] = name;
-  openKernelHandles_.insert(nextHandle_);
-  return nextHandle_++;
+  const KernelHandle handle = OpenHandle();
+  mutexHandles_[handle] = name;
+  return handle;
 }
 
 bool SimulatedWindows::ReleaseMutex(KernelHandle mutex) {
@@ -1047,6 +1085,100 @@ Dword SimulatedWindows::MsiSourceListSetInfo(const std::wstring& product, int co
   events.push_back(L"msi-source-set:" + product + L"," + std::to_wstring(context) + L"," +
                    Decimal(options) + L"," + property + L"=" + value);
   return FindProduct(product) ? kErrorSuccess : kErrorUnknownProduct;
+}
+
+// ---- SHA-256: CNG and CryptoAPI over one real digest, kernel handles for theirs ----
+
+namespace {
+constexpr Dword kHashObjectBytes = 0x136;
+Long Status(bool done) { return done ? 0 : static_cast<Long>(0xC0000008); }  // invalid handle
+}  // namespace
+
+KernelHandle SimulatedWindows::OpenHandle() {
+  openKernelHandles_.insert(nextHandle_);
+  return nextHandle_++;
+}
+
+bool SimulatedWindows::NewHash(KernelHandle provider, KernelHandle* hash) {
+  lastError = 0x80090008;  // NTE_BAD_ALGID
+  if (!sha256Available || !openKernelHandles_.count(provider)) return false;
+  hashes_[*hash = OpenHandle()];
+  return true;
+}
+
+bool SimulatedWindows::AddToHash(KernelHandle hash, const std::uint8_t* data, Dword size) {
+  if (!hashes_.count(hash)) return false;
+  hashes_[hash].append(reinterpret_cast<const char*>(data), size);
+  return true;
+}
+
+bool SimulatedWindows::FinishHash(KernelHandle hash, std::uint8_t* digest, Dword size) {
+  unsigned length = 0;
+  return hashes_.count(hash) && size == 32 &&
+         EVP_Digest(hashes_[hash].data(), hashes_[hash].size(), digest, &length, EVP_sha256(),
+                    nullptr) == 1;
+}
+
+bool SimulatedWindows::CloseHash(KernelHandle hash) {
+  return hashes_.erase(hash) == 1 && openKernelHandles_.erase(hash) == 1;
+}
+
+Long SimulatedWindows::BCryptOpenAlgorithmProvider(KernelHandle* algorithm,
+                                                   const std::wstring& algorithmId, Dword flags) {
+  events.push_back(L"bcrypt-open:" + algorithmId + L"," + Decimal(flags));
+  *algorithm = OpenHandle();
+  return 0;
+}
+
+Long SimulatedWindows::BCryptGetProperty(KernelHandle, const std::wstring& property,
+                                         std::uint8_t* output, Dword size, Dword* result) {
+  std::memcpy(output, &kHashObjectBytes, *result = 4);
+  return Status(property == L"ObjectLength" && size == 4);
+}
+
+Long SimulatedWindows::BCryptCreateHash(KernelHandle algorithm, KernelHandle* hash,
+                                        std::uint8_t* hashObject, Dword hashObjectSize) {
+  return Status(hashObject && hashObjectSize >= kHashObjectBytes && NewHash(algorithm, hash));
+}
+
+Long SimulatedWindows::BCryptHashData(KernelHandle hash, const std::uint8_t* input, Dword size) {
+  return Status(AddToHash(hash, input, size));
+}
+
+Long SimulatedWindows::BCryptFinishHash(KernelHandle hash, std::uint8_t* output, Dword size) {
+  return Status(FinishHash(hash, output, size));
+}
+
+Long SimulatedWindows::BCryptDestroyHash(KernelHandle hash) { return Status(CloseHash(hash)); }
+
+Long SimulatedWindows::BCryptCloseAlgorithmProvider(KernelHandle algorithm) {
+  return Status(openKernelHandles_.erase(algorithm) == 1);
+}
+
+bool SimulatedWindows::CryptAcquireContext(KernelHandle* provider, Dword providerType,
+                                           Dword flags) {
+  events.push_back(L"crypt-acquire:" + Decimal(providerType) + L"," + Decimal(flags));
+  *provider = OpenHandle();
+  return true;
+}
+
+bool SimulatedWindows::CryptCreateHash(KernelHandle provider, Dword algorithm, KernelHandle* hash) {
+  return algorithm == kCalgSha256 && NewHash(provider, hash);
+}
+
+bool SimulatedWindows::CryptHashData(KernelHandle hash, const std::uint8_t* data, Dword size) {
+  return AddToHash(hash, data, size);
+}
+
+bool SimulatedWindows::CryptGetHashParam(KernelHandle hash, Dword parameter, std::uint8_t* data,
+                                         Dword* size) {
+  return parameter == kHpHashVal && FinishHash(hash, data, *size);
+}
+
+bool SimulatedWindows::CryptDestroyHash(KernelHandle hash) { return CloseHash(hash); }
+
+bool SimulatedWindows::CryptReleaseContext(KernelHandle provider) {
+  return openKernelHandles_.erase(provider) == 1;
 }
 
 }  // namespace boot::sim

@@ -43,6 +43,7 @@ struct RecordedBox {
 struct RecordedChild {
   std::wstring commandLine;
   Dword creationFlags = 0;
+  std::wstring applicationName;
 };
 
 // A message that reaches the program's thread while a child runs. A sent one (a broadcast
@@ -53,12 +54,15 @@ struct SimulatedMessage {
 };
 
 // What a child process does: fail to start with `startError`, or run `effect`, send or
-// post `messages` and exit with `exitCode`.
+// post `messages` and exit with `exitCode`; waiting for it or reading its exit code may fail
+// with `waitError` or `exitCodeError`.
 struct ChildBehaviour {
   Dword startError = 0;
   Dword exitCode = 0;
   std::function<void()> effect;
   std::vector<SimulatedMessage> messages;
+  Dword waitError = 0;
+  Dword exitCodeError = 0;
   std::deque<Dword> firstExitCodes;  // of the first starts, in order; later ones end exitCode
 };
 
@@ -149,19 +153,25 @@ class SimulatedWindows : public Platform {
   Dword initiateShutdownResult = 0;  // an error code; 0 accepted
   bool initiateSystemShutdownSucceeds = true;
   bool msgWaitFails = false;  // MsgWaitForMultipleObjects fails with ERROR_INVALID_PARAMETER
-  std::map<std::wstring, ChildBehaviour> childBehaviours;  // by program (first token)
-  std::map<std::wstring, SimulatedPackage> packages;       // by full path
+  // By program: the application name when one is given, else the command line's first token.
+  std::map<std::wstring, ChildBehaviour> childBehaviours;
+  std::map<std::wstring, SimulatedPackage> packages;  // by full path
   std::vector<SimulatedProduct> products;
   Dword productInfoValueError = 0;  // non-zero: the value query of VersionString fails
   std::map<Word, std::vector<std::uint8_t>> stringTableOverrides;
-  // Files made with CreateFile: create fails with createFileError when it is not 0; writes
-  // fail with ERROR_DISK_FULL once they would pass writableBytes in all.
+  // Files made with CreateFile: create fails with createFileError when it is not 0 (for the
+  // paths that begin with createFileErrorPrefix); writes fail with ERROR_DISK_FULL once they
+  // would pass writableBytes in all.
   Dword createFileError = 0;
+  std::wstring createFileErrorPrefix;
   std::size_t writableBytes = static_cast<std::size_t>(-1);
   bool iconPresent = true;
   SimulatedDialog dialog;
   std::map<std::wstring, SimulatedMutex, CaseInsensitiveLess> mutexes;  // by name
-  bool createMutexFails = false;                                        // with ERROR_ACCESS_DENIED
+  // A release build's manifest (its RCDATA resource); none when empty. Files are read from
+  // fileContents; SHA-256 is real, through CNG and CryptoAPI, unless this Windows lacks it.
+  std::string releaseManifest;
+  bool sha256Available = true;
 
   // ---- Files and registry ----
   void AddFile(const std::wstring& path);
@@ -213,7 +223,7 @@ class SimulatedWindows : public Platform {
                             std::intptr_t lParam) override;
   IconHandle LoadOwnImage(int resourceId, unsigned type, int cx, int cy, unsigned flags) override;
   bool DestroyIcon(IconHandle icon) override;
-  std::vector<std::uint8_t> FindStringTableBlock(Word blockNumber, Word language) override;
+  std::vector<std::uint8_t> FindOwnResource(Word type, Word name, Word language) override;
   ModuleHandle GetModuleHandle(const std::wstring& moduleName) override;
   ModuleHandle LoadLibrary(const std::wstring& fileName) override;
   ProcAddress GetProcAddress(ModuleHandle module, const std::string& procName) override;
@@ -245,6 +255,7 @@ class SimulatedWindows : public Platform {
   KernelHandle CreateFile(const std::wstring& path, Dword desiredAccess, Dword shareMode,
                           Dword creationDisposition, Dword flagsAndAttributes) override;
   bool WriteFile(KernelHandle file, const void* data, Dword size, Dword* written) override;
+  bool ReadFile(KernelHandle file, void* buffer, Dword size, Dword* read) override;
   Dword GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) override;
   Dword GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword size) override;
   Dword GetEnvironmentVariable(const std::wstring& name, wchar_t* buffer, Dword size) override;
@@ -253,8 +264,8 @@ class SimulatedWindows : public Platform {
   Dword GetTickCount() override;
   bool LocalTime(std::time_t time, std::tm* local) override;
   void PutWs(const std::wstring& text) override;
-  bool CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
-                     ProcessInformation* information) override;
+  bool CreateProcess(const std::wstring& applicationName, std::vector<wchar_t>* commandLine,
+                     Dword creationFlags, ProcessInformation* information) override;
   Dword WaitForSingleObject(KernelHandle handle, Dword milliseconds) override;
   Dword MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles, bool waitAll,
                                   Dword milliseconds, Dword wakeMask) override;
@@ -300,6 +311,23 @@ class SimulatedWindows : public Platform {
   Dword MsiSourceListClearAll(const std::wstring& product, Dword reserved) override;
   Dword MsiSourceListSetInfo(const std::wstring& product, int context, Dword options,
                              const std::wstring& property, const std::wstring& value) override;
+  Long BCryptOpenAlgorithmProvider(KernelHandle* algorithm, const std::wstring& algorithmId,
+                                   Dword flags) override;
+  Long BCryptGetProperty(KernelHandle object, const std::wstring& property, std::uint8_t* output,
+                         Dword size, Dword* result) override;
+  Long BCryptCreateHash(KernelHandle algorithm, KernelHandle* hash, std::uint8_t* hashObject,
+                        Dword hashObjectSize) override;
+  Long BCryptHashData(KernelHandle hash, const std::uint8_t* input, Dword size) override;
+  Long BCryptFinishHash(KernelHandle hash, std::uint8_t* output, Dword size) override;
+  Long BCryptDestroyHash(KernelHandle hash) override;
+  Long BCryptCloseAlgorithmProvider(KernelHandle algorithm) override;
+  bool CryptAcquireContext(KernelHandle* provider, Dword providerType, Dword flags) override;
+  bool CryptCreateHash(KernelHandle provider, Dword algorithm, KernelHandle* hash) override;
+  bool CryptHashData(KernelHandle hash, const std::uint8_t* data, Dword size) override;
+  bool CryptGetHashParam(KernelHandle hash, Dword parameter, std::uint8_t* data,
+                         Dword* size) override;
+  bool CryptDestroyHash(KernelHandle hash) override;
+  bool CryptReleaseContext(KernelHandle provider) override;
 
  private:
   struct Search {
@@ -307,7 +335,8 @@ class SimulatedWindows : public Platform {
     std::size_t next = 0;
   };
   struct Process {
-    Dword exitCode = 0;
+    ChildBehaviour behaviour;
+    bool waited = false;  // until then it is still running (STILL_ACTIVE)
   };
 
   const SimulatedProduct* FindProduct(const std::wstring& productCode) const;
@@ -328,6 +357,13 @@ class SimulatedWindows : public Platform {
   std::set<KernelHandle> openKernelHandles_;
   std::map<KernelHandle, std::wstring> openFiles_;     // handle -> path
   std::map<KernelHandle, std::wstring> mutexHandles_;  // handle -> name
+  std::map<KernelHandle, std::size_t> readPositions_;
+  std::map<KernelHandle, std::string> hashes_;  // hash handle -> the data hashed so far
+  KernelHandle OpenHandle();
+  bool NewHash(KernelHandle provider, KernelHandle* hash);
+  bool AddToHash(KernelHandle hash, const std::uint8_t* data, Dword size);
+  bool FinishHash(KernelHandle hash, std::uint8_t* digest, Dword size);
+  bool CloseHash(KernelHandle hash);
   std::size_t bytesWritten_ = 0;
   KernelHandle nextHandle_ = 0x100;
   RegKey nextKey_ = 0x5000;

@@ -52,6 +52,20 @@ TEST_F(ChildProcessTest, AWaitThatCannotTakeMessagesStillWaitsForTheChild) {
   EXPECT_EQ(windows.openKernelHandles(), 0);
 }
 
+// A child whose end or exit code cannot be read gives the Windows error, never its initial 0
+// or the 259 (STILL_ACTIVE) of a process that was not waited for.
+TEST_F(ChildProcessTest, AnUnreadableExitCodeIsTheWindowsError) {
+  windows.msgWaitFails = true;
+  windows.childBehaviours[L"tool.exe"].exitCodeError = 5;
+  windows.childBehaviours[L"late.exe"].waitError = 6;
+  for (const auto& [program, error] : {std::pair{L"tool.exe", 5u}, {L"late.exe", 6u}}) {
+    const ChildResult result = RunChild(context, program);
+    EXPECT_TRUE(result.started && !result.exited);
+    EXPECT_EQ(result.code, error);
+  }
+  EXPECT_EQ(windows.openKernelHandles(), 0);
+}
+
 TEST_F(ChildProcessTest, StartErrorIsReturnedWithoutWaiting) {
   windows.childBehaviours[L"missing.exe"].startError = 2;
   EXPECT_EQ(RunAndWait(context, L"missing.exe"), 2u);

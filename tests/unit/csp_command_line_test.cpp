@@ -66,6 +66,7 @@ TEST(CspCommandLineTest, SetupReceivesTheExactCommandLine) {
     ASSERT_EQ(windows.children.size(), 1u) << c.name;
     EXPECT_EQ(windows.children[0].commandLine, c.expected) << c.name;
     EXPECT_EQ(windows.children[0].creationFlags, kCreateNoWindow) << c.name;
+    EXPECT_EQ(windows.children[0].applicationName, csp_test::kSetupProgram) << c.name;
     auto expectedOutput =
         c.logNamed ? std::vector<std::wstring>{kLogTimestamp} : std::vector<std::wstring>{};
     EXPECT_EQ(windows.standardOutput, expectedOutput) << c.name;
@@ -86,7 +87,7 @@ TEST(CspCommandLineTest, FolderNamesTheProgramAndTheLog) {
 TEST(CspCommandLineTest, BuilderPutsTheGivenLogPathInTheLogOption) {
   EXPECT_EQ(BuildCspCommandLine(L"csp", L"A=1 ", L"D:\\logs\\a b.log", false, false, false),
             LR"(csp\Setup.exe -args "/qb /Lv! """D:\logs\a b.log""" A=1 " -noreboot -root)");
-  EXPECT_EQ(BuildCspCommandLine(L"csp", L"/qb A=/L ", L"unused", true, false, false),
+  EXPECT_EQ(BuildCspCommandLine(L"csp", L"/qb A=/L ", L"", true, false, false),
             LR"(csp\Setup.exe -args "/qb A=/L " -noreboot -root -silent)");
 }
 

@@ -55,29 +55,17 @@ TEST_F(CspInstallResultTest, ExitCodesThatLetTheRunGoOn) {
   }
 }
 
+// The log that the program made for Setup.exe is there whether or not Setup.exe wrote into it.
 TEST_F(CspInstallResultTest, OtherExitCodesAreReportedAndReturned) {
-  struct Case {
-    Dword code;
-    bool logWritten;
-    std::wstring text;
-  };
   const std::wstring logLine = std::wstring(L"Install log: ") + kLogPath;
-  const Case cases[] = {
-      {1603, true, Report(1603) + logLine},
-      {1603, false, Report(1603)},
-      {1, true, Report(1) + logLine},
-      {1618, false, Report(1618)},
-      {0xFFFFFFFFu, false, std::wstring(kFailureText) + L": 4294967295.\n"},
-  };
-  for (const auto& c : cases) {
+  for (Dword code : {1603u, 1u, 1618u, 0xFFFFFFFFu}) {
     sim::SimulatedWindows fresh;
     RunContext run(fresh);
     run.ownerWindow = kOwner;
-    fresh.childBehaviours[kSetupProgram].exitCode = c.code;
-    if (c.logWritten) csp_test::SetupWritesLog(fresh);
-    SCOPED_TRACE(c.code);
-    EXPECT_EQ(InstallCspPackage(run, false, false, L"csp", L""), c.code);
-    ExpectOneFailureBox(fresh, c.text);
+    fresh.childBehaviours[kSetupProgram].exitCode = code;
+    SCOPED_TRACE(code);
+    EXPECT_EQ(InstallCspPackage(run, false, false, L"csp", L""), code);
+    ExpectOneFailureBox(fresh, Report(code) + logLine);
   }
 }
 
@@ -91,7 +79,6 @@ TEST_F(CspInstallResultTest, ReportComesAfterSetupHasEnded) {
 
 TEST_F(CspInstallResultTest, SilentFailureShowsNothingAndKeepsTheCode) {
   windows.childBehaviours[kSetupProgram].exitCode = 1603;
-  csp_test::SetupWritesLog(windows);
   EXPECT_EQ(Install(true), 1603u);
   EXPECT_TRUE(windows.boxes.empty());
 }
@@ -103,24 +90,34 @@ TEST_F(CspInstallResultTest, OwnLogOptionLeavesTheReportWithoutALogLine) {
   ExpectOneFailureBox(windows, Report(1603));
 }
 
-// A failure to start Setup.exe is never success, even when the start error has the same
-// number as one of Setup.exe's harmless exit codes (3: the "csp" folder is missing).
+// A Setup.exe that did not start, or whose exit code could not be read, is never success,
+// even when the Windows error has the number of one of its harmless exit codes. A missing
+// "csp" folder (3) is reported as a missing Setup.exe (2). The log made for a Setup.exe that
+// never started is gone again; one that started may have written it.
 TEST_F(CspInstallResultTest, StartFailuresAreFailuresWhateverTheirNumber) {
-  for (Dword error : {2u, 3u, 4u, 1602u}) {
+  struct Case {
+    Dword startError;
+    Dword exitCodeError;
+    Dword reported;
+  };
+  const Case cases[] = {{2, 0, 2}, {3, 0, 2}, {4, 0, 4}, {1602, 0, 1602}, {0, 4, 4}, {0, 3, 3}};
+  const std::wstring logLine = std::wstring(L"Install log: ") + kLogPath;
+  for (const auto& c : cases) {
     sim::SimulatedWindows fresh;
     RunContext run(fresh);
     run.ownerWindow = kOwner;
-    fresh.childBehaviours[kSetupProgram].startError = error;
-    SCOPED_TRACE(error);
-    EXPECT_EQ(InstallCspPackage(run, false, false, L"csp", L""), error);
-    ExpectOneFailureBox(fresh, Report(error));
+    fresh.childBehaviours[kSetupProgram] = {c.startError, 0, {}, {}, 0, c.exitCodeError, {}};
+    SCOPED_TRACE(c.startError + c.exitCodeError);
+    EXPECT_EQ(InstallCspPackage(run, false, false, L"csp", L""), c.reported);
+    ExpectOneFailureBox(fresh, Report(c.reported) + (c.startError == 0 ? logLine : L""));
+    EXPECT_EQ(fresh.PathExists(kLogPath), c.startError == 0);
     EXPECT_EQ(fresh.openKernelHandles(), 0);
   }
 }
 
 TEST_F(CspInstallResultTest, SilentStartFailureReturnsTheErrorWithoutABox) {
-  windows.childBehaviours[kSetupProgram].startError = 3;
-  EXPECT_EQ(Install(true), 3u);
+  windows.childBehaviours[kSetupProgram].startError = 193;
+  EXPECT_EQ(Install(true), 193u);
   EXPECT_TRUE(windows.boxes.empty());
 }
 

@@ -32,7 +32,9 @@ class CspInstallSequenceTest : public ::testing::Test {
   std::vector<std::wstring> ChildPrograms() {
     std::vector<std::wstring> programs;
     for (const auto& child : windows.children) {
-      programs.push_back(child.commandLine.substr(0, child.commandLine.find(L' ')));
+      programs.push_back(!child.applicationName.empty()
+                             ? child.applicationName
+                             : child.commandLine.substr(0, child.commandLine.find(L' ')));
     }
     return programs;
   }
@@ -104,7 +106,8 @@ TEST_F(CspInstallSequenceTest, CspFailureEndsTheRunBeforeTheScriptAndThePlugin) 
   EXPECT_EQ(Run(L"-csp -vbscript C:\\s.vbs"), 1603u);
   EXPECT_EQ(ChildPrograms(), std::vector<std::wstring>{kSetupProgram});
   ASSERT_EQ(windows.boxes.size(), 2u);
-  EXPECT_EQ(windows.boxes[1].text, std::wstring(kFailureText) + L": 1603.\n");
+  EXPECT_EQ(windows.boxes[1].text,
+            std::wstring(kFailureText) + L": 1603.\nInstall log: " + csp_test::kLogPath);
   EXPECT_EQ(windows.boxes[1].caption, kCspCaption);
   EXPECT_EQ(windows.boxes[1].style, 0x50010u);
   EXPECT_EQ(windows.boxes[1].owner, windows.ownerWindowHandle);
@@ -112,10 +115,10 @@ TEST_F(CspInstallSequenceTest, CspFailureEndsTheRunBeforeTheScriptAndThePlugin) 
 
 TEST_F(CspInstallSequenceTest, MissingCspFolderIsAFailureNotSuccess) {
   windows.childBehaviours[kSetupProgram].startError = kErrorPathNotFound;
-  EXPECT_EQ(Run(L"-csp -vbscript C:\\s.vbs"), 3u);
+  EXPECT_EQ(Run(L"-csp -vbscript C:\\s.vbs"), 2u);
   EXPECT_EQ(ChildPrograms(), std::vector<std::wstring>{kSetupProgram});
   ASSERT_EQ(windows.boxes.size(), 2u);
-  EXPECT_EQ(windows.boxes[1].text, std::wstring(kFailureText) + L": 3.\n");
+  EXPECT_EQ(windows.boxes[1].text, std::wstring(kFailureText) + L": 2.\n");
   EXPECT_EQ(windows.boxes[1].caption, kCspCaption);
 }
 

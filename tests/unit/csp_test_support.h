@@ -9,13 +9,10 @@ namespace boot::csp_test {
 // %TMP% and the simulated clock (2027-03-01 09:05:03) name the CSP log.
 constexpr const wchar_t* kLogPath = L"C:\\Temp\\csp_2027-03-01-09-05-03.log";
 constexpr const wchar_t* kLogTimestamp = L"2027-03-01-09-05-03";
-constexpr const wchar_t* kSetupProgram = L"csp\\Setup.exe";
+// The program started, by its full path beside the bootstrapper; its command line keeps the
+// relative one.
+constexpr const wchar_t* kSetupProgram = L"C:\\Setup\\csp\\Setup.exe";
 constexpr const wchar_t* kFailureText = L"В процессе установки Сталвер CSP возникла ошибка";
 constexpr const wchar_t* kCspCaption = L"Установка Сталвер";
-
-// Setup.exe writes its log while it runs.
-inline void SetupWritesLog(sim::SimulatedWindows& windows) {
-  windows.childBehaviours[kSetupProgram].effect = [&windows] { windows.AddFile(kLogPath); };
-}
 
 }  // namespace boot::csp_test

@@ -6,6 +6,7 @@
 #include "run/box_styles.h"
 #include "run/install_log.h"
 #include "support/plugin_machine.h"
+#include "support/run_bootstrapper.h"
 #include "support/simulated_windows.h"
 
 namespace boot {
@@ -115,6 +116,7 @@ TEST_F(RunMsiexecTest, BlanksAndCyrillicLettersInPaths) {
   windows.moduleFileName = L"C:\\Program Files\\Установка ЭЦП\\setup.exe";
   sim::AddPluginPackageFile(windows, L"C:\\Program Files\\Установка ЭЦП\\quorlcom x64 (2).msi");
   windows.environment[L"TMP"] = L"C:\\Users\\Иван Петров\\Temp";
+  windows.AddFolder(windows.environment[L"TMP"]);
   EXPECT_EQ(Run(L" /qb"), kErrorSuccess);
   EXPECT_EQ(OnlyCommandLine(),
             L"\"C:\\Windows\\system32\\msiexec.exe\" /i \"C:\\Program Files\\Установка "
@@ -257,7 +259,7 @@ TEST_F(RunMsiexecTest, NoSourceHashIsDeletedForAnEmptyOrMalformedCode) {
   windows.minorVersion = 1;
   Run(L"", false, L"");
   Run(L"", false, L"{..\\..\\system32\\config}");
-  EXPECT_TRUE(sim::EventsWith(windows, L"delete-file:").empty());
+  EXPECT_TRUE(sim::EventsWith(windows, L"delete-file:C:\\Windows").empty());
   EXPECT_EQ(windows.children.size(), 2u);
 }
 
@@ -278,8 +280,8 @@ TEST_F(RunMsiexecTest, ExitCodesAndTheRestartMarker) {
     sim::SimulatedWindows machine;
     machine.now = sim::kMarchFirst2027;
     sim::AddPluginPackageFile(machine, L"C:\\Setup\\quorlcom-x64.msi");
-    machine.childBehaviours[L"C:\\Windows\\system32\\msiexec.exe"] = {
-        c.startError, c.exitCode, {}, {}, {}};
+    machine.childBehaviours[sim::kMsiexec].startError = c.startError;
+    sim::ScriptMsiexec(machine, c.exitCode);
     RunContext run(machine);
     std::wstring log;
     EXPECT_EQ(RunMsiexec(run, false, log, L"", L"quorlcom*x64*", L""), c.result) << c.exitCode;

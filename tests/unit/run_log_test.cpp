@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "run/decimal_text.h"
+#include "run/secret_values.h"
 #include "support/plugin_machine.h"
 #include "support/run_bootstrapper.h"
 #include "support/simulated_windows.h"
@@ -16,6 +17,8 @@ using sim::RunBootstrapper;
 using sim::SimulatedWindows;
 
 const wchar_t kRunLog[] = L"C:\\Temp\\bootstrapper_2027-03-01-09-05-03.log";
+const std::wstring kInstallLog = L"C:\\Temp\\quorlcom-x64.msi_2027-03-01-09-05-03.log";
+const std::wstring kCspLog = L"C:\\Temp\\csp_2027-03-01-09-05-03.log";
 const char kBom[] = "\xEF\xBB\xBF";
 
 // The log's lines without their time, after checking the BOM, the CRLF line ends and that
@@ -50,8 +53,8 @@ void ExpectInOrder(const std::vector<std::string>& lines, const std::vector<std:
 
 void FreshInstallAskingForRestart(SimulatedWindows& windows) {
   sim::AddPluginPackage(windows);
-  windows.childBehaviours[sim::kMsiexec] = {
-      0, 3010, [&windows] { windows.tickCount += 1500; }, {}, {}};
+  sim::ScriptMsiexec(windows, 3010);
+  windows.childBehaviours[sim::kMsiexec].effect = [&windows] { windows.tickCount += 1500; };
 }
 
 TEST(RunLogTest, SilentFreshInstallFromStartToEnd) {
@@ -94,9 +97,38 @@ TEST(RunLogTest, SilentFreshInstallFromStartToEnd) {
   EXPECT_NE(content.find("\r\n0 starting: "), std::string::npos);
   EXPECT_NE(content.find("\r\n1500 the program ended"), std::string::npos);
   EXPECT_EQ(windows.openFiles(), 0);
-  EXPECT_EQ(
-      sim::EventsWith(windows, L"create-file:"),
-      std::vector<std::wstring>{std::wstring(L"create-file:") + kRunLog + L",1073741824,1,1,128"});
+  // The run's log, then msiexec's (closed again before msiexec starts): new files only.
+  const std::wstring flags = L",1073741824,1,1,128";
+  EXPECT_EQ(sim::EventsWith(windows, L"create-file:"),
+            (std::vector<std::wstring>{L"create-file:" + std::wstring(kRunLog) + flags,
+                                       L"create-file:" + kInstallLog + flags}));
+  EXPECT_LT(sim::FirstEventWith(windows, L"close-file"), sim::FirstEventWith(windows, L"run:"));
+}
+
+// What stands under an install log's name is removed first; without a new file of its own
+// the child gets no log option, and the failure report names no log.
+TEST(RunLogTest, InstallLogsAreMadeByTheProgram) {
+  const std::pair<const wchar_t*, bool> cases[] = {{L"", true}, {L"", false}, {L"-csp", false}};
+  for (const auto& [arguments, fileUnderTheName] : cases) {
+    const std::wstring log = arguments[0] ? kCspLog : kInstallLog;
+    SimulatedWindows windows;
+    sim::AddPluginPackage(windows);
+    sim::ScriptMsiexec(windows, 1603);
+    windows.childBehaviours[L"C:\\Setup\\csp\\Setup.exe"].exitCode = 1603;
+    fileUnderTheName ? windows.AddFile(log) : windows.AddFolder(log);
+    windows.boxAnswers = {kIdYes, kIdOk};
+    EXPECT_EQ(RunBootstrapper(windows, arguments), 1603u);
+    ASSERT_EQ(windows.children.size(), 1u);
+    EXPECT_EQ(windows.children[0].commandLine.find(log) != std::wstring::npos, fileUnderTheName);
+    const std::wstring& report = windows.boxes.at(1).text;
+    EXPECT_EQ(report.substr(report.find(L".\n")),
+              fileUnderTheName ? L".\nInstall log: " + log : L".\n");
+    if (fileUnderTheName) continue;
+    ExpectInOrder(LogLines(windows),
+                  {"install log " + ToUtf8(log) +
+                   " could NOT be made (error 80): the program gets no log option"},
+                  "a folder under the name");
+  }
 }
 
 struct ContentCase {
@@ -107,7 +139,8 @@ struct ContentCase {
   std::vector<std::string> lines;
 };
 
-// The lines that the Wine scenarios do not show: restart, declined upgrade, failed start.
+// The lines that the Wine scenarios do not show: restart, declined upgrade, failed start,
+// secret values masked.
 TEST(RunLogTest, EachKindOfLine) {
   const ContentCase cases[] = {
       {"upgrade declined ends the process",
@@ -139,7 +172,7 @@ TEST(RunLogTest, EachKindOfLine) {
         u8"exit code 7: installed, but Windows refused the restart"}},
       {"CSP that cannot start; account facts unknown",
        [](SimulatedWindows& w) {
-         w.childBehaviours[L"csp\\Setup.exe"].startError = 2;
+         w.childBehaviours[L"C:\\Setup\\csp\\Setup.exe"].startError = 2;
          w.sessionKnown = false;
          w.userName = L"Администратор";
        },
@@ -152,6 +185,24 @@ TEST(RunLogTest, EachKindOfLine) {
         u8"decision: end the run (the CSP installation failed)",
         u8"exit code 2: the failing step's own code (its exit code or the Windows error of its "
         u8"start)"}},
+      {"secret values",
+       [](SimulatedWindows& w) { sim::AddPluginPackage(w); },
+       LR"(-silent -csp -CSPArgs PIN=1 -QuorlArgs "Pin=\"1 2\" X=3" -quorlargs db.PassWord=s3)",
+       0,
+       {u8R"(command line: "C:\Setup\bootstrapper.exe" -silent -csp -CSPArgs PIN=*** )"
+        u8R"(-QuorlArgs "Pin=*** X=3" -quorlargs db.PassWord=***)",
+        u8R"(options: -silent=yes -norestart=no -reinstall=no -csp=yes -selectDlg=no )"
+        u8R"(-QuorlArgs=" Pin=*** X=3  db.PassWord=*** " -CSPArgs="PIN=*** " -vbscript="")",
+        u8R"(starting: csp\Setup.exe -args "/qb /Lv! """C:\Temp\csp_2027-03-01-09-05-03.log""" )"
+        u8"PIN=*** \" -noreboot -root -silent",
+        u8R"(starting: "C:\Windows\system32\msiexec.exe" /i "C:\Setup\quorlcom-x64.msi" )"
+        u8R"(/Lv! "C:\Temp\quorlcom-x64.msi_2027-03-01-09-05-03.log" REBOOT=R  /qb ADDNPQUORL=1 )"
+        u8"Pin=*** X=3  db.PassWord=*** "}},
+      {"an unrecognised argument",
+       [](SimulatedWindows&) {},
+       L"-silent api_token=xyz",
+       0,
+       {u8"argument not recognised: api_token=***"}},
   };
   for (const auto& c : cases) {
     SimulatedWindows windows;
@@ -160,6 +211,20 @@ TEST(RunLogTest, EachKindOfLine) {
     ExpectInOrder(LogLines(windows), c.lines, c.name);
     EXPECT_EQ(windows.openFiles(), 0) << c.name;
   }
+}
+
+// Values are read as msiexec reads them; names hold a secret word in any case.
+TEST(RunLogTest, SecretValuesAreMaskedAsMsiexecReadsThem) {
+  const std::pair<std::wstring, std::wstring> cases[] = {
+      {L"PASSWORD=abc /qn", L"PASSWORD=*** /qn"},
+      {L"SECRET=\"x y\" Z=1", L"SECRET=*** Z=1"},
+      {L"\"PWD=q\" ALLUSERS=1", L"\"PWD=***\" ALLUSERS=1"},
+      {L"PIN=\\\"1 2\\\"\" rest", L"PIN=***\" rest"},
+      {L"TOKEN=\"open", L"TOKEN=***"},
+      {L"passwd=a=b KEY=\tPIN=", L"passwd=*** KEY=***\tPIN=***"},
+      {L"INSTALLDIR=C:\\Keys KEYS.X=1", L"INSTALLDIR=C:\\Keys KEYS.X=***"},
+  };
+  for (const auto& [text, masked] : cases) EXPECT_EQ(MaskSecretValues(text), masked);
 }
 
 // What a run shows and leaves, apart from its own log.
@@ -184,6 +249,12 @@ Outcome RunFailingInstall(SimulatedWindows& windows) {
   return outcome;
 }
 
+// The run's own log cannot be made; the install log can.
+void RefuseRunLog(SimulatedWindows& windows, Dword error) {
+  windows.createFileError = error;
+  windows.createFileErrorPrefix = L"C:\\Temp\\bootstrapper_";
+}
+
 struct FailureCase {
   const char* name;
   std::function<void(SimulatedWindows&)> breakLog;
@@ -195,8 +266,8 @@ TEST(RunLogTest, ALogThatCannotBeWrittenChangesNothingElse) {
   Outcome expected = RunFailingInstall(reference);
   const std::string& fullLog = reference.fileContents.at(kRunLog);
   const FailureCase cases[] = {
-      {"the folder refuses the file", [](SimulatedWindows& w) { w.createFileError = 5; }, false},
-      {"the folder is gone", [](SimulatedWindows& w) { w.createFileError = 3; }, false},
+      {"the folder refuses the file", [](SimulatedWindows& w) { RefuseRunLog(w, 5); }, false},
+      {"the folder is gone", [](SimulatedWindows& w) { RefuseRunLog(w, 3); }, false},
       {"disk full at once", [](SimulatedWindows& w) { w.writableBytes = 0; }, true},
       {"disk full after the first line", [](SimulatedWindows& w) { w.writableBytes = 80; }, true},
       {"disk full midway", [](SimulatedWindows& w) { w.writableBytes = 1000; }, true},
@@ -247,17 +318,9 @@ TEST(RunLogTest, ATakenNameGetsTheNextSuffixAndOnlyATakenName) {
   EXPECT_EQ(sim::EventsWith(refused, L"create-file:").size(), 1u);
 }
 
-TEST(RunLogTest, DecimalTextOfTheEdges) {
-  const std::pair<std::int64_t, const wchar_t*> cases[] = {
-      {0, L"0"},
-      {9, L"9"},
-      {10, L"10"},
-      {4294967295, L"4294967295"},
-      {-1, L"-1"},
-      {INT64_MIN, L"-9223372036854775808"},
-      {INT64_MAX, L"9223372036854775807"},
-  };
-  for (const auto& [value, text] : cases) EXPECT_EQ(DecimalText(value), text);
+TEST(RunLogTest, NumbersInDecimal) {
+  EXPECT_EQ(DecimalText(-3) + DecimalText(4294967295), L"-34294967295");
+  EXPECT_EQ(DecimalText(INT64_MIN), L"-9223372036854775808");
 }
 
 TEST(RunLogTest, Utf8OfEveryPlane) {

@@ -288,8 +288,9 @@ FAILURE_CODES = [(1603, True), (1603, False), (1618, True), (1, True), (5, False
 
 def test_setup_failure_is_reported_and_ends_the_run(session: WineSession) -> None:
     """Table: any other exit code of Setup.exe gives report 105 "...ошибка: <code>.\\n" plus
-    "Install log: <path>" when that log exists, under caption 122 with an error icon, and
-    ends the run with that code: no msiexec, the plug-in package stays uninstalled."""
+    "Install log: <path>", under caption 122 with an error icon, and ends the run with that
+    code: no msiexec, the plug-in package stays uninstalled. The program made the log file
+    before Setup.exe started, so it is there whether or not Setup.exe wrote into it."""
     csp = CspFolder(session, (PLUGIN,))
     shots = screenshots(session)
     for code, writes_log in FAILURE_CODES:
@@ -301,9 +302,9 @@ def test_setup_failure_is_reported_and_ends_the_run(session: WineSession) -> Non
         log = csp_log(stamp)
         expect_one_setup_start(csp, setup_command_line("/qb " + log_option(log)),
                                log if writes_log else None)
-        expect_run(result, code, [QUESTION_102, setup_report(code, log if writes_log else None)])
+        expect_run(result, code, [QUESTION_102, setup_report(code, log)])
         expect_equal(started_programs(result), ["bootstrapper", "setup"], "programs started")
-        expect_tmp_files(result, [f"csp_{stamp}.log"] if writes_log else [])
+        expect_tmp_files(result, [f"csp_{stamp}.log"])
     expect_equal(session.product_state(PRODUCT_CODE) == INSTALLED, False, "plug-in installed")
 
 
@@ -318,8 +319,9 @@ START_FAILURES = [
 
 def test_setup_that_cannot_start_is_a_failure(session: WineSession) -> None:
     """Table: when Setup.exe cannot be started, the start error is the result: report 105
-    with that code and no log line (no log was written), exit code = the error, and the
-    plug-in step does not run."""
+    with that code and no log line (the log made for it is removed again), exit code = the
+    error, and the plug-in step does not run. A missing folder is reported as 2, as a
+    missing file."""
     packages = session.build_packages(PLUGIN)
     for index, (case, files, error) in enumerate(START_FAILURES):
         print(f"--- {case}")
@@ -456,13 +458,13 @@ def test_dialog_choices_survive_the_view_switch_in_english(session: WineSession)
     result = csp.run(["-csp", "-selectDlg"], [
         "yes", TOGGLE_OPTIONS, f"click:{RUSSIAN}+click:{KC3}+{TOGGLE_OPTIONS}",
         TOGGLE_OPTIONS, f"click:{NEXT}", "ok"], lang="en")
+    (stamp,) = log_stamps(result)
     expect_run(result, 1603, [QUESTION_102, DIALOG, DIALOG, DIALOG, DIALOG,
-                              setup_report(1603, None)])
+                              setup_report(1603, csp_log(stamp))])
     expect_dialog_view(result.boxes[1], "welcome", {ENGLISH, KC1}, "box 2")
     expect_dialog_view(result.boxes[2], "options", {ENGLISH, KC1}, "box 3")
     expect_dialog_view(result.boxes[3], "welcome", {RUSSIAN, KC3}, "box 4")
     expect_dialog_view(result.boxes[4], "options", {RUSSIAN, KC3}, "box 5")
-    (stamp,) = log_stamps(result)
     expect_one_setup_start(csp, setup_command_line("/qb " + log_option(csp_log(stamp))), None)
 
 

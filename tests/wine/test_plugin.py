@@ -274,6 +274,8 @@ def test_fresh_silent_install(session: WineSession) -> None:
         "check not Windows XP below Service Pack 2: passed",
         "check not Windows Server 2003 below Service Pack 1: passed",
         f'box 103 suppressed by -silent: "{INSTALL_QUESTION.text}"; answer taken Yes',
+        "release manifest: none, the files beside the program are used unchecked (a build that "
+        "is not a release)",
         search, f"package {package}: opened", f"package property UpgradeCode = {UPGRADE_CODE}",
         f"related product of UpgradeCode {UPGRADE_CODE}: none (259)",
         search, f"package {package}: opened", f"package property ProductCode = {PRODUCT_CODE}",

@@ -8,13 +8,13 @@ folder is missing (it copies the package into the temporary folder first)."""
 
 from __future__ import annotations
 
-from expect import ExpectedBox, expect_equal, expect_run
+from expect import ExpectedBox, expect_equal, expect_log_lines, expect_run
 from harness import WineSession
 from packages import OTHER_PRODUCT_CODE, PRODUCT_CODE
 from test_csp import QUESTION_102
 from test_driver import INSTALL_QUESTION
-from test_plugin import (ERROR_CAPTION, INSTALLED_INFO, NO_PRODUCT_CODE, PACKAGE, RELEASE_1,
-                         RELEASE_2, TimedRun, expect_logged_run,
+from test_plugin import (ERROR_CAPTION, INSTALLED_INFO, MSIEXEC, NO_PRODUCT_CODE, PACKAGE,
+                         RELEASE_1, RELEASE_2, TimedRun, expect_logged_run,
                          expect_msiexec_command, expect_nothing_run, expect_properties,
                          failure_report, installed_versions, lay_out, package_files, preinstall,
                          upgrade_question)
@@ -154,15 +154,22 @@ def test_folder_named_like_a_package(session: WineSession) -> None:
 
 
 def test_quorl_args_with_quotes(session: WineSession) -> None:
-    """-QuorlArgs "PROP=\\"a b\\"" reaches msiexec as PROP="a b" (with a blank before and
-    after), and msiexec reads the property as a b; the install succeeds."""
+    """-QuorlArgs "USERPIN=\\"a b\\"" reaches msiexec as USERPIN="a b" (with a blank before
+    and after), and msiexec reads the property as a b; the install succeeds. The program's
+    own log writes that secret-looking value as *** wherever it shows it."""
     program = lay_out(session, {PACKAGE: RELEASE_1}, SHORT_FOLDER)
-    run = TimedRun(session, program, '-silent -QuorlArgs "PROP=\\"a b\\""')
+    run = TimedRun(session, program, '-silent -QuorlArgs "USERPIN=\\"a b\\""')
     expect_run(run.result, 0, [])
     log = expect_logged_run(run)
     expect_msiexec_command(run, f"C:\\{SHORT_FOLDER}\\{PACKAGE}", log,
-                           ' ADDNPQUORL=1 PROP="a b" ')
-    expect_properties(session, log, {"PROP": "a b", "ADDNPQUORL": "1", "REBOOT": "R"})
+                           ' ADDNPQUORL=1 USERPIN="a b" ')
+    expect_properties(session, log, {"USERPIN": "a b", "ADDNPQUORL": "1", "REBOOT": "R"})
+    expect_log_lines(run.result, [
+        f'command line: "{program}" -silent -QuorlArgs "USERPIN=***"',
+        'options: -silent=yes -norestart=no -reinstall=no -csp=no -selectDlg=no '
+        '-QuorlArgs=" USERPIN=*** " -CSPArgs="" -vbscript=""',
+        f'starting: "{MSIEXEC}" /i "C:\\{SHORT_FOLDER}\\{PACKAGE}" /Lv! "{log}" REBOOT=R  /qb '
+        'ADDNPQUORL=1 USERPIN=*** '])
     expect_equal(installed_versions(session), RELEASE_1_INSTALLED, "installed products")
 
 

@@ -9,18 +9,20 @@ run time, the registry view and the package of 64-bit Windows."""
 from __future__ import annotations
 
 import dataclasses
+import hashlib
 import zipfile
 
-from expect import expect_equal, expect_log_lines, expect_run, expect_tmp_files
+from expect import ExpectedBox, expect_equal, expect_log_lines, expect_run, expect_tmp_files
 from harness import WineSession
 from packages import PluginPackage
 from test_csp import (CspFolder, expect_broadcasting_children_end, expect_dialog_views_then_next,
                       log_stamps, screenshots)
 from test_driver import HELP_BOX, INSTALL_QUESTION, MARKER
-from test_plugin import (INSTALLED_INFO, RELEASE_1, RELEASE_1_INSTALLED, RELEASE_2,
-                         RELEASE_2_INSTALLED, RESTART_QUESTION, TimedRun, expect_installed,
-                         expect_logged_run, expect_msiexec_command, expect_no_restart,
-                         lay_out, package_files, preinstall, upgrade_question)
+from test_plugin import (ERROR_CAPTION, INSTALLED_INFO, NOTHING_INSTALLED, RELEASE_1,
+                         RELEASE_1_INSTALLED, RELEASE_2, RELEASE_2_INSTALLED, RESTART_QUESTION,
+                         TimedRun, expect_installed, expect_logged_run, expect_msiexec_command,
+                         expect_no_restart, expect_nothing_run, lay_out, package_files,
+                         preinstall, upgrade_question)
 from test_release import PLANTED_MARKER, PREFER_NATIVE_MSI
 from test_session0 import concurrent_runs_on_a_service_station, deploy_on_a_service_station
 
@@ -41,6 +43,8 @@ X64_PLUGIN_FILE = "C:\\Program Files\\StalverPluginTest\\plugin.txt"
 # Where the release test (tests/release) leaves its test-signed distribution, in the native
 # build tree; its packages are RELEASE_1 as X64_PACKAGE and WIN32_RELEASE_FILE.
 RELEASE_OUTPUT = ("release-test", "out")
+# Wine reports Windows XP SP3 to the program alone.
+XP_FOR_THE_PROGRAM = "HKCU\\Software\\Wine\\AppDefaults\\bootstrapper.exe"
 
 
 def both_architectures(release: PluginPackage) -> dict[str, PluginPackage]:
@@ -185,17 +189,40 @@ def test_broadcasting_children_do_not_hang_a_silent_run(session: WineSession) ->
 
 
 def test_signed_distribution_installs(session: WineSession) -> None:
-    """The test-signed zip that the release command made, unpacked as an administrator would:
-    its signed bootstrapper.exe -silent installs the x64 package from beside it (exact msiexec
-    command line, the log named after it), leaves the win32 package alone, exit 0."""
+    """The test-signed zip that the release command made, unpacked as an administrator would.
+    With quorlcom-x64.msi swapped for release 2, its signed bootstrapper.exe (told it runs on
+    XP: CryptoAPI) asks the install question, then message 154 names that file: exit 1620,
+    nothing run or installed, the SHA-256 expected and found in the log. With the release's
+    package back, -silent (Windows 7: CNG) installs the x64 package from beside it (exact
+    msiexec command line, the log named after it), leaves the win32 package alone, exit 0."""
     (archive,) = session.config.build_dir.joinpath(*RELEASE_OUTPUT).glob("*-TEST-SIGNED.zip")
     with zipfile.ZipFile(archive) as distribution:
         distribution.extractall(session.unix_path("C:\\"))
     folder = "C:\\" + archive.stem
+    package = session.unix_path(f"{folder}\\{X64_PACKAGE}")
+    released = package.read_bytes()
+    swapped = package_files(session, {X64_PACKAGE: RELEASE_2})[X64_PACKAGE].read_bytes()
+    package.write_bytes(swapped)
+    session.reg_set_value(XP_FOR_THE_PROGRAM, "Version", "winxp")
+    refused = TimedRun(session, folder + "\\bootstrapper.exe", answers=["yes", "ok"])
+    expect_run(refused.result, 1620, [INSTALL_QUESTION, ExpectedBox(
+        ERROR_CAPTION, f"Файл {folder}\\{X64_PACKAGE} не совпадает с файлом выпуска: возможно, "
+        "он повреждён или подменён. Установка отменена.", ("ok",), True, True)])
+    expect_nothing_run(refused)
+    expect_log_lines(refused.result, [
+        "Windows: 5.1 build 2600, service pack 3.0, product type 1 (workstation)",
+        f"release file {X64_PACKAGE} does NOT match: expected SHA-256 "
+        f"{hashlib.sha256(released).hexdigest()}, found {hashlib.sha256(swapped).hexdigest()}"])
+    expect_installed(session, NOTHING_INSTALLED)
+    session.reg_delete_key(XP_FOR_THE_PROGRAM)
+    package.write_bytes(released)
     run = TimedRun(session, folder + "\\bootstrapper.exe", ["-silent"])
     expect_run(run.result, 0, [])
     log = expect_logged_run(run, X64_PACKAGE)
     expect_msiexec_command(run, f"{folder}\\{X64_PACKAGE}", log, " ADDNPQUORL=1")
+    expect_log_lines(run.result, [f"release file {X64_PACKAGE}: SHA-256 "
+                                  f"{hashlib.sha256(released).hexdigest()}, as in the release's "
+                                  "manifest"])
     expect_installed(session, RELEASE_1_INSTALLED)
     expect_win32_package_left_alone(session)
 

@@ -1,10 +1,10 @@
 // The real Windows behind the seam: each member makes the one Win32, Windows Installer or
-// C runtime call it stands for, with the flags and sizes the core gives. Windows Installer
-// and a few system functions are found at run time; see MsiLibrary.
+// C runtime call it stands for, with the flags and sizes the core gives. Windows Installer,
+// CNG and a few system functions are found at run time; see SystemDll.
 #pragma once
 
 #include "platform/platform.h"
-#include "platform/win32/msi_library.h"
+#include "platform/win32/system_dll.h"
 #include "platform/win32/windows_api.h"
 
 namespace boot {
@@ -38,7 +38,7 @@ class Win32Platform : public Platform {
   IconHandle LoadOwnImage(int resourceId, unsigned type, int cx, int cy, unsigned flags) override;
   bool DestroyIcon(IconHandle icon) override;
 
-  std::vector<std::uint8_t> FindStringTableBlock(Word blockNumber, Word language) override;
+  std::vector<std::uint8_t> FindOwnResource(Word type, Word name, Word language) override;
 
   ModuleHandle GetModuleHandle(const std::wstring& moduleName) override;
   ModuleHandle LoadLibrary(const std::wstring& fileName) override;
@@ -73,6 +73,7 @@ class Win32Platform : public Platform {
   KernelHandle CreateFile(const std::wstring& path, Dword desiredAccess, Dword shareMode,
                           Dword creationDisposition, Dword flagsAndAttributes) override;
   bool WriteFile(KernelHandle file, const void* data, Dword size, Dword* written) override;
+  bool ReadFile(KernelHandle file, void* buffer, Dword size, Dword* read) override;
   Dword GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) override;
   Dword GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword size) override;
 
@@ -84,8 +85,8 @@ class Win32Platform : public Platform {
   bool LocalTime(std::time_t time, std::tm* local) override;
   void PutWs(const std::wstring& text) override;
 
-  bool CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
-                     ProcessInformation* information) override;
+  bool CreateProcess(const std::wstring& applicationName, std::vector<wchar_t>* commandLine,
+                     Dword creationFlags, ProcessInformation* information) override;
   Dword WaitForSingleObject(KernelHandle handle, Dword milliseconds) override;
   Dword MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles, bool waitAll,
                                   Dword milliseconds, Dword wakeMask) override;
@@ -136,9 +137,28 @@ class Win32Platform : public Platform {
   Dword MsiSourceListSetInfo(const std::wstring& product, int context, Dword options,
                              const std::wstring& property, const std::wstring& value) override;
 
+  Long BCryptOpenAlgorithmProvider(KernelHandle* algorithm, const std::wstring& algorithmId,
+                                   Dword flags) override;
+  Long BCryptGetProperty(KernelHandle object, const std::wstring& property, std::uint8_t* output,
+                         Dword size, Dword* result) override;
+  Long BCryptCreateHash(KernelHandle algorithm, KernelHandle* hash, std::uint8_t* hashObject,
+                        Dword hashObjectSize) override;
+  Long BCryptHashData(KernelHandle hash, const std::uint8_t* input, Dword size) override;
+  Long BCryptFinishHash(KernelHandle hash, std::uint8_t* output, Dword size) override;
+  Long BCryptDestroyHash(KernelHandle hash) override;
+  Long BCryptCloseAlgorithmProvider(KernelHandle algorithm) override;
+  bool CryptAcquireContext(KernelHandle* provider, Dword providerType, Dword flags) override;
+  bool CryptCreateHash(KernelHandle provider, Dword algorithm, KernelHandle* hash) override;
+  bool CryptHashData(KernelHandle hash, const std::uint8_t* data, Dword size) override;
+  bool CryptGetHashParam(KernelHandle hash, Dword parameter, std::uint8_t* data,
+                         Dword* size) override;
+  bool CryptDestroyHash(KernelHandle hash) override;
+  bool CryptReleaseContext(KernelHandle provider) override;
+
  private:
   HINSTANCE instance_;
-  MsiLibrary msi_;
+  SystemDll msi_{L"msi.dll"};
+  SystemDll bcrypt_{L"bcrypt.dll"};
 };
 
 }  // namespace boot

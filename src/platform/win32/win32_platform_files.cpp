@@ -79,6 +79,13 @@ bool Win32Platform::WriteFile(KernelHandle file, const void* data, Dword size, D
   return done != FALSE;
 }
 
+bool Win32Platform::ReadFile(KernelHandle file, void* buffer, Dword size, Dword* read) {
+  DWORD count = 0;
+  const BOOL done = ::ReadFile(ToHandle(file), buffer, size, &count, nullptr);
+  *read = count;
+  return done != FALSE;
+}
+
 Dword Win32Platform::GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) {
   return ::GetSystemDirectoryW(BufferOf(buffer, size), size);
 }
@@ -114,7 +121,8 @@ void Win32Platform::PutWs(const std::wstring& text) {
   std::fflush(stdout);
 }
 
-bool Win32Platform::CreateProcess(std::vector<wchar_t>* commandLine, Dword creationFlags,
+bool Win32Platform::CreateProcess(const std::wstring& applicationName,
+                                  std::vector<wchar_t>* commandLine, Dword creationFlags,
                                   ProcessInformation* information) {
   // CreateProcessW reads up to a terminator and may write into the line.
   if (!IsTerminated(*commandLine)) {
@@ -124,7 +132,8 @@ bool Win32Platform::CreateProcess(std::vector<wchar_t>* commandLine, Dword creat
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started{};
-  if (!::CreateProcessW(nullptr, commandLine->data(), nullptr, nullptr, FALSE, creationFlags,
+  const wchar_t* application = applicationName.empty() ? nullptr : applicationName.c_str();
+  if (!::CreateProcessW(application, commandLine->data(), nullptr, nullptr, FALSE, creationFlags,
                         nullptr, nullptr, &startup, &started)) {
     return false;
   }

@@ -1,4 +1,4 @@
-// Windows Installer, through msi.dll found at run time (see MsiLibrary).
+// Windows Installer, through msi.dll found at run time (see SystemDll).
 #include "platform/win32/win32_platform.h"
 
 namespace boot {

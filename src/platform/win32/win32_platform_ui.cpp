@@ -85,15 +85,15 @@ IconHandle Win32Platform::LoadOwnImage(int resourceId, unsigned type, int cx, in
 
 bool Win32Platform::DestroyIcon(IconHandle icon) { return ::DestroyIcon(ToHicon(icon)) != FALSE; }
 
-std::vector<std::uint8_t> Win32Platform::FindStringTableBlock(Word blockNumber, Word language) {
-  const HRSRC block =
-      ::FindResourceExW(nullptr, RT_STRING, MAKEINTRESOURCEW(blockNumber), language);
-  if (block == nullptr) return {};
-  const HGLOBAL loaded = ::LoadResource(nullptr, block);
+std::vector<std::uint8_t> Win32Platform::FindOwnResource(Word type, Word name, Word language) {
+  const HRSRC found =
+      ::FindResourceExW(nullptr, MAKEINTRESOURCEW(type), MAKEINTRESOURCEW(name), language);
+  if (found == nullptr) return {};
+  const HGLOBAL loaded = ::LoadResource(nullptr, found);
   const void* data = loaded == nullptr ? nullptr : ::LockResource(loaded);
   if (data == nullptr) return {};
   const auto* bytes = static_cast<const std::uint8_t*>(data);
-  return std::vector<std::uint8_t>(bytes, bytes + ::SizeofResource(nullptr, block));
+  return std::vector<std::uint8_t>(bytes, bytes + ::SizeofResource(nullptr, found));
 }
 
 bool Win32Platform::PeekMessage(WindowMessage* message, WindowHandle window, unsigned filterMin,

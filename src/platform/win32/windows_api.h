@@ -10,11 +10,13 @@
 #include <msi.h>
 #include <msiquery.h>
 #include <shellapi.h>
+#include <wincrypt.h>
 
 #undef CreateFile
 #undef CreateMutex
 #undef CreateProcess
 #undef CreateWindowEx
+#undef CryptAcquireContext
 #undef DeleteFile
 #undef DialogBoxParam
 #undef DispatchMessage

@@ -1,18 +1,18 @@
-#include "platform/win32/msi_library.h"
+#include "platform/win32/system_dll.h"
 
 #include "platform/win32/system_library.h"
 
 namespace boot {
 
-HMODULE MsiLibrary::Module() {
+HMODULE SystemDll::Module() {
   if (!loadAttempted_) {
     loadAttempted_ = true;
-    module_ = LoadSystemLibrary(L"msi.dll");
+    module_ = LoadSystemLibrary(fileName_);
   }
   return module_;
 }
 
-DWORD MsiLibrary::MissingError() {
+DWORD SystemDll::MissingError() {
   return Module() == nullptr ? ERROR_MOD_NOT_FOUND : ERROR_PROC_NOT_FOUND;
 }
 

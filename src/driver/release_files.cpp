@@ -1,0 +1,102 @@
+#include "driver/release_files.h"
+
+#include <vector>
+
+#include "csp/install_csp.h"
+#include "package/install_plugin.h"
+#include "resources/release_manifest.h"
+#include "resources/resource_ids.h"
+#include "run/box_styles.h"
+#include "run/decimal_text.h"
+#include "run/exit_codes.h"
+#include "run/file_digest.h"
+#include "run/file_search.h"
+#include "run/message_box.h"
+#include "run/messages.h"
+#include "run/program_folder.h"
+
+namespace boot {
+namespace {
+
+constexpr Word kLanguageNeutral = 0;
+
+void AddOnce(std::vector<std::wstring>* paths, const std::wstring& path) {
+  for (const auto& known : *paths) {
+    if (SameFileName(known, path)) return;
+  }
+  paths->push_back(path);
+}
+
+// The files of the run, relative to the program's folder.
+std::vector<std::wstring> FilesOfTheRun(RunContext& context,
+                                        const std::vector<ManifestEntry>& manifest,
+                                        const std::wstring& folder, bool csp) {
+  std::vector<std::wstring> files;
+  for (const auto& path : FindPluginFiles(context)) {
+    if (!path.empty()) AddOnce(&files, path.substr(folder.size()));
+  }
+  if (!csp) return files;
+  const std::wstring cspFolder = std::wstring(kCspFolder) + L"\\";
+  AddOnce(&files, cspFolder + L"Setup.exe");
+  for (const auto& entry : manifest) {
+    if (SameFileName(entry.path.substr(0, cspFolder.size()), cspFolder)) {
+      AddOnce(&files, entry.path);
+    }
+  }
+  std::vector<std::wstring> found;
+  ListFilesBelow(context, folder, kCspFolder, &found);
+  for (const auto& path : found) AddOnce(&files, path);
+  return files;
+}
+
+bool CheckFile(RunContext& context, FileDigester& digester,
+               const std::vector<ManifestEntry>& manifest, const std::wstring& folder,
+               const std::wstring& path) {
+  const ManifestEntry* entry = FindManifestEntry(manifest, path);
+  if (entry == nullptr) {
+    context.log.ReleaseFile(path, L"", L"");
+    return false;
+  }
+  // Read sharing only: while the run goes on, nobody can write, rename or delete the file.
+  KernelHandle file =
+      context.os.CreateFile(folder + path, kGenericRead, kFileShareRead, kOpenExisting, 0);
+  std::wstring found;
+  if (file == 0) {
+    found = L"nothing: the file cannot be opened (error " + DecimalText(context.os.GetLastError()) +
+            L")";
+  } else {
+    context.releaseFiles.push_back(file);
+    found = digester.Digest(file);
+  }
+  context.log.ReleaseFile(path, entry->digest, found);
+  return found == entry->digest;
+}
+
+}  // namespace
+
+Dword CheckReleaseFiles(RunContext& context, bool silent, bool csp) {
+  const auto resource =
+      context.os.FindOwnResource(kRtRcdata, IDR_RELEASE_MANIFEST, kLanguageNeutral);
+  std::vector<ManifestEntry> manifest;
+  // A manifest that cannot be read lists nothing, so that every file is refused.
+  ReadReleaseManifest(resource, &manifest);
+  context.log.ReleaseManifest(!resource.empty(), manifest.size());
+  if (resource.empty()) return kExitSuccess;
+  context.pinSearches = true;
+  const std::wstring folder = ProgramFolder(context);
+  FileDigester digester(context);
+  std::wstring refused;
+  for (const auto& path : FilesOfTheRun(context, manifest, folder, csp)) {
+    if (!CheckFile(context, digester, manifest, folder, path) && refused.empty()) {
+      refused = folder + path;
+    }
+  }
+  if (refused.empty()) return kExitSuccess;
+  context.log.Decision(L"end the run", L"a file of the run is not the release's");
+  ShowBox(context, silent, context.ownerWindow, msg::kReleaseFileMismatch,
+          FillPlaceholders(LoadMessage(context, msg::kReleaseFileMismatch), {refused}),
+          LoadMessage(context, msg::kErrorCaption), kErrorBox);
+  return kExitReleaseFileMismatch;
+}
+
+}  // namespace boot

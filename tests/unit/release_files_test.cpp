@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "run/box_styles.h"
+#include "support/plugin_machine.h"
+#include "support/run_bootstrapper.h"
+#include "support/simulated_windows.h"
+
+namespace boot {
+namespace {
+
+using sim::SimulatedWindows;
+
+// SHA-256 test vectors (FIPS 180-2): "abc", the empty text, a million times "a".
+const std::string kAbc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+const std::string kEmpty = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+const std::string kMillion = "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0";
+const wchar_t kPackage[] = L"C:\\Setup\\Пакеты\\quorlcom-x64.msi";
+const wchar_t kSetup[] = L"C:\\Setup\\csp\\Setup.exe";
+const wchar_t kCspPackage[] = L"C:\\Setup\\csp\\Данные\\csp.msi";
+
+// A release: Пакеты\quorlcom-x64.msi (a million "a"), csp\Setup.exe ("abc") and
+// csp\Данные\csp.msi ("").
+void LayOutRelease(SimulatedWindows& w) {
+  sim::AddPluginPackageFile(w, kPackage);
+  w.fileContents[kPackage] = std::string(1000000, 'a');
+  w.AddFile(kSetup);
+  w.fileContents[kSetup] = "abc";
+  w.AddFile(kCspPackage);
+  w.releaseManifest = kAbc + "  csp\\Setup.exe\n" + kEmpty + u8"  CSP\\ДАННЫЕ\\csp.msi\n" +
+                      kMillion + u8"  Пакеты\\quorlcom-x64.msi\n";
+}
+
+struct ReleaseCase {
+  const char* name;
+  const wchar_t* arguments;
+  std::function<void(SimulatedWindows&)> change;  // of the release
+  std::string line;                               // in the run's log
+  const wchar_t* refused;  // named by message 154, exit code 1620; nullptr: the run goes on
+};
+
+// Each file the run would use must be listed with its SHA-256, else nothing is run.
+TEST(ReleaseFilesTest, ARunUsesOnlyTheReleasesFiles) {
+  const std::string mismatch = u8" does NOT match: expected SHA-256 ";
+  auto xp = [](SimulatedWindows& w, Word servicePack) {
+    w.majorVersion = 5, w.minorVersion = 1, w.servicePackMajor = servicePack;
+    w.sha256Available = servicePack >= 3;
+  };
+  const ReleaseCase cases[] = {
+      {"intact, CNG", L"-silent", [](auto&) {},
+       u8"release file Пакеты\\quorlcom-x64.msi: SHA-256 " + kMillion +
+           ", as in the release's manifest",
+       nullptr},
+      {"intact, CryptoAPI on XP SP3", L"-silent -csp", [&](auto& w) { xp(w, 3); },
+       u8"release file CSP\\ДАННЫЕ\\csp.msi: SHA-256 " + kEmpty, nullptr},
+      {"a build without a manifest", L"-silent", [](auto& w) { w.releaseManifest.clear(); },
+       "release manifest: none, the files beside the program are used unchecked", nullptr},
+      {"a package laid beside the program after the check, by the script",
+       L"-silent -vbscript C:\\s.vbs",
+       [](auto& w) {
+         w.childBehaviours[L"C:\\Windows\\System32\\wscript.exe"].effect = [&w] {
+           sim::AddPluginPackageFile(w, L"C:\\Setup\\quorlcom-x64-new.msi");
+         };
+       },
+       "release manifest: 3 files", nullptr},
+      {"the package swapped", L"", [](auto& w) { w.fileContents[kPackage] = "abc"; },
+       u8"release file Пакеты\\quorlcom-x64.msi" + mismatch + kMillion + ", found " + kAbc,
+       kPackage},
+      {"XP SP2, whose AES provider has no SHA-256", L"", [&](auto& w) { xp(w, 2); },
+       mismatch + kMillion +
+           ", found nothing: this Windows has no SHA-256 (Windows 2000, XP "
+           "before SP3, Server 2003 before SP2) (error 0x80090008)",
+       kPackage},
+      {"a file added to the csp folder", L"-csp",
+       [](auto& w) { w.AddFile(L"C:\\Setup\\csp\\version.dll"); },
+       "release file csp\\version.dll: NOT in the release's manifest",
+       L"C:\\Setup\\csp\\version.dll"},
+      {"a listed file of the csp folder removed", L"-csp",
+       [](auto& w) { w.DeleteFile(kCspPackage); },
+       mismatch + kEmpty + ", found nothing: the file cannot be opened (error 2)",
+       L"C:\\Setup\\CSP\\ДАННЫЕ\\csp.msi"},
+      {"a release without the csp folder, run with -csp", L"-csp",
+       [](auto& w) { w.releaseManifest = kMillion + u8"  Пакеты\\quorlcom-x64.msi\n"; },
+       "release file csp\\Setup.exe: NOT in the release's manifest", kSetup},
+      {"a damaged manifest", L"", [](auto& w) { w.releaseManifest = kAbc + " a\n"; },
+       "release manifest: DAMAGED, it lists no file: every file is refused", kPackage},
+  };
+  for (const auto& c : cases) {
+    SimulatedWindows windows;
+    LayOutRelease(windows);
+    c.change(windows);
+    windows.boxAnswers = {kIdYes, kIdOk};
+    const Dword exitCode = sim::RunBootstrapper(windows, c.arguments);
+    EXPECT_EQ(exitCode, c.refused ? kErrorInstallPackageInvalid : 0u) << c.name;
+    EXPECT_NE(
+        windows.fileContents.at(L"C:\\Temp\\bootstrapper_2027-03-01-09-05-03.log").find(c.line),
+        std::string::npos)
+        << c.name << ": " << c.line;
+    EXPECT_EQ(windows.children.empty(), c.refused != nullptr) << c.name;
+    const std::wstring installed = L"/i \"" + std::wstring(kPackage) + L"\"";
+    EXPECT_TRUE(c.refused ||
+                windows.children.back().commandLine.find(installed) != std::wstring::npos)
+        << c.name;
+    // Each checked file is opened for reading, shared for reading only, and held to the end.
+    const auto opened = sim::EventsWith(windows, L"create-file:C:\\Setup\\");
+    EXPECT_TRUE(c.refused || static_cast<int>(opened.size()) == windows.openFiles()) << c.name;
+    for (const auto& open : opened) EXPECT_EQ(open.substr(open.find(L',')), L",2147483648,1,3,0");
+    EXPECT_EQ(windows.openKernelHandles(), 0) << c.name;  // hashes and providers closed
+    // One provider for the run: CryptoAPI's AES provider, by type, before Vista; else CNG.
+    const bool checked = !windows.releaseManifest.empty(), xpRun = windows.majorVersion < 6;
+    EXPECT_EQ(sim::EventsWith(windows, L"crypt-acquire:24,4026531840").size(), checked && xpRun);
+    EXPECT_EQ(sim::EventsWith(windows, L"bcrypt-open:SHA256,0").size(), checked && !xpRun);
+    if (!c.refused) continue;
+    ASSERT_EQ(windows.boxes.size(), 2u) << c.name;
+    EXPECT_EQ(windows.boxes[1].text, std::wstring(L"Файл ") + c.refused +
+                                         L" не совпадает с файлом выпуска: возможно, он повреждён "
+                                         L"или подменён. Установка отменена.");
+    EXPECT_EQ(windows.boxes[1].caption, L"Ошибка");
+    EXPECT_EQ(windows.boxes[1].style, kErrorBox);
+    EXPECT_EQ(windows.boxes[1].owner, windows.ownerWindowHandle);
+  }
+}
+
+}  // namespace
+}  // namespace boot

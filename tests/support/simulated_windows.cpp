@@ -860,7 +860,7 @@ KernelHandle SimulatedWindows::CreateMutex(const std::wstring& sddl, bool initia
                                            const std::wstring& name) {
   events.push_back(L"create-mutex:" + name + L"," + sddl + L"," + Decimal(initialOwner));
   const bool existed = mutexes.count(name) != 0;
-  if (!existed) mutexes[name] = SimulatedMutex{initialOwner, false, kInfinite, false, sddl};
+  if (!existed) mutexes[name] = SimulatedMutex{initialOwner, false, kInfinite, false};
   lastError = existed ? kErrorAlreadyExists : 0;
   return OpenMutex(kSynchronize, name);
 }

@@ -91,7 +91,6 @@ struct SimulatedMutex {
   bool heldByOther = false;
   Dword otherReleasesAt = kInfinite;
   bool abandoned = false;
-  std::wstring sddl;  // of the security descriptor it was made with
 };
 
 struct SimulatedProduct {

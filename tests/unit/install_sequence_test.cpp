@@ -415,7 +415,7 @@ TEST_F(InstallSequenceTest, UnattendedMachines) {
        L"-silent", 0, 1, false, 0, L"nt-query-system:3,32", nullptr},
       {"another run holds the mutex for 100 s",
        [&](W& w) {
-         w.mutexes[kRunMutex] = {false, true, w.tickCount + 100000, false, L""};
+         w.mutexes[kRunMutex] = {false, true, w.tickCount + 100000, false};
        },
        L"-silent", 0, 1, false, 0,
        L"create-mutex:Global\\StalverBrowserPluginBootstrapper,D:(A;;GA;;;SY)(A;;GA;;;BA),1",
@@ -428,14 +428,14 @@ TEST_F(InstallSequenceTest, UnattendedMachines) {
        L"", 1618, 0, false, 2, nullptr, "still busy: the time for waiting is spent after 300000"},
       {"Windows Installer busy for 8 s",
        [&](W& w) {
-         w.mutexes[kInstaller] = {false, true, w.tickCount + 8000, true, L""};
+         w.mutexes[kInstaller] = {false, true, w.tickCount + 8000, true};
        },
        L"-silent", 0, 1, false, 0, L"open-mutex:Global\\_MSIExecute,1048576",
        "(mutex Global\\_MSIExecute): free (its owner ended without giving it back) after 8000"},
       {"both waits share the budget",
        [&](W& w) {
-         w.mutexes[kRunMutex] = {false, true, w.tickCount + 200000, false, L""};
-         w.mutexes[kInstaller] = {false, true, w.tickCount + 350000, false, L""};
+         w.mutexes[kRunMutex] = {false, true, w.tickCount + 200000, false};
+         w.mutexes[kInstaller] = {false, true, w.tickCount + 350000, false};
        },
        L"-silent", 1618, 0, false, 0, nullptr, "Global\\_MSIExecute), at most 100000 ms"},
       {"msiexec meets another installation once",

@@ -7,8 +7,6 @@ namespace {
 
 constexpr Dword kFirstReleaseWithIsolatedSession0 = 6;  // Windows Vista
 
-std::wstring Number(Dword value) { return DecimalText(value); }
-
 DesktopFacts ReadDesktopFacts(RunContext& context) {
   DesktopFacts facts;
   facts.stationFlagsRead = context.os.GetProcessWindowStationFlags(&facts.stationFlags);
@@ -25,7 +23,7 @@ Visibility JudgeVisibility(const DesktopFacts& facts) {
   Visibility verdict;
   std::wstring station;
   if (!facts.stationFlagsRead) {
-    station = L"window station of unknown visibility (error " + Number(facts.stationError) +
+    station = L"window station of unknown visibility (error " + DecimalText(facts.stationError) +
               L"), counted as visible";
   } else if ((facts.stationFlags & kWsfVisible) == 0) {
     verdict.nobodyCanSee = true;
@@ -40,7 +38,7 @@ Visibility JudgeVisibility(const DesktopFacts& facts) {
     verdict.nobodyCanSee = true;
     session = L"session 0, where no user works";
   } else {
-    session = L"session " + Number(facts.sessionId);
+    session = L"session " + DecimalText(facts.sessionId);
   }
   verdict.reason = station + L"; " + session;
   return verdict;

@@ -68,20 +68,25 @@ bool CheckInstalledProduct(RunContext& context, bool silent, bool reinstall,
   return true;
 }
 
+// The package msiexec installs: the plug-in's stem and the architecture, no ".msi".
+std::wstring PluginPattern(RunContext& context) {
+  return kPluginStem + ArchitectureFilter(context);
+}
+
 }  // namespace
 
 std::vector<std::wstring> FindPluginFiles(RunContext& context) {
   std::vector<std::wstring> paths(3);
   FindProductCodePackage(context, &paths[0]);
   FindNamePackage(context, kPluginBasePattern, &paths[1]);
-  FindPackageFile(context, kPluginStem + ArchitectureFilter(context), &paths[2]);
+  FindPackageFile(context, PluginPattern(context), &paths[2]);
   return paths;
 }
 
 Dword InstallPlugin(RunContext& context, bool silent, std::wstring& logPath, std::wstring quorlArgs,
                     bool reinstall) {
   if (Dword busy = WaitWhileInstallerBusy(context)) return busy;
-  std::wstring pluginPattern = kPluginStem + ArchitectureFilter(context);
+  std::wstring pluginPattern = PluginPattern(context);
   std::wstring installedProductCode;
   GetInstalledProductCode(context, &installedProductCode);
   std::wstring newProductCode;

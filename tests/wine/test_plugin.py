@@ -226,10 +226,10 @@ def log_properties(session: WineSession, log_path: str) -> dict[str, str]:
 
 
 def expect_msiexec_command(run: TimedRun, package_path: str, log_path: str,
-                           fragments: str) -> None:
+                           fragments: str, ui: str = " /qb") -> None:
     """The run started msiexec once, with exactly this command line: the package, the
-    verbose log, REBOOT=R, /qb and then the fragments of the case."""
-    expected = (f'"{MSIEXEC}" /i "{package_path}" /Lv! "{log_path}" REBOOT=R  /qb'
+    verbose log, REBOOT=R, the `ui` option and then the fragments of the case."""
+    expected = (f'"{MSIEXEC}" /i "{package_path}" /Lv! "{log_path}" REBOOT=R {ui}'
                 f"{fragments}")
     started = [command for command in run.result.process_trace
                if command.startswith(f'"{MSIEXEC}" /i ')]

@@ -1,4 +1,4 @@
-// The beginning and the end of the run's log.
+// The beginning and the end of a run: its log opened and closed, its mutex given back.
 #pragma once
 
 #include "run/run_context.h"

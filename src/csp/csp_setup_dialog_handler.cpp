@@ -1,8 +1,8 @@
 #include "csp/csp_setup_dialog_handler.h"
 
+#include "lifetime/run_lifetime.h"
 #include "resources/resource_ids.h"
 #include "run/messages.h"
-#include "run/run_log_start.h"
 
 namespace boot {
 namespace {

@@ -1,15 +1,15 @@
 #include "csp/install_csp.h"
 
 #include "csp/csp_command_line.h"
+#include "files/install_log.h"
+#include "files/program_folder.h"
+#include "restart/restart_marker.h"
 #include "run/box_styles.h"
 #include "run/child_process.h"
 #include "run/failure_report.h"
-#include "run/install_log.h"
-#include "run/installer_busy.h"
 #include "run/message_box.h"
 #include "run/messages.h"
-#include "run/program_folder.h"
-#include "run/restart_marker.h"
+#include "wait/installer_busy.h"
 
 namespace boot {
 namespace {

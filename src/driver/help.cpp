@@ -1,8 +1,8 @@
 #include "driver/install_options.h"
+#include "lifetime/run_lifetime.h"
 #include "run/box_styles.h"
 #include "run/exit_codes.h"
 #include "run/message_box.h"
-#include "run/run_log_start.h"
 
 namespace boot {
 

@@ -7,18 +7,18 @@
 #include "driver/environment_checks.h"
 #include "driver/install_options.h"
 #include "driver/release_files.h"
-#include "driver/restart.h"
 #include "driver/visibility.h"
+#include "lifetime/run_lifetime.h"
 #include "package/install_plugin.h"
+#include "restart/restart_computer.h"
+#include "restart/restart_marker.h"
 #include "run/box_styles.h"
 #include "run/child_process.h"
 #include "run/exit_codes.h"
 #include "run/failure_report.h"
 #include "run/message_box.h"
 #include "run/messages.h"
-#include "run/restart_marker.h"
-#include "run/run_log_start.h"
-#include "run/single_run.h"
+#include "wait/single_run.h"
 
 namespace boot {
 namespace {

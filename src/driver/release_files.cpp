@@ -3,17 +3,17 @@
 #include <vector>
 
 #include "csp/install_csp.h"
+#include "files/file_digest.h"
+#include "files/file_search.h"
+#include "files/program_folder.h"
+#include "log/decimal_text.h"
 #include "package/install_plugin.h"
 #include "resources/release_manifest.h"
 #include "resources/resource_ids.h"
 #include "run/box_styles.h"
-#include "run/decimal_text.h"
 #include "run/exit_codes.h"
-#include "run/file_digest.h"
-#include "run/file_search.h"
 #include "run/message_box.h"
 #include "run/messages.h"
-#include "run/program_folder.h"
 
 namespace boot {
 namespace {

@@ -1,6 +1,6 @@
 #include "driver/visibility.h"
 
-#include "run/decimal_text.h"
+#include "log/decimal_text.h"
 
 namespace boot {
 namespace {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "lifetime/run_lifetime.h"
 #include "package/package_boxes.h"
 #include "package/package_info.h"
 #include "package/package_version.h"
@@ -10,7 +11,6 @@
 #include "run/error_box.h"
 #include "run/exit_codes.h"
 #include "run/messages.h"
-#include "run/run_log_start.h"
 
 namespace boot {
 namespace {

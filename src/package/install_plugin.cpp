@@ -9,8 +9,8 @@
 #include "package/source_hash.h"
 #include "run/box_styles.h"
 #include "run/error_box.h"
-#include "run/installer_busy.h"
 #include "run/messages.h"
+#include "wait/installer_busy.h"
 
 namespace boot {
 namespace {

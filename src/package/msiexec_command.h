@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "run/install_log.h"
+#include "files/install_log.h"
 
 namespace boot {
 

@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <vector>
 
+#include "files/install_log.h"
 #include "package/msiexec_command.h"
 #include "package/package_search.h"
 #include "package/source_hash.h"
+#include "restart/restart_marker.h"
 #include "run/child_process.h"
 #include "run/error_box.h"
-#include "run/install_log.h"
-#include "run/installer_busy.h"
-#include "run/restart_marker.h"
 #include "run/windows_release.h"
+#include "wait/installer_busy.h"
 
 namespace boot {
 namespace {

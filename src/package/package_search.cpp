@@ -1,7 +1,7 @@
 #include "package/package_search.h"
 
-#include "run/file_search.h"
-#include "run/program_folder.h"
+#include "files/file_search.h"
+#include "files/program_folder.h"
 #include "run/wow64.h"
 
 namespace boot {

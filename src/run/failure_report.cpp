@@ -1,6 +1,6 @@
 #include "run/failure_report.h"
 
-#include "run/decimal_text.h"
+#include "log/decimal_text.h"
 #include "run/messages.h"
 
 namespace boot {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "log/run_log.h"
 #include "platform/platform.h"
-#include "run/run_log.h"
 
 namespace boot {
 

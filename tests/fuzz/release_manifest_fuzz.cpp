@@ -3,8 +3,8 @@
 // read in two ways.
 #include <cstdlib>
 
+#include "log/run_log.h"
 #include "resources/release_manifest.h"
-#include "run/run_log.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<std::uint8_t> bytes(data, data + size);

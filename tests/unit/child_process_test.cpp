@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/restart.h"
-#include "run/restart_marker.h"
+#include "restart/restart_computer.h"
+#include "restart/restart_marker.h"
 #include "support/simulated_windows.h"
 
 namespace boot {

@@ -4,7 +4,7 @@
 
 #include "csp/install_csp.h"
 #include "csp_test_support.h"
-#include "run/install_log.h"
+#include "files/install_log.h"
 
 namespace boot {
 namespace {

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "files/install_log.h"
 #include "package/install_decision.h"
 #include "package/msiexec_command.h"
 #include "package/msiexec_runner.h"
 #include "run/box_styles.h"
-#include "run/install_log.h"
 #include "support/plugin_machine.h"
 #include "support/run_bootstrapper.h"
 #include "support/simulated_windows.h"

@@ -1,0 +1,106 @@
+#include "lifetime/run_lifetime.h"
+
+#include <cstdlib>
+
+#include "files/install_log.h"
+#include "log/decimal_text.h"
+#include "resources/version.h"
+#include "run/wow64.h"
+#include "wait/single_run.h"
+
+namespace boot {
+namespace {
+
+constexpr Dword kUserNameChars = 257;  // UNLEN + 1
+constexpr Dword kBuildNumberMask = 0xFFFF;
+
+std::wstring ProgramName(const std::wstring& modulePath) {
+  std::wstring name = FileNameOf(modulePath);
+  const std::wstring extension = L".exe";
+  if (name.size() > extension.size()) {
+    std::wstring tail = name.substr(name.size() - extension.size());
+    for (auto& c : tail) c = c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+    if (tail == extension) name.resize(name.size() - extension.size());
+  }
+  return name;
+}
+
+std::wstring Hex4(Word value) {
+  const wchar_t digits[] = L"0123456789ABCDEF";
+  std::wstring text = L"0x";
+  for (int shift = 12; shift >= 0; shift -= 4) text += digits[(value >> shift) & 0xF];
+  return text;
+}
+
+const wchar_t* ProductTypeName(std::uint8_t productType) {
+  switch (productType) {
+    case 1:
+      return L"workstation";
+    case 2:
+      return L"domain controller";
+    case 3:
+      return L"server";
+  }
+  return L"unknown";
+}
+
+std::wstring WindowsRelease(RunContext& context) {
+  Dword major = 0;
+  Dword minor = 0;
+  Dword build = 0;
+  context.os.RtlGetNtVersionNumbers(&major, &minor, &build);
+  std::wstring text = DecimalText(major) + L"." + DecimalText(minor) + L" build " +
+                      DecimalText(build & kBuildNumberMask);
+  OsVersionInfoEx version;
+  if (!context.os.GetVersionEx(&version)) return text;
+  return text + L", service pack " + DecimalText(version.servicePackMajor) + L"." +
+         DecimalText(version.servicePackMinor) + L", product type " +
+         DecimalText(version.productType) + L" (" + ProductTypeName(version.productType) + L")";
+}
+
+std::wstring Account(RunContext& context) {
+  wchar_t name[kUserNameChars] = {};
+  Dword size = kUserNameChars;
+  std::wstring text = context.os.GetUserName(name, &size) ? name : L"unknown";
+  Dword session = 0;
+  text += L", session ";
+  text += context.os.ProcessIdToSessionId(&session) ? DecimalText(session) : L"unknown";
+  return text;
+}
+
+void WriteStartFacts(RunContext& context, const std::wstring& modulePath, const std::wstring& tmp) {
+  RunLog& log = context.log;
+  log.Fact(L"program", modulePath + L", file version " BOOT_VERSION_TEXT);
+  log.CommandLine(context.os.GetCommandLine());
+  log.Fact(L"Windows", WindowsRelease(context));
+  log.Fact(L"WoW64 process", IsWow64(context) ? L"yes" : L"no");
+  log.Fact(L"UI language", Hex4(context.os.GetSystemDefaultUILanguage()));
+  log.Fact(L"account", Account(context));
+  log.Fact(L"TMP", tmp);
+}
+
+}  // namespace
+
+void StartRunLog(RunContext& context) {
+  std::wstring tmp;
+  if (ReadTmpFolder(context, &tmp) != kErrorSuccess) return;
+  std::wstring modulePath;
+  context.os.GetModuleFileName(&modulePath, kMaxPath);
+  if (!context.log.Open(tmp + L"\\" + ProgramName(modulePath) + L"_" + LocalTimestamp(context))) {
+    return;
+  }
+  WriteStartFacts(context, modulePath, tmp);
+}
+
+void EndRun(RunContext& context, Dword exitCode) {
+  ReleaseRunMutex(context);
+  context.log.RunEnded(exitCode);
+}
+
+void ExitRun(RunContext& context, Dword exitCode) {
+  EndRun(context, exitCode);
+  context.os.Exit(exitCode);
+  std::abort();  // Exit does not return; the compiler cannot see that through the seam.
+}
+
+}  // namespace boot

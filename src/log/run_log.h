@@ -1,0 +1,90 @@
+// log/: the run's own log (its events, their lines, its file), secrets kept out of it, and
+// numbers as the decimal text it and the boxes write.
+// The run's own log: one line per event of the run, each handed to Windows as it happens.
+// Steps report typed events here; the lines are formatted in one place (run_log_lines.cpp)
+// and written through the seam (run_log_file.cpp). Every failure of the log is silent: a
+// run without its log goes on exactly as it would with one.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <utility>
+
+#include "platform/platform.h"
+
+namespace boot {
+
+// The box of the help text, which is not a catalogue message.
+constexpr Word kHelpBoxId = 0;
+
+class RunLog {
+ public:
+  explicit RunLog(Platform& os) : os_(os) {}
+  ~RunLog() { Close(); }
+  RunLog(const RunLog&) = delete;
+  RunLog& operator=(const RunLog&) = delete;
+
+  // Creates `<pathWithoutExtension>.log`, else with `_2`, `_3`... when the name exists.
+  // Never opens an existing file or link. False when no file could be made.
+  bool Open(const std::wstring& pathWithoutExtension);
+  bool IsOpen() const { return file_ != 0; }
+  const std::wstring& Path() const { return path_; }
+
+  // The events of a run. Secret values of the command line and of the child command lines
+  // are written as *** (MaskSecretValues).
+  void Fact(const wchar_t* name, const std::wstring& value);
+  void CommandLine(const std::wstring& commandLine);
+  void UnrecognisedArgument(const std::wstring& argument);
+  void Options(std::initializer_list<std::pair<const wchar_t*, bool>> flags,
+               std::initializer_list<std::pair<const wchar_t*, const std::wstring*>> texts);
+  void Check(const wchar_t* name, bool passed);
+  void BoxShown(Word messageId, const std::wstring& text, int answer);
+  void BoxSuppressed(Word messageId, const std::wstring& text, int answerTaken);
+  void PackageSearch(const std::wstring& pattern, Dword result, const std::wstring& found);
+  void PackageOpened(const std::wstring& path, Dword result);
+  void PackageProperty(const std::wstring& name, Dword result, const std::wstring& value);
+  void RelatedProduct(const std::wstring& upgradeCode, Dword result,
+                      const std::wstring& productCode);
+  void InstalledProduct(const std::wstring& productCode, const wchar_t* what, int state);
+  void InstalledVersion(const std::wstring& productCode, Dword result, const std::wstring& version);
+  void VersionsCompared(const std::wstring& installed, const std::wstring& package, int comparison);
+  void Decision(const wchar_t* decision, const std::wstring& reason);
+  void ChildStarting(const std::wstring& commandLine);
+  void ChildNotStarted(Dword error);
+  void ChildEnded(Dword exitCode, Dword milliseconds);
+  void RestartMarker(const std::wstring& what);
+  // Both FILETIMEs (UTC).
+  void RestartMarkerAge(std::uint64_t written, std::uint64_t machineStarted, bool stale);
+  void ChildExitUnknown(Dword error);
+  void InstallLogNotMade(const std::wstring& path, Dword error);
+  // `files`: how many the release's manifest lists; 0 for a manifest that cannot be read.
+  void ReleaseManifest(bool present, std::size_t files);
+  // `expected` is empty for a file the manifest does not list.
+  void ReleaseFile(const std::wstring& path, const std::wstring& expected,
+                   const std::wstring& found);
+  void RestartRequested();
+  void RestartResult(bool accepted, Dword error);
+  // Waits for other installations; `waitResult` as WaitForSingleObject returns it.
+  void Waiting(const std::wstring& holder, Dword atMostMilliseconds);
+  void WaitEnded(const std::wstring& holder, Dword waitResult, Dword milliseconds);
+  void NotWaitedFor(const std::wstring& holder, Dword error);
+  void RunEnded(Dword exitCode);
+
+  Dword Now() { return os_.GetTickCount(); }
+
+ private:
+  void Line(const std::wstring& text);
+  bool Write(const std::string& bytes);
+  void Close();
+
+  Platform& os_;
+  KernelHandle file_ = 0;
+  Dword startTick_ = 0;
+  std::wstring path_;
+};
+
+// The text as UTF-8, line breaks kept as they are.
+std::string ToUtf8(const std::wstring& text);
+
+}  // namespace boot

@@ -1,0 +1,94 @@
+#include "restart/restart_marker.h"
+
+#include "restart/machine_start.h"
+
+namespace boot {
+namespace {
+
+const wchar_t kMarkerKey[] = L"Software\\NeedBstrReboot";
+const wchar_t kMarkerParent[] = L"Software";
+const wchar_t kMarkerName[] = L"NeedBstrReboot";
+constexpr Dword kReadAccess = kKeyRead | kKeyWow64_32Key;                   // 0x20219
+constexpr Dword kReadWriteAccess = kKeyRead | kKeyWrite | kKeyWow64_32Key;  // 0x2021F
+constexpr std::uint64_t kClockCorrection = 60 * kFileTimeSecond;
+
+// Newer Windows keeps RegDeleteKeyExW in the local-registry API set; when that is not
+// loaded, the plain RegDeleteKeyW of advapi32 does. Returns the registry's result, or
+// ERROR_PROC_NOT_FOUND when no delete function was found.
+Long DeleteSubKey(RunContext& context, RegKey parent, const wchar_t* name) {
+  ModuleHandle apiSet = context.os.GetModuleHandle(L"API-MS-Win-Core-LocalRegistry-L1-1-0.dll");
+  if (apiSet != 0) {
+    ProcAddress deleteEx = context.os.GetProcAddress(apiSet, "RegDeleteKeyExW");
+    if (deleteEx == 0) return static_cast<Long>(kErrorProcNotFound);
+    return context.os.CallRegDeleteKeyEx(deleteEx, parent, name, 0, 0);
+  }
+  ModuleHandle advapi = context.os.LoadLibrary(L"advapi32.dll");
+  if (advapi == 0) return static_cast<Long>(kErrorProcNotFound);
+  ProcAddress deletePlain = context.os.GetProcAddress(advapi, "RegDeleteKeyW");
+  if (deletePlain == 0) return static_cast<Long>(kErrorProcNotFound);
+  return context.os.CallRegDeleteKey(deletePlain, parent, name);
+}
+
+}  // namespace
+
+bool IsRestartRequest(Dword exitCode) {
+  return exitCode == kErrorSuccessRebootRequired || exitCode == kErrorSuccessRestartRequired ||
+         exitCode == kErrorSuccessRebootInitiated;
+}
+
+bool RestartMarkerPresent(RunContext& context) {
+  RegKey key = 0;
+  if (context.os.RegOpenKeyEx(kHkeyCurrentUser, kMarkerKey, 0, kReadAccess, &key) != 0) {
+    context.log.RestartMarker(L"absent");
+    return false;
+  }
+  context.os.RegCloseKey(key);
+  context.log.RestartMarker(L"found");
+  return true;
+}
+
+void CreateRestartMarker(RunContext& context) {
+  RegKey key = 0;
+  Dword disposition = 0;
+  if (context.os.RegCreateKeyEx(kHkeyCurrentUser, kMarkerKey, kRegOptionNonVolatile,
+                                kReadWriteAccess, &key, &disposition) == 0) {
+    context.os.RegCloseKey(key);
+    context.log.RestartMarker(L"created");
+  } else {
+    context.log.RestartMarker(L"could NOT be created");
+  }
+}
+
+void DeleteRestartMarker(RunContext& context) {
+  RegKey software = 0;
+  if (context.os.RegOpenKeyEx(kHkeyCurrentUser, kMarkerParent, 0, kReadWriteAccess, &software) !=
+      0) {
+    context.log.RestartMarker(L"could NOT be deleted (HKCU\\Software not opened)");
+    return;
+  }
+  Long deleted = DeleteSubKey(context, software, kMarkerName);
+  context.os.RegCloseKey(software);
+  context.log.RestartMarker(deleted == 0 ? L"deleted" : L"could NOT be deleted");
+}
+
+bool WrittenBeforeMachineStart(std::uint64_t written, std::uint64_t machineStart) {
+  return written + kClockCorrection < machineStart;
+}
+
+void RemoveStaleRestartMarker(RunContext& context) {
+  RegKey key = 0;
+  if (context.os.RegOpenKeyEx(kHkeyCurrentUser, kMarkerKey, 0, kReadAccess, &key) != 0) return;
+  std::uint64_t written = 0;
+  const Long queried = context.os.RegQueryInfoKeyLastWriteTime(key, &written);
+  context.os.RegCloseKey(key);
+  std::uint64_t started = 0;
+  if (queried != 0 || !ReadMachineStartTime(context, &started)) {
+    context.log.RestartMarker(L"found, of unknown age: kept");
+    return;
+  }
+  const bool stale = WrittenBeforeMachineStart(written, started);
+  context.log.RestartMarkerAge(written, started, stale);
+  if (stale) DeleteRestartMarker(context);
+}
+
+}  // namespace boot

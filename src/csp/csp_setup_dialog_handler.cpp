@@ -82,7 +82,7 @@ void CspSetupDialogHandler::OnDestroy() {
 // "Отмена", Esc and the close box end the whole run: nothing is installed.
 void CspSetupDialogHandler::CancelRun(WindowHandle dialog) {
   context_.os.EndDialog(dialog, 0);
-  context_.log.Decision(L"end the run", L"the CSP dialog was cancelled");
+  context_.log.Decision("end the run", "the CSP dialog was cancelled");
   ExitRun(context_, 0);
 }
 

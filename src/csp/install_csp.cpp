@@ -52,18 +52,18 @@ Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
   // the exit code for Windows 2000 below SP4: it is reported as missing (2), as a lone file is.
   if (!setup.started && setup.code == kErrorPathNotFound) setup.code = kErrorFileNotFound;
   if (setup.exited && IsRestartRequest(setup.code)) {
-    context.log.Decision(L"go on to the plug-in, restart pending",
-                         L"the CSP's Setup.exe installed it and asked for a restart");
+    context.log.Decision("go on to the plug-in, restart pending",
+                         "the CSP's Setup.exe installed it and asked for a restart");
     CreateRestartMarker(context);
     return kErrorSuccess;
   }
   // Only Setup.exe's own exit codes can let the run go on: a start error such as 3 or 4, or
   // an exit code that could not be read, is a failure even where the number is harmless.
   if (setup.exited && SetupLetsTheRunGoOn(setup.code)) {
-    context.log.Decision(L"go on to the plug-in", L"the CSP's Setup.exe let the run go on");
+    context.log.Decision("go on to the plug-in", "the CSP's Setup.exe let the run go on");
     return kErrorSuccess;
   }
-  context.log.Decision(L"end the run", L"the CSP installation failed");
+  context.log.Decision("end the run", "the CSP installation failed");
   ReportFailure(context, silent, setup.code, logPath);
   return setup.code;
 }

@@ -9,7 +9,7 @@ namespace boot {
 namespace {
 
 struct ServicePackRule {
-  const wchar_t* name;
+  const char* name;
   Word minor;
   Word servicePack;
   Word message;
@@ -17,10 +17,10 @@ struct ServicePackRule {
 };
 
 constexpr ServicePackRule kServicePackRules[] = {
-    {L"not Windows 2000 below Service Pack 4", 0, 4, msg::kWindows2000NeedsSp4,
+    {"not Windows 2000 below Service Pack 4", 0, 4, msg::kWindows2000NeedsSp4,
      kExitWindows2000BelowSp4},
-    {L"not Windows XP below Service Pack 2", 1, 2, msg::kWindowsXpNeedsSp2, kExitWindowsXpBelowSp2},
-    {L"not Windows Server 2003 below Service Pack 1", 2, 1, msg::kWindows2003NeedsSp1,
+    {"not Windows XP below Service Pack 2", 1, 2, msg::kWindowsXpNeedsSp2, kExitWindowsXpBelowSp2},
+    {"not Windows Server 2003 below Service Pack 1", 2, 1, msg::kWindows2003NeedsSp1,
      kExitWindows2003BelowSp1},
 };
 
@@ -28,7 +28,7 @@ constexpr ServicePackRule kServicePackRules[] = {
 
 Dword CheckAdministrator(RunContext& context, bool silent, const std::wstring& caption) {
   bool administrator = context.os.IsUserAnAdmin();
-  context.log.Check(L"administrator", administrator);
+  context.log.Check("administrator", administrator);
   if (administrator) return kExitSuccess;
   ShowBox(context, silent, context.ownerWindow, msg::kNotAdministrator,
           LoadMessage(context, msg::kNotAdministrator), caption, kErrorBox);

@@ -31,7 +31,7 @@ std::wstring HelpText(bool csp) {
 
 void ShowHelpAndExit(RunContext& context, bool csp) {
   if (context.nobodyCanSee) {
-    context.log.Decision(L"end the run", L"the help is due, and nobody can see it");
+    context.log.Decision("end the run", "the help is due, and nobody can see it");
     ExitRun(context, kExitInvalidCommandLine);
   }
   ShowBox(context, false, context.ownerWindow, kHelpBoxId, HelpText(csp), L"Справка",

@@ -64,14 +64,14 @@ class InstallSequence {
   }
 
   void LogOptions() {
-    context_.log.Options({{L"-silent", options_.silent},
-                          {L"-norestart", options_.noRestart},
-                          {L"-reinstall", options_.reinstall},
-                          {L"-csp", options_.csp},
-                          {L"-selectDlg", options_.selectDlg}},
-                         {{L"-QuorlArgs", &options_.quorlArgs},
-                          {L"-CSPArgs", &options_.cspArgs},
-                          {L"-vbscript", &options_.vbscript}});
+    context_.log.Options({{"-silent", options_.silent},
+                          {"-norestart", options_.noRestart},
+                          {"-reinstall", options_.reinstall},
+                          {"-csp", options_.csp},
+                          {"-selectDlg", options_.selectDlg}},
+                         {{"-QuorlArgs", &options_.quorlArgs},
+                          {"-CSPArgs", &options_.cspArgs},
+                          {"-vbscript", &options_.vbscript}});
   }
 
   // A question answered Yes when the run is silent; other boxes are only skipped then.
@@ -108,7 +108,7 @@ class InstallSequence {
   Dword FinishWithRestartDecision() {
     bool restartPending = RestartMarkerPresent(context_);
     if (!restartPending || options_.noRestart) {
-      if (restartPending) context_.log.RestartMarker(L"kept for a later run (-norestart)");
+      if (restartPending) context_.log.RestartMarker("kept for a later run (-norestart)");
       Show(options_.csp ? msg::kCspAndPluginInstalled : msg::kPluginInstalled, kPlainBox);
       return kExitSuccess;
     }
@@ -119,7 +119,7 @@ class InstallSequence {
       DeleteRestartMarker(context_);
       return kExitSuccess;
     }
-    context_.log.RestartMarker(L"kept: the restart is still pending");
+    context_.log.RestartMarker("kept: the restart is still pending");
     Show(msg::kRestartFailed, kPlainBox);
     return kExitRestartFailed;
   }

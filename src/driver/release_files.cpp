@@ -92,7 +92,7 @@ Dword CheckReleaseFiles(RunContext& context, bool silent, bool csp) {
     }
   }
   if (refused.empty()) return kExitSuccess;
-  context.log.Decision(L"end the run", L"a file of the run is not the release's");
+  context.log.Decision("end the run", "a file of the run is not the release's");
   ShowBox(context, silent, context.ownerWindow, msg::kReleaseFileMismatch,
           FillPlaceholders(LoadMessage(context, msg::kReleaseFileMismatch), {refused}),
           LoadMessage(context, msg::kErrorCaption), kErrorBox);

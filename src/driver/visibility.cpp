@@ -47,7 +47,7 @@ Visibility JudgeVisibility(const DesktopFacts& facts) {
 void DecideVisibility(RunContext& context) {
   const Visibility verdict = JudgeVisibility(ReadDesktopFacts(context));
   context.nobodyCanSee = verdict.nobodyCanSee;
-  context.log.Fact(L"desktop",
+  context.log.Fact("desktop",
                    (verdict.nobodyCanSee ? L"nobody can see the run's windows: no box, as with "
                                            L"-silent, and /qn for /qb ("
                                          : L"visible (") +

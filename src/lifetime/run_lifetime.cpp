@@ -70,13 +70,13 @@ std::wstring Account(RunContext& context) {
 
 void WriteStartFacts(RunContext& context, const std::wstring& modulePath, const std::wstring& tmp) {
   RunLog& log = context.log;
-  log.Fact(L"program", modulePath + L", file version " BOOT_VERSION_TEXT);
+  log.Fact("program", modulePath + L", file version " BOOT_VERSION_TEXT);
   log.CommandLine(context.os.GetCommandLine());
-  log.Fact(L"Windows", WindowsRelease(context));
-  log.Fact(L"WoW64 process", IsWow64(context) ? L"yes" : L"no");
-  log.Fact(L"UI language", Hex4(context.os.GetSystemDefaultUILanguage()));
-  log.Fact(L"account", Account(context));
-  log.Fact(L"TMP", tmp);
+  log.Fact("Windows", WindowsRelease(context));
+  log.Fact("WoW64 process", IsWow64(context) ? "yes" : "no");
+  log.Fact("UI language", Hex4(context.os.GetSystemDefaultUILanguage()));
+  log.Fact("account", Account(context));
+  log.Fact("TMP", tmp);
 }
 
 }  // namespace

@@ -18,6 +18,20 @@ namespace boot {
 // The box of the help text, which is not a catalogue message.
 constexpr Word kHelpBoxId = 0;
 
+// A piece of a log line: a fixed text of the program, in ASCII, or a text that Windows, the
+// user or a package gave. Holds a pointer: it lives as long as the expression that makes it.
+class LogPiece {
+ public:
+  LogPiece(const char* ascii) : ascii_(ascii) {}        // NOLINT: pieces convert implicitly
+  LogPiece(const std::wstring& text) : text_(&text) {}  // NOLINT
+  // Appends the piece as UTF-8; line breaks of a text become "\n", so one event stays one line.
+  void AppendTo(std::string& line) const;
+
+ private:
+  const char* ascii_ = nullptr;
+  const std::wstring* text_ = nullptr;
+};
+
 class RunLog {
  public:
   explicit RunLog(Platform& os) : os_(os) {}
@@ -33,12 +47,12 @@ class RunLog {
 
   // The events of a run. Secret values of the command line and of the child command lines
   // are written as *** (MaskSecretValues).
-  void Fact(const wchar_t* name, const std::wstring& value);
+  void Fact(const char* name, LogPiece value);
   void CommandLine(const std::wstring& commandLine);
   void UnrecognisedArgument(const std::wstring& argument);
-  void Options(std::initializer_list<std::pair<const wchar_t*, bool>> flags,
-               std::initializer_list<std::pair<const wchar_t*, const std::wstring*>> texts);
-  void Check(const wchar_t* name, bool passed);
+  void Options(std::initializer_list<std::pair<const char*, bool>> flags,
+               std::initializer_list<std::pair<const char*, const std::wstring*>> texts);
+  void Check(const char* name, bool passed);
   void BoxShown(Word messageId, const std::wstring& text, int answer);
   void BoxSuppressed(Word messageId, const std::wstring& text, int answerTaken);
   void PackageSearch(const std::wstring& pattern, Dword result, const std::wstring& found);
@@ -46,14 +60,14 @@ class RunLog {
   void PackageProperty(const std::wstring& name, Dword result, const std::wstring& value);
   void RelatedProduct(const std::wstring& upgradeCode, Dword result,
                       const std::wstring& productCode);
-  void InstalledProduct(const std::wstring& productCode, const wchar_t* what, int state);
+  void InstalledProduct(const std::wstring& productCode, const char* what, int state);
   void InstalledVersion(const std::wstring& productCode, Dword result, const std::wstring& version);
   void VersionsCompared(const std::wstring& installed, const std::wstring& package, int comparison);
-  void Decision(const wchar_t* decision, const std::wstring& reason);
+  void Decision(const char* decision, LogPiece reason);
   void ChildStarting(const std::wstring& commandLine);
   void ChildNotStarted(Dword error);
   void ChildEnded(Dword exitCode, Dword milliseconds);
-  void RestartMarker(const std::wstring& what);
+  void RestartMarker(LogPiece what);
   // Both FILETIMEs (UTC).
   void RestartMarkerAge(std::uint64_t written, std::uint64_t machineStarted, bool stale);
   void ChildExitUnknown(Dword error);
@@ -74,7 +88,8 @@ class RunLog {
   Dword Now() { return os_.GetTickCount(); }
 
  private:
-  void Line(const std::wstring& text);
+  // One line: the milliseconds since the start, a blank, the pieces, CRLF.
+  void Line(std::initializer_list<LogPiece> pieces);
   bool Write(const std::string& bytes);
   void Close();
 

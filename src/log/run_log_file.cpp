@@ -45,9 +45,13 @@ bool RunLog::Write(const std::string& bytes) {
   return false;
 }
 
-void RunLog::Line(const std::wstring& text) {
+void RunLog::Line(std::initializer_list<LogPiece> pieces) {
   if (file_ == 0) return;
-  Write(ToUtf8(DecimalText(os_.GetTickCount() - startTick_) + L" " + text) + "\r\n");
+  std::string line;
+  LogPiece(DecimalText(os_.GetTickCount() - startTick_)).AppendTo(line);
+  line += ' ';
+  for (const LogPiece& piece : pieces) piece.AppendTo(line);
+  Write(line + "\r\n");
 }
 
 void RunLog::Close() {
@@ -56,10 +60,16 @@ void RunLog::Close() {
   file_ = 0;
 }
 
-std::string ToUtf8(const std::wstring& text) {
-  std::string bytes;
+namespace {
+
+// Appends `text` as UTF-8; with `oneLine`, a line feed as "\n" and no carriage return.
+void AppendUtf8(std::string& bytes, const std::wstring& text, bool oneLine) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     auto code = static_cast<std::uint32_t>(text[i]);
+    if (oneLine && (code == L'\n' || code == L'\r')) {
+      if (code == L'\n') bytes += "\\n";
+      continue;
+    }
     // UTF-16 surrogate pairs (wchar_t is 16 bits on Windows).
     if (code >= 0xD800 && code < 0xDC00 && i + 1 < text.size()) {
       auto low = static_cast<std::uint32_t>(text[i + 1]);
@@ -85,6 +95,21 @@ std::string ToUtf8(const std::wstring& text) {
       bytes += static_cast<char>(0x80 | (code & 0x3F));
     }
   }
+}
+
+}  // namespace
+
+void LogPiece::AppendTo(std::string& line) const {
+  if (ascii_ != nullptr) {
+    line += ascii_;
+  } else {
+    AppendUtf8(line, *text_, true);
+  }
+}
+
+std::string ToUtf8(const std::wstring& text) {
+  std::string bytes;
+  AppendUtf8(bytes, text, false);
   return bytes;
 }
 

@@ -48,7 +48,7 @@ void ConfirmUpgrade(RunContext& context, bool silent, const std::wstring& produc
                                            {productName, installedVersion, newVersion});
   if (ShowUpdateBox(context, silent, kNoOwner, msg::kUpgradeQuestion, question, kQuestionBox) ==
       kIdNo) {
-    context.log.Decision(L"end the run", L"the upgrade was declined");
+    context.log.Decision("end the run", "the upgrade was declined");
     ExitRun(context, kExitUpgradeDeclined);
   }
 }

@@ -23,21 +23,21 @@ InstallAction DecideInstall(bool reinstall, int comparison, bool silent) {
 DecisionText DescribeDecision(InstallAction action, int comparison) {
   switch (action) {
     case InstallAction::kProceed:
-      if (comparison > 0) return {L"upgrade", L"the package is newer than the installed product"};
+      if (comparison > 0) return {"upgrade", "the package is newer than the installed product"};
       if (comparison == 0) {
-        return {L"reinstall", L"the same version is installed and -reinstall was given"};
+        return {"reinstall", "the same version is installed and -reinstall was given"};
       }
-      return {L"install the older package", L"a newer version is installed, but the run is silent"};
+      return {"install the older package", "a newer version is installed, but the run is silent"};
     case InstallAction::kStopQuietly:
-      return {L"install nothing",
-              L"the same version is installed; a silent run does not reinstall without "
-              L"-reinstall"};
+      return {"install nothing",
+              "the same version is installed; a silent run does not reinstall without "
+              "-reinstall"};
     case InstallAction::kAskReinstall:
-      return {L"ask whether to reinstall", L"the same version is installed"};
+      return {"ask whether to reinstall", "the same version is installed"};
     case InstallAction::kRefuseOlder:
-      return {L"refuse the older package", L"a newer version is installed"};
+      return {"refuse the older package", "a newer version is installed"};
   }
-  return {L"", L""};
+  return {"", ""};
 }
 
 std::wstring BuildPluginArguments(const InstalledProduct& product, const std::wstring& quorlArgs,

@@ -19,8 +19,8 @@ InstallAction DecideInstall(bool reinstall, int comparison, bool silent);
 
 // What the decision does and why, in words for the run log.
 struct DecisionText {
-  const wchar_t* name;
-  const wchar_t* reason;
+  const char* name;
+  const char* reason;
 };
 DecisionText DescribeDecision(InstallAction action, int comparison);
 

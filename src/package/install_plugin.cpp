@@ -63,7 +63,7 @@ bool CheckInstalledProduct(RunContext& context, bool silent, bool reinstall,
   product->installed = true;
   product->sameProductCode = installedProductCode == newProductCode;
   int featureState = context.os.MsiQueryFeatureState(installedProductCode, kPluginFeature);
-  context.log.InstalledProduct(installedProductCode, L"feature NPQUORL", featureState);
+  context.log.InstalledProduct(installedProductCode, "feature NPQUORL", featureState);
   product->pluginFeatureAbsent = featureState == kInstallStateAbsent;
   return true;
 }
@@ -97,9 +97,9 @@ Dword InstallPlugin(RunContext& context, bool silent, std::wstring& logPath, std
   }
   InstalledProduct product;
   int state = context.os.MsiQueryProductState(installedProductCode);
-  context.log.InstalledProduct(installedProductCode, L"product", state);
+  context.log.InstalledProduct(installedProductCode, "product", state);
   if (state != kInstallStateDefault) {
-    context.log.Decision(L"fresh install", L"no product of the plug-in family is installed");
+    context.log.Decision("fresh install", "no product of the plug-in family is installed");
   } else if (!CheckInstalledProduct(context, silent, reinstall, installedProductCode,
                                     newProductCode, &product, &result)) {
     return result;

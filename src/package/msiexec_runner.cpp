@@ -81,7 +81,7 @@ Dword RunMsiexec(RunContext& context, bool silent, std::wstring& logPath,
   RemoveUnusedInstallLog(context, logPath, msiexec);
   Dword code = msiexec.code;
   if (!msiexec.exited || !IsRestartRequest(code)) return code;
-  context.log.Decision(L"success, restart pending", L"msiexec asked for a restart");
+  context.log.Decision("success, restart pending", "msiexec asked for a restart");
   CreateRestartMarker(context);
   return kErrorSuccess;
 }

@@ -39,11 +39,11 @@ bool IsRestartRequest(Dword exitCode) {
 bool RestartMarkerPresent(RunContext& context) {
   RegKey key = 0;
   if (context.os.RegOpenKeyEx(kHkeyCurrentUser, kMarkerKey, 0, kReadAccess, &key) != 0) {
-    context.log.RestartMarker(L"absent");
+    context.log.RestartMarker("absent");
     return false;
   }
   context.os.RegCloseKey(key);
-  context.log.RestartMarker(L"found");
+  context.log.RestartMarker("found");
   return true;
 }
 
@@ -53,9 +53,9 @@ void CreateRestartMarker(RunContext& context) {
   if (context.os.RegCreateKeyEx(kHkeyCurrentUser, kMarkerKey, kRegOptionNonVolatile,
                                 kReadWriteAccess, &key, &disposition) == 0) {
     context.os.RegCloseKey(key);
-    context.log.RestartMarker(L"created");
+    context.log.RestartMarker("created");
   } else {
-    context.log.RestartMarker(L"could NOT be created");
+    context.log.RestartMarker("could NOT be created");
   }
 }
 
@@ -63,12 +63,12 @@ void DeleteRestartMarker(RunContext& context) {
   RegKey software = 0;
   if (context.os.RegOpenKeyEx(kHkeyCurrentUser, kMarkerParent, 0, kReadWriteAccess, &software) !=
       0) {
-    context.log.RestartMarker(L"could NOT be deleted (HKCU\\Software not opened)");
+    context.log.RestartMarker("could NOT be deleted (HKCU\\Software not opened)");
     return;
   }
   Long deleted = DeleteSubKey(context, software, kMarkerName);
   context.os.RegCloseKey(software);
-  context.log.RestartMarker(deleted == 0 ? L"deleted" : L"could NOT be deleted");
+  context.log.RestartMarker(deleted == 0 ? "deleted" : "could NOT be deleted");
 }
 
 bool WrittenBeforeMachineStart(std::uint64_t written, std::uint64_t machineStart) {
@@ -83,7 +83,7 @@ void RemoveStaleRestartMarker(RunContext& context) {
   context.os.RegCloseKey(key);
   std::uint64_t started = 0;
   if (queried != 0 || !ReadMachineStartTime(context, &started)) {
-    context.log.RestartMarker(L"found, of unknown age: kept");
+    context.log.RestartMarker("found, of unknown age: kept");
     return;
   }
   const bool stale = WrittenBeforeMachineStart(written, started);

@@ -32,12 +32,12 @@ Dword WaitWhileInstallerBusy(RunContext& context) {
 
 bool ReadyToTryInstallAgain(RunContext& context) {
   if (!PauseWithinBudget(context, kPauseBeforeTryingAgain)) {
-    context.log.Decision(L"end the run",
-                         L"msiexec found another installation in progress "
-                         L"(1618), and the time for waiting is spent");
+    context.log.Decision("end the run",
+                         "msiexec found another installation in progress "
+                         "(1618), and the time for waiting is spent");
     return false;
   }
-  context.log.Decision(L"start msiexec again", L"it found another installation in progress (1618)");
+  context.log.Decision("start msiexec again", "it found another installation in progress (1618)");
   return WaitWhileInstallerBusy(context) == kErrorSuccess;
 }
 

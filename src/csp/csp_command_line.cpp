@@ -1,11 +1,9 @@
 #include "csp/csp_command_line.h"
 
+#include "command_text/installer_options.h"
+
 namespace boot {
 namespace {
-
-bool Contains(const std::wstring& text, const wchar_t* part) {
-  return text.find(part) != std::wstring::npos;
-}
 
 // Verbose log written through line by line; the path stands in three quotes on each side.
 std::wstring SetupLogOption(const std::wstring& logPath) {
@@ -17,7 +15,7 @@ std::wstring SetupArguments(const std::wstring& cspOptions, const std::wstring& 
   std::wstring options = cspOptions;
   if (!logPath.empty()) options = SetupLogOption(logPath) + options;
   // Exact case: "/Q..." is not taken as a quiet option.
-  if (!Contains(options, L"/q")) options = (nobodyCanSee ? L"/qn " : L"/qb ") + options;
+  if (!HoldsUiOption(options)) options = (nobodyCanSee ? L"/qn " : L"/qb ") + options;
   return options;
 }
 

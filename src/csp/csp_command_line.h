@@ -9,8 +9,8 @@ namespace boot {
 
 // The whole Setup.exe command line. The log option for logPath goes in front of the options
 // unless logPath is empty (the options name a log of their own, or none could be made);
-// then the quiet option "/qb " ("/qn " when nobody can see) goes in front when the options,
-// so extended, hold no "/q".
+// then the quiet option "/qb " ("/qn " when nobody can see) goes in front when no token of
+// the options, so extended, starts with "/q".
 std::wstring BuildCspCommandLine(const std::wstring& cspFolder, const std::wstring& cspOptions,
                                  const std::wstring& logPath, bool silent, bool reinstall,
                                  bool nobodyCanSee);

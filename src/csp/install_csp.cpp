@@ -1,14 +1,17 @@
 #include "csp/install_csp.h"
 
+#include "command_text/installer_options.h"
 #include "csp/csp_command_line.h"
 #include "files/install_log.h"
 #include "files/program_folder.h"
+#include "log/secret_values.h"
 #include "restart/restart_marker.h"
 #include "run/box_styles.h"
 #include "run/child_process.h"
 #include "run/failure_report.h"
 #include "run/message_box.h"
 #include "run/messages.h"
+#include "run/unseen_ui.h"
 #include "wait/installer_busy.h"
 
 namespace boot {
@@ -35,18 +38,23 @@ std::wstring CspSetupPath(RunContext& context, const std::wstring& cspFolder) {
 Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
                         const std::wstring& cspFolder, std::wstring cspArgs) {
   std::wstring logPath;
+  cspArgs = OptionsForThisDesktop(context, cspArgs);
   if (Dword busy = WaitWhileInstallerBusy(context)) {
     ReportFailure(context, silent, busy, logPath);
     return busy;
   }
-  if (!NamesOwnLog(cspArgs)) {
+  if (!HoldsLogOption(cspArgs)) {
     if (Dword error = MakeLogPath(context, silent, cspFolder, logPath)) return error;
   }
   CreateInstallLog(context, logPath);
-  ChildResult setup = RunChild(
-      context,
-      BuildCspCommandLine(cspFolder, cspArgs, logPath, silent, reinstall, context.nobodyCanSee),
-      CspSetupPath(context, cspFolder));
+  // Setup.exe's own reading of the quotes around -args is unknown: the log shows the command
+  // line built from masked options.
+  auto commandLine = [&](const std::wstring& options) {
+    return BuildCspCommandLine(cspFolder, options, logPath, silent, reinstall,
+                               context.nobodyCanSee);
+  };
+  ChildResult setup = RunChild(context, commandLine(cspArgs), CspSetupPath(context, cspFolder),
+                               commandLine(MaskSecretValues(cspArgs)));
   RemoveUnusedInstallLog(context, logPath, setup);
   // Started by its full path, a Setup.exe whose folder is missing fails with 3, which is also
   // the exit code for Windows 2000 below SP4: it is reported as missing (2), as a lone file is.

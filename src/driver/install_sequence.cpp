@@ -95,14 +95,16 @@ class InstallSequence {
     return Show(question, kQuestionBox) != kIdNo;
   }
 
-  // The script runs through wscript.exe; its exit code and any start error are ignored.
+  // The script runs through wscript.exe; its exit code and any start error are ignored. Where
+  // nobody can see, in batch mode: Windows Script Host then shows no error box and no prompt.
   void RunScript() {
     if (options_.vbscript.empty()) return;
     std::vector<wchar_t> windows;
     Dword length = context_.os.GetWindowsDirectory(&windows, kMaxPath);
     if (length == 0) return;
     std::wstring folder(windows.data());
-    RunAndWait(context_, folder + L"\\System32\\wscript.exe " + options_.vbscript);
+    RunAndWait(context_, folder + L"\\System32\\wscript.exe " +
+                             (context_.nobodyCanSee ? L"//B //NoLogo " : L"") + options_.vbscript);
   }
 
   Dword FinishWithRestartDecision() {

@@ -19,10 +19,6 @@ Dword MakeEmptyFile(RunContext& context, const std::wstring& path) {
 
 }  // namespace
 
-bool NamesOwnLog(const std::wstring& arguments) {
-  return arguments.find(L"/l") != std::wstring::npos || arguments.find(L"/L") != std::wstring::npos;
-}
-
 Dword ReadTmpFolder(RunContext& context, std::wstring* folder) {
   Dword size = context.os.GetEnvironmentVariable(L"TMP", nullptr, 0);
   std::vector<wchar_t> value(static_cast<std::size_t>(size) + 1, L'\0');

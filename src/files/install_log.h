@@ -9,10 +9,6 @@
 
 namespace boot {
 
-// The user's Windows Installer options already name a log: they hold "/l" or "/L" anywhere
-// (case-sensitive). No log is named for them then.
-bool NamesOwnLog(const std::wstring& arguments);
-
 // logPath becomes %TMP%\<baseName>_<time stamp>.log; returns 0. When TMP cannot be read,
 // shows message 144 unless silent, leaves logPath as it was and returns the system error.
 Dword MakeLogPath(RunContext& context, bool silent, const std::wstring& baseName,

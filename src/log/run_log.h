@@ -45,8 +45,8 @@ class RunLog {
   bool IsOpen() const { return file_ != 0; }
   const std::wstring& Path() const { return path_; }
 
-  // The events of a run. Secret values of the command line and of the child command lines
-  // are written as *** (MaskSecretValues).
+  // The events of a run. Secret values of the command line, the options and an unrecognised
+  // argument are written as *** (MaskSecretValues); a child's command line comes masked.
   void Fact(const char* name, LogPiece value);
   void CommandLine(const std::wstring& commandLine);
   void UnrecognisedArgument(const std::wstring& argument);
@@ -64,7 +64,8 @@ class RunLog {
   void InstalledVersion(const std::wstring& productCode, Dword result, const std::wstring& version);
   void VersionsCompared(const std::wstring& installed, const std::wstring& package, int comparison);
   void Decision(const char* decision, LogPiece reason);
-  void ChildStarting(const std::wstring& commandLine);
+  void UiOptionReplaced(const std::wstring& option);
+  void ChildStarting(const std::wstring& maskedCommandLine);
   void ChildNotStarted(Dword error);
   void ChildEnded(Dword exitCode, Dword milliseconds);
   void RestartMarker(LogPiece what);

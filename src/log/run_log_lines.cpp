@@ -230,8 +230,12 @@ void RunLog::Decision(const char* decision, LogPiece reason) {
   Line({"decision: ", decision, " (", reason, ")"});
 }
 
-void RunLog::ChildStarting(const std::wstring& commandLine) {
-  Line({"starting: ", MaskSecretValues(commandLine)});
+void RunLog::UiOptionReplaced(const std::wstring& option) {
+  Line({"option ", option, " replaced by /qn: nobody can see the run's windows"});
+}
+
+void RunLog::ChildStarting(const std::wstring& maskedCommandLine) {
+  Line({"starting: ", maskedCommandLine});
 }
 
 void RunLog::ChildNotStarted(Dword error) {

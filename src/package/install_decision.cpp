@@ -1,5 +1,7 @@
 #include "package/install_decision.h"
 
+#include "command_text/installer_options.h"
+
 namespace boot {
 namespace {
 
@@ -52,7 +54,7 @@ std::wstring BuildPluginArguments(const InstalledProduct& product, const std::ws
           (product.sameProductCode ? kAddComponentsOfSameProduct : kAddAllFeatures) + arguments;
     }
   }
-  if (arguments.find(L"/q") == std::wstring::npos) {
+  if (!HoldsUiOption(arguments)) {
     arguments = (nobodyCanSee ? kNoUi : kBasicUi) + arguments;
   }
   return arguments;

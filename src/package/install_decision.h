@@ -31,8 +31,8 @@ struct InstalledProduct {
   bool pluginFeatureAbsent = false;  // its NPQUORL feature reports absent (2)
 };
 
-// The msiexec argument text: the property fragments and, unless the text holds "/q"
-// anywhere, " /qb" (" /qn" when nobody can see), each put in front of the user's `quorlArgs`.
+// The msiexec argument text: the property fragments and, unless a token of the text starts
+// with "/q", " /qb" (" /qn" when nobody can see), each put in front of the user's `quorlArgs`.
 std::wstring BuildPluginArguments(const InstalledProduct& product, const std::wstring& quorlArgs,
                                   bool nobodyCanSee);
 

@@ -10,6 +10,7 @@
 #include "run/box_styles.h"
 #include "run/error_box.h"
 #include "run/messages.h"
+#include "run/unseen_ui.h"
 #include "wait/installer_busy.h"
 
 namespace boot {
@@ -105,7 +106,8 @@ Dword InstallPlugin(RunContext& context, bool silent, std::wstring& logPath, std
     return result;
   }
   return RunMsiexec(context, silent, logPath, installedProductCode, pluginPattern,
-                    BuildPluginArguments(product, quorlArgs, context.nobodyCanSee));
+                    BuildPluginArguments(product, OptionsForThisDesktop(context, quorlArgs),
+                                         context.nobodyCanSee));
 }
 
 }  // namespace boot

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "command_text/installer_options.h"
 #include "files/install_log.h"
 #include "package/msiexec_command.h"
 #include "package/package_search.h"
@@ -66,7 +67,7 @@ Dword RunMsiexec(RunContext& context, bool silent, std::wstring& logPath,
   }
   msiexecArgs = L" REBOOT=R " + msiexecArgs;
   std::wstring packageFileName = FileNameOf(packagePath);
-  if (!NamesOwnLog(msiexecArgs)) {
+  if (!HoldsLogOption(msiexecArgs)) {
     Dword named = MakeLogPath(context, silent, packageFileName, logPath);
     if (named != kErrorSuccess) return named;
   }

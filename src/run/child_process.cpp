@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "log/secret_values.h"
 #include "run/message_wait.h"
 
 namespace boot {
@@ -17,12 +18,13 @@ Dword LastErrorOfChild(RunContext& context) {
 }  // namespace
 
 ChildResult RunChild(RunContext& context, const std::wstring& commandLine,
-                     const std::wstring& applicationName) {
+                     const std::wstring& applicationName, const std::wstring& shownCommandLine) {
   // CreateProcessW may write into the command line it is given.
   std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
   writable.push_back(L'\0');
   ProcessInformation process;
-  context.log.ChildStarting(commandLine);
+  context.log.ChildStarting(shownCommandLine.empty() ? MaskSecretValues(commandLine)
+                                                     : shownCommandLine);
   Dword started = context.log.Now();
   if (!context.os.CreateProcess(applicationName, &writable, kCreateNoWindow, &process)) {
     Dword error = context.os.GetLastError();

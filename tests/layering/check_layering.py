@@ -20,6 +20,7 @@ ROOMS = [
     ["wait", "files", "restart"],
     ["run"],
     ["log"],
+    ["command_text"],
     ["resources"],
     ["platform"],
 ]

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "command_text/installer_options.h"
 #include "csp/install_csp.h"
 #include "csp_test_support.h"
 #include "files/install_log.h"
@@ -34,8 +35,10 @@ const CommandLineCase kCommandLineCases[] = {
     {"own quiet option", L"/quiet ", false, false,
      LR"(csp\Setup.exe -args "/Lv! """C:\Temp\csp_2027-03-01-09-05-03.log""" /quiet " -noreboot -root)",
      true},
-    {"forward-slash path holds /l", L"INSTALLDIR=D:/local ", false, false,
-     LR"(csp\Setup.exe -args "/qb INSTALLDIR=D:/local " -noreboot -root)", false},
+    {"/l and /q inside values are no options", L"INSTALLDIR=D:/local URL=https://a/quorl ", false,
+     false,
+     LR"(csp\Setup.exe -args "/qb /Lv! """C:\Temp\csp_2027-03-01-09-05-03.log""" INSTALLDIR=D:/local URL=https://a/quorl " -noreboot -root)",
+     true},
     {"two values", L"/qn X=1 ", false, false,
      LR"(csp\Setup.exe -args "/Lv! """C:\Temp\csp_2027-03-01-09-05-03.log""" /qn X=1 " -noreboot -root)",
      true},
@@ -52,8 +55,8 @@ const CommandLineCase kCommandLineCases[] = {
     {"nobody can see", L"", true, false,
      LR"(csp\Setup.exe -args "/qn /Lv! """C:\Temp\csp_2027-03-01-09-05-03.log""" " -noreboot -root -silent)",
      true, true},
-    {"nobody can see, own quiet option", L"/qb ", true, false,
-     LR"(csp\Setup.exe -args "/Lv! """C:\Temp\csp_2027-03-01-09-05-03.log""" /qb " -noreboot -root -silent)",
+    {"nobody can see, own interface options", L"/qb URL=https://a/quorl /PASSIVE ", true, false,
+     LR"(csp\Setup.exe -args "/Lv! """C:\Temp\csp_2027-03-01-09-05-03.log""" /qn URL=https://a/quorl /qn " -noreboot -root -silent)",
      true, true},
 };
 
@@ -91,13 +94,32 @@ TEST(CspCommandLineTest, BuilderPutsTheGivenLogPathInTheLogOption) {
             LR"(csp\Setup.exe -args "/qb A=/L " -noreboot -root -silent)");
 }
 
-TEST(CspCommandLineTest, OwnLogOptionIsAnySlashLOfEitherCase) {
-  const std::pair<std::wstring, bool> cases[] = {
-      {L"", false},           {L"/qn ", false},   {L"/lv* a ", true}, {L"/L*V a ", true},
-      {L"X=D:/local ", true}, {L"X=\\l ", false}, {L"/ l ", false},   {L"/Lv!", true},
+// Options are tokens as msiexec reads them: text inside a value is never an option. Where
+// nobody can see, every token msiexec takes for a user interface becomes /qn.
+TEST(InstallerOptionsTest, TokensAsMsiexecReadsThem) {
+  struct Case {
+    std::wstring options;
+    bool log;
+    bool ui;
+    std::wstring unseen;
   };
-  for (const auto& [options, namesLog] : cases) {
-    EXPECT_EQ(NamesOwnLog(options), namesLog) << options;
+  const Case cases[] = {
+      {L"", false, false, L""},
+      {L"/lv* a /qn ", true, true, L"/lv* a /qn "},
+      {L"/L*V a ", true, false, L"/L*V a "},
+      {L"X=D:/local /QN ", false, false, L"X=D:/local /qn "},
+      {L"SERVERURL=https://ca.example/quorl/enroll ", false, false,
+       L"SERVERURL=https://ca.example/quorl/enroll "},
+      {L"X=\"a /qb /l\" \"/qb\" ", false, true, L"X=\"a /qb /l\" /qn "},
+      {L"X=\"a \"\"/qb\" -Qr /passive -PASSIVE /qn+ /quiet ", false, true,
+       L"X=\"a \"\"/qb\" /qn /qn /qn /qn /qn "},
+      {L"X=\\l / l /Lv!", true, false, L"X=\\l / l /Lv!"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(HoldsLogOption(c.options), c.log) << c.options;
+    EXPECT_EQ(HoldsUiOption(c.options), c.ui) << c.options;
+    std::vector<std::wstring> replaced;
+    EXPECT_EQ(WithNoUiOnly(c.options, &replaced), c.unseen) << c.options;
   }
 }
 

@@ -186,17 +186,20 @@ TEST(RunLogTest, EachKindOfLine) {
         u8"start)"}},
       {"secret values",
        [](SimulatedWindows& w) { sim::AddPluginPackage(w); },
-       LR"(-silent -csp -CSPArgs PIN=1 -QuorlArgs "Pin=\"1 2\" X=3" -quorlargs db.PassWord=s3)",
+       LR"(-silent -csp -CSPArgs "PASSWORD=\"Hx4 Kp9\"" -QuorlArgs "Pin=\"1 2\" X=3" )"
+       LR"(-quorlargs db.PassWord=s3 -QuorlArgs PROXY_PASS=p4 -QuorlArgs SQL_CREDENTIAL=c5)",
        0,
-       {u8R"(command line: "C:\Setup\bootstrapper.exe" -silent -csp -CSPArgs PIN=*** )"
-        u8R"(-QuorlArgs "Pin=*** X=3" -quorlargs db.PassWord=***)",
+       {u8R"(command line: "C:\Setup\bootstrapper.exe" -silent -csp -CSPArgs "PASSWORD=*** )"
+        u8R"(-QuorlArgs "Pin=*** X=3" -quorlargs db.PassWord=*** -QuorlArgs PROXY_PASS=*** )"
+        u8R"(-QuorlArgs SQL_CREDENTIAL=***)",
         u8R"(options: -silent=yes -norestart=no -reinstall=no -csp=yes -selectDlg=no )"
-        u8R"(-QuorlArgs=" Pin=*** X=3  db.PassWord=*** " -CSPArgs="PIN=*** " -vbscript="")",
+        u8R"(-QuorlArgs=" Pin=*** X=3  db.PassWord=***  PROXY_PASS=***  SQL_CREDENTIAL=*** " )"
+        u8R"(-CSPArgs="PASSWORD=*** " -vbscript="")",
         u8R"(starting: csp\Setup.exe -args "/qb /Lv! """C:\Temp\csp_2027-03-01-09-05-03.log""" )"
-        u8"PIN=*** \" -noreboot -root -silent",
+        u8"PASSWORD=*** \" -noreboot -root -silent",
         u8R"(starting: "C:\Windows\system32\msiexec.exe" /i "C:\Setup\quorlcom-x64.msi" )"
         u8R"(/Lv! "C:\Temp\quorlcom-x64.msi_2027-03-01-09-05-03.log" REBOOT=R  /qb ADDNPQUORL=1 )"
-        u8"Pin=*** X=3  db.PassWord=*** "}},
+        u8"Pin=*** X=3  db.PassWord=***  PROXY_PASS=***  SQL_CREDENTIAL=*** "}},
       {"an unrecognised argument",
        [](SimulatedWindows&) {},
        L"-silent api_token=xyz",
@@ -212,16 +215,26 @@ TEST(RunLogTest, EachKindOfLine) {
   }
 }
 
-// Values are read as msiexec reads them; names hold a secret word in any case.
-TEST(RunLogTest, SecretValuesAreMaskedAsMsiexecReadsThem) {
+// Values are read as msiexec reads them and as CommandLineToArgvW does; names hold a secret
+// word in any case, before "=" or ":".
+TEST(RunLogTest, SecretValuesAreMaskedAsTheirReadersReadThem) {
   const std::pair<std::wstring, std::wstring> cases[] = {
       {L"PASSWORD=abc /qn", L"PASSWORD=*** /qn"},
       {L"SECRET=\"x y\" Z=1", L"SECRET=*** Z=1"},
-      {L"\"PWD=q\" ALLUSERS=1", L"\"PWD=***\" ALLUSERS=1"},
-      {L"PIN=\\\"1 2\\\"\" rest", L"PIN=***\" rest"},
+      {L"\"PWD=q\" ALLUSERS=1", L"\"PWD=*** ALLUSERS=1"},
+      {L"PIN=\\\"1 2\\\"\" rest", L"PIN=***"},
       {L"TOKEN=\"open", L"TOKEN=***"},
       {L"passwd=a=b KEY=\tPIN=", L"passwd=*** KEY=***\tPIN=***"},
       {L"INSTALLDIR=C:\\Keys KEYS.X=1", L"INSTALLDIR=C:\\Keys KEYS.X=***"},
+      {L"PASSWORD=\"a\"\"b c\" X=1", L"PASSWORD=*** X=1"},
+      {L"PASSWORD=ab\"cd ef\" X=1", L"PASSWORD=*** X=1"},
+      {L"PROXY_PASS=p1 SQL_CREDENTIAL=c1 api_psk=k AuthHeader=h URL=https://x/pin",
+       L"PROXY_PASS=*** SQL_CREDENTIAL=*** api_psk=*** AuthHeader=*** URL=https://x/pin"},
+      {L"C:\\s.vbs /password:x -Pin:\"1 2\" /user:me",
+       L"C:\\s.vbs /password:*** -Pin:*** /user:me"},
+      {LR"("C:\b.exe" -QuorlArgs "PASSWORD=\"Hx4 Kp9\"" -QuorlArgs "X=1 TOKEN=\"t u\" Y=2" -silent)",
+       LR"("C:\b.exe" -QuorlArgs "PASSWORD=*** -QuorlArgs "X=1 TOKEN=*** Y=2" -silent)"},
+      {LR"(-QuorlArgs "KEY=\\\"x y\\\"" A=1)", LR"(-QuorlArgs "KEY=*** A=1)"},
   };
   for (const auto& [text, masked] : cases) EXPECT_EQ(MaskSecretValues(text), masked);
 }

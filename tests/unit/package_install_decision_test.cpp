@@ -51,7 +51,8 @@ const ArgumentsCase kArgumentCases[] = {
 // Where nobody can see, msiexec gets no interface at all: " /qn" stands for " /qb".
 TEST(BuildPluginArgumentsTest, FragmentsPerCaseInFrontOfTheUserText) {
   for (const auto& c : kArgumentCases) {
-    for (const std::wstring user : {L"", L" ALLUSERS=1 ", L" /QN ", L" D:/local "}) {
+    for (const std::wstring user :
+         {L"", L" ALLUSERS=1 ", L" /QN ", L" D:/local ", L" TARGET=x/q ", L" X=\"a /qn\" "}) {
       for (bool unseen : {false, true}) {
         EXPECT_EQ(BuildPluginArguments(c.product, user, unseen),
                   (unseen ? L" /qn" : L" /qb") + (c.fragments + user))
@@ -61,9 +62,9 @@ TEST(BuildPluginArgumentsTest, FragmentsPerCaseInFrontOfTheUserText) {
   }
 }
 
-TEST(BuildPluginArgumentsTest, AnyLowerCaseSlashQInTheUserTextDropsTheBasicUi) {
+TEST(BuildPluginArgumentsTest, AUserTokenStartingWithLowerCaseSlashQDropsTheBasicUi) {
   for (const auto& c : kArgumentCases) {
-    for (const std::wstring user : {L" /qn ", L" /qb! ", L" /quiet ", L" TARGET=x/q "}) {
+    for (const std::wstring user : {L" /qn ", L" /qb! ", L" /quiet ", L" \"/qb\" "}) {
       for (bool unseen : {false, true}) {
         EXPECT_EQ(BuildPluginArguments(c.product, user, unseen), c.fragments + user) << c.name;
       }

@@ -209,7 +209,7 @@ COMMAND_LINES = [
     (["-CSPArgs", "/QN"], "/qb LOG/QN ", "", False),
     (["-CSPArgs", "/quiet"], "LOG/quiet ", "", False),
     (["-CSPArgs", "/lv* C:\\own csp.log"], "/qb /lv* C:\\own csp.log ", "", False),
-    (["-CSPArgs", "INSTALLDIR=D:/local"], "/qb INSTALLDIR=D:/local ", "", False),
+    (["-CSPArgs", "INSTALLDIR=D:/local"], "/qb LOGINSTALLDIR=D:/local ", "", False),
     (["-CSPArgs", "/qn /L*v C:\\x.log", "-CSPArgs", "A=\"b c\""],
      '/qn /L*v C:\\x.log A="b c" ', "", False),
 ]

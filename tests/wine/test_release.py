@@ -154,22 +154,34 @@ def test_folder_named_like_a_package(session: WineSession) -> None:
 
 
 def test_quorl_args_with_quotes(session: WineSession) -> None:
-    """-QuorlArgs "USERPIN=\\"a b\\"" reaches msiexec as USERPIN="a b" (with a blank before
-    and after), and msiexec reads the property as a b; the install succeeds. The program's
-    own log writes that secret-looking value as *** wherever it shows it."""
+    """-QuorlArgs "USERPIN=\\"Hx4 Kp9\\"" reaches msiexec as USERPIN="Hx4 Kp9" (with a blank
+    before and after), and msiexec reads the property as Hx4 Kp9; so do the abbreviated secret
+    names and msiexec's doubled quote. The install succeeds. The program's own log writes each
+    secret-looking value as *** wherever it shows it, and holds none of them."""
     program = lay_out(session, {PACKAGE: RELEASE_1}, SHORT_FOLDER)
-    run = TimedRun(session, program, '-silent -QuorlArgs "USERPIN=\\"a b\\""')
+    run = TimedRun(session, program, '-silent -QuorlArgs "USERPIN=\\"Hx4 Kp9\\"" '
+                   '-QuorlArgs PROXY_PASS=Pq7w -QuorlArgs SQL_CREDENTIAL=Cr8z '
+                   '-QuorlArgs "DB_PWD=\\"x\\"\\"y9 z\\""')
     expect_run(run.result, 0, [])
     log = expect_logged_run(run)
     expect_msiexec_command(run, f"C:\\{SHORT_FOLDER}\\{PACKAGE}", log,
-                           ' ADDNPQUORL=1 USERPIN="a b" ')
-    expect_properties(session, log, {"USERPIN": "a b", "ADDNPQUORL": "1", "REBOOT": "R"})
+                           ' ADDNPQUORL=1 USERPIN="Hx4 Kp9"  PROXY_PASS=Pq7w  SQL_CREDENTIAL=Cr8z '
+                           ' DB_PWD="x""y9 z" ')
+    # Windows' msiexec reads DB_PWD as x"y9 z; Wine's drops the doubled quote.
+    expect_properties(session, log, {"USERPIN": "Hx4 Kp9", "PROXY_PASS": "Pq7w",
+                                     "SQL_CREDENTIAL": "Cr8z", "DB_PWD": "xy9 z",
+                                     "ADDNPQUORL": "1", "REBOOT": "R"})
+    secrets = " USERPIN=***  PROXY_PASS=***  SQL_CREDENTIAL=***  DB_PWD=*** "
     expect_log_lines(run.result, [
-        f'command line: "{program}" -silent -QuorlArgs "USERPIN=***"',
+        f'command line: "{program}" -silent -QuorlArgs "USERPIN=*** -QuorlArgs PROXY_PASS=*** '
+        '-QuorlArgs SQL_CREDENTIAL=*** -QuorlArgs "DB_PWD=***',
         'options: -silent=yes -norestart=no -reinstall=no -csp=no -selectDlg=no '
-        '-QuorlArgs=" USERPIN=*** " -CSPArgs="" -vbscript=""',
+        f'-QuorlArgs="{secrets}" -CSPArgs="" -vbscript=""',
         f'starting: "{MSIEXEC}" /i "C:\\{SHORT_FOLDER}\\{PACKAGE}" /Lv! "{log}" REBOOT=R  /qb '
-        'ADDNPQUORL=1 USERPIN=*** '])
+        f'ADDNPQUORL=1{secrets}'])
+    for secret in ("Hx4", "Kp9", "Pq7w", "Cr8z", "y9 z"):
+        if any(secret in line for line in run.result.run_log_lines()):
+            raise AssertionError(f"the program's log holds the secret {secret!r}")
     expect_equal(installed_versions(session), RELEASE_1_INSTALLED, "installed products")
 
 

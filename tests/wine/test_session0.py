@@ -16,7 +16,7 @@ import datetime
 import re
 from pathlib import Path
 
-from expect import expect_equal, expect_run
+from expect import expect_equal, expect_log_lines, expect_run
 from harness import DEFAULT_TMP, WineSession
 from packages import PRODUCT_CODE, PluginPackage
 from test_driver import MARKER
@@ -36,20 +36,27 @@ DEPLOYED = '-silent -norestart -QuorlArgs /qn'
 RELEASE_3 = PluginPackage(version="3.0.0.0", major_upgrade=True)
 RELEASE_3_INSTALLED = {**NOTHING_INSTALLED, PRODUCT_CODE: "3.0.0.0"}
 
+SCRIPT = "C:\\missing.vbs"
 # Each row, in this order on one machine: how the program is started (deploy.cmd, as the
 # engines run it, or the program itself with these arguments), the package beside it, the exit
-# code, msiexec's arguments after its /qn (None: nothing runs), what is installed afterwards.
+# code, msiexec's arguments after REBOOT=R (None: nothing runs), what is installed afterwards.
 STEPS = [
-    ("a package whose launch condition fails", "-silent -norestart", FAILING, 1603,
-     " ADDNPQUORL=1", NOTHING_INSTALLED),
-    ("no options", "", RELEASE_1, 0, " ADDNPQUORL=1", RELEASE_1_INSTALLED),
+    ("a package whose launch condition fails, the user's /qb", "-silent -norestart -QuorlArgs /qb",
+     FAILING, 1603, " ADDNPQUORL=1 /qn ", NOTHING_INSTALLED),
+    ("no options", "", RELEASE_1, 0, " /qn ADDNPQUORL=1", RELEASE_1_INSTALLED),
     ("a mistyped option", "-silent -Reinstall", RELEASE_1, ERROR_INVALID_COMMAND_LINE, None,
      RELEASE_1_INSTALLED),
     ("this version installed, a marker from 2020", "deploy.cmd", RELEASE_1, 0, None,
      RELEASE_1_INSTALLED),
     ("an upgrade that asks for a restart", "deploy.cmd",
-     dataclasses.replace(RELEASE_2, asks_for_restart=True), RESTART_ASKED, " ",
+     dataclasses.replace(RELEASE_2, asks_for_restart=True), RESTART_ASKED, " /qn ",
      RELEASE_2_INSTALLED),
+    # Wine's Windows Installer dropped the UpgradeCode's key when the last upgrade removed
+    # release 1, so release 2 is no longer found: to the program this is a fresh install.
+    ("a URL holding /q, a missing script",
+     f"-silent -norestart -QuorlArgs SERVERURL=https://ca.example/quorl/enroll -vbscript {SCRIPT}",
+     RELEASE_3, 0, " /qn ADDNPQUORL=1 SERVERURL=https://ca.example/quorl/enroll ",
+     {**RELEASE_2_INSTALLED, PRODUCT_CODE: "3.0.0.0"}),
 ]
 
 
@@ -76,7 +83,8 @@ def installations(run: TimedRun) -> list[str]:
 
 def deploy_on_a_service_station(session: WineSession, package_name: str) -> None:
     """Each row of STEPS on the non-interactive station: it ends by itself with the row's
-    code, msiexec gets /qn and no /qb, nothing restarts; deploy.cmd gives the program
+    code, msiexec gets /qn and no other interface option, the script runs in batch mode,
+    nothing restarts; deploy.cmd gives the program
     -QuorlArgs /qn and turns a new marker into 3010 but not one from before the machine's
     start. Then the program alone with -silent and no package ends with 232."""
     for index, (case, how, package, code, arguments, installed) in enumerate(STEPS):
@@ -97,7 +105,10 @@ def deploy_on_a_service_station(session: WineSession, package_name: str) -> None
             expect_nothing_run(run)
         else:
             expect_msiexec_command(run, f"C:\\{folder}\\{package_name}",
-                                   install_log(run, package_name), arguments, ui=" /qn")
+                                   install_log(run, package_name), arguments, ui="")
+        if SCRIPT in how:  # batch mode: Windows Script Host shows no box nobody can answer
+            expect_log_lines(run.result, [
+                f"starting: C:\\windows\\System32\\wscript.exe //B //NoLogo {SCRIPT}"])
         expect_no_restart(run)
         expect_installed(session, installed)
         expect_equal(session.reg_key_exists(MARKER), False, f"{case}: restart marker after it")
@@ -107,8 +118,9 @@ def deploy_on_a_service_station(session: WineSession, package_name: str) -> None
 
 
 def test_deployment_on_a_service_station(session: WineSession) -> None:
-    """On a non-interactive station: 1603 with /qn, no options installs, -Reinstall 1639, a
-    2020 marker ignored, deploy.cmd's 3010; -silent without a package: 232."""
+    """On a non-interactive station: 1603 with /qn for the user's /qb, no options installs,
+    -Reinstall 1639, a 2020 marker ignored, deploy.cmd's 3010, a URL holding /q and a missing
+    script in batch mode; -silent without a package: 232."""
     deploy_on_a_service_station(session, PACKAGE)
 
 

@@ -1,5 +1,6 @@
 #include "csp/install_csp.h"
 
+#include "cache/csp_copy.h"
 #include "command_text/installer_options.h"
 #include "csp/csp_command_line.h"
 #include "files/install_log.h"
@@ -23,16 +24,17 @@ bool SetupLetsTheRunGoOn(Dword exitCode) {
   return exitCode == 0 || exitCode == 3 || exitCode == 4 || exitCode == kErrorInstallUserExit;
 }
 
-void ReportFailure(RunContext& context, bool silent, Dword result, const std::wstring& logPath) {
+}  // namespace
+
+void ReportCspFailure(RunContext& context, bool silent, Dword result, const std::wstring& logPath) {
   ShowBox(context, silent, context.ownerWindow, msg::kCspInstallFailed,
           BuildFailureReport(context, msg::kCspInstallFailed, result, logPath),
           LoadMessage(context, msg::kCspCaption), kErrorBox);
 }
 
-}  // namespace
-
 std::wstring CspSetupPath(RunContext& context, const std::wstring& cspFolder) {
-  return ProgramFolder(context) + cspFolder + L"\\Setup.exe";
+  const std::wstring& copy = context.cspCopy.folder;
+  return (copy.empty() ? ProgramFolder(context) : copy + L"\\") + cspFolder + L"\\Setup.exe";
 }
 
 Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
@@ -40,7 +42,7 @@ Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
   std::wstring logPath;
   cspArgs = OptionsForThisDesktop(context, cspArgs);
   if (Dword busy = WaitWhileInstallerBusy(context)) {
-    ReportFailure(context, silent, busy, logPath);
+    ReportCspFailure(context, silent, busy, logPath);
     return busy;
   }
   if (!HoldsLogOption(cspArgs)) {
@@ -53,9 +55,12 @@ Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
     return BuildCspCommandLine(cspFolder, options, logPath, silent, reinstall,
                                context.nobodyCanSee);
   };
-  ChildResult setup = RunChild(context, commandLine(cspArgs), CspSetupPath(context, cspFolder),
-                               commandLine(MaskSecretValues(cspArgs)));
+  // A release's Setup.exe runs from its checked copy, which the relative path then names.
+  ChildResult setup = RunChild(context, commandLine(cspArgs),
+                               {CspSetupPath(context, cspFolder), context.cspCopy.folder,
+                                commandLine(MaskSecretValues(cspArgs))});
   RemoveUnusedInstallLog(context, logPath, setup);
+  if (setup.started) KeepCspCopy(context);
   // Started by its full path, a Setup.exe whose folder is missing fails with 3, which is also
   // the exit code for Windows 2000 below SP4: it is reported as missing (2), as a lone file is.
   if (!setup.started && setup.code == kErrorPathNotFound) setup.code = kErrorFileNotFound;
@@ -63,16 +68,18 @@ Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
     context.log.Decision("go on to the plug-in, restart pending",
                          "the CSP's Setup.exe installed it and asked for a restart");
     CreateRestartMarker(context);
+    RemoveEarlierCspCopy(context);
     return kErrorSuccess;
   }
   // Only Setup.exe's own exit codes can let the run go on: a start error such as 3 or 4, or
   // an exit code that could not be read, is a failure even where the number is harmless.
   if (setup.exited && SetupLetsTheRunGoOn(setup.code)) {
     context.log.Decision("go on to the plug-in", "the CSP's Setup.exe let the run go on");
+    RemoveEarlierCspCopy(context);
     return kErrorSuccess;
   }
   context.log.Decision("end the run", "the CSP installation failed");
-  ReportFailure(context, silent, setup.code, logPath);
+  ReportCspFailure(context, silent, setup.code, logPath);
   return setup.code;
 }
 

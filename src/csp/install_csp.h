@@ -10,9 +10,13 @@ namespace boot {
 // The CSP distribution's folder beside the program.
 constexpr wchar_t kCspFolder[] = L"csp";
 
-// The Setup.exe that the CSP step starts: the one in `cspFolder` beside the program, never
-// one that a search for the relative path of its command line would find.
+// The Setup.exe that the CSP step starts: the one in `cspFolder` of the release's checked
+// copy, else beside the program; never one that a search for the relative path of its command
+// line would find.
 std::wstring CspSetupPath(RunContext& context, const std::wstring& cspFolder);
+
+// The failure report of the CSP step: message 105 with the code and the log, unless silent.
+void ReportCspFailure(RunContext& context, bool silent, Dword result, const std::wstring& logPath);
 
 // Returns 0 to go on, else the result that ends the run; failures are already reported.
 Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,

@@ -2,11 +2,11 @@
 
 #include <vector>
 
+#include "cache/csp_copy.h"
 #include "csp/install_csp.h"
 #include "files/file_digest.h"
 #include "files/file_search.h"
 #include "files/program_folder.h"
-#include "log/decimal_text.h"
 #include "package/install_plugin.h"
 #include "resources/release_manifest.h"
 #include "resources/resource_ids.h"
@@ -27,6 +27,21 @@ void AddOnce(std::vector<std::wstring>* paths, const std::wstring& path) {
   paths->push_back(path);
 }
 
+// Which release this is: a digest of its manifest, as eight hexadecimal digits (FNV-1a).
+std::wstring ReleaseId(const std::vector<std::uint8_t>& manifest) {
+  std::uint32_t hash = 2166136261u;
+  for (std::uint8_t byte : manifest) hash = (hash ^ byte) * 16777619u;
+  const std::uint8_t bytes[] = {
+      static_cast<std::uint8_t>(hash >> 24), static_cast<std::uint8_t>(hash >> 16),
+      static_cast<std::uint8_t>(hash >> 8), static_cast<std::uint8_t>(hash)};
+  return HexText(bytes, sizeof bytes);
+}
+
+bool IsCspFile(const std::wstring& path) {
+  const std::wstring cspFolder = std::wstring(kCspFolder) + L"\\";
+  return SameFileName(path.substr(0, cspFolder.size()), cspFolder);
+}
+
 // The files of the run, relative to the program's folder.
 std::vector<std::wstring> FilesOfTheRun(RunContext& context,
                                         const std::vector<ManifestEntry>& manifest,
@@ -36,17 +51,23 @@ std::vector<std::wstring> FilesOfTheRun(RunContext& context,
     if (!path.empty()) AddOnce(&files, path.substr(folder.size()));
   }
   if (!csp) return files;
-  const std::wstring cspFolder = std::wstring(kCspFolder) + L"\\";
-  AddOnce(&files, cspFolder + L"Setup.exe");
+  AddOnce(&files, std::wstring(kCspFolder) + L"\\Setup.exe");
   for (const auto& entry : manifest) {
-    if (SameFileName(entry.path.substr(0, cspFolder.size()), cspFolder)) {
-      AddOnce(&files, entry.path);
-    }
+    if (IsCspFile(entry.path)) AddOnce(&files, entry.path);
   }
   std::vector<std::wstring> found;
   ListFilesBelow(context, folder, kCspFolder, &found);
   for (const auto& path : found) AddOnce(&files, path);
   return files;
+}
+
+// The file's SHA-256 where it lies, held open for reading only until the process ends, so
+// that nobody can write, rename or delete it while the run goes on.
+std::wstring DigestInPlace(RunContext& context, FileDigester& digester, const std::wstring& path) {
+  KernelHandle file = context.os.CreateFile(path, kGenericRead, kFileShareRead, kOpenExisting, 0);
+  if (file == 0) return Nothing(L"the file cannot be opened", context.os.GetLastError());
+  context.releaseFiles.push_back(file);
+  return digester.Digest(file);
 }
 
 bool CheckFile(RunContext& context, FileDigester& digester,
@@ -57,17 +78,9 @@ bool CheckFile(RunContext& context, FileDigester& digester,
     context.log.ReleaseFile(path, L"", L"");
     return false;
   }
-  // Read sharing only: while the run goes on, nobody can write, rename or delete the file.
-  KernelHandle file =
-      context.os.CreateFile(folder + path, kGenericRead, kFileShareRead, kOpenExisting, 0);
-  std::wstring found;
-  if (file == 0) {
-    found = L"nothing: the file cannot be opened (error " + DecimalText(context.os.GetLastError()) +
-            L")";
-  } else {
-    context.releaseFiles.push_back(file);
-    found = digester.Digest(file);
-  }
+  const std::wstring found = IsCspFile(path) && !context.cspCopy.folder.empty()
+                                 ? CopyIntoCspCopy(context, digester, folder, path, entry->digest)
+                                 : DigestInPlace(context, digester, folder + path);
   context.log.ReleaseFile(path, entry->digest, found);
   return found == entry->digest;
 }
@@ -83,6 +96,12 @@ Dword CheckReleaseFiles(RunContext& context, bool silent, bool csp) {
   context.log.ReleaseManifest(!resource.empty(), manifest.size());
   if (resource.empty()) return kExitSuccess;
   context.pinSearches = true;
+  if (csp) {
+    if (Dword error = OpenCspCopy(context, ReleaseId(resource))) {
+      ReportCspFailure(context, silent, error, L"");
+      return error;
+    }
+  }
   const std::wstring folder = ProgramFolder(context);
   FileDigester digester(context);
   std::wstring refused;

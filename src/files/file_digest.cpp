@@ -1,5 +1,7 @@
 #include "files/file_digest.h"
 
+#include "log/decimal_text.h"
+
 namespace boot {
 namespace {
 
@@ -9,14 +11,15 @@ constexpr Dword kFirstMajorVersionWithCng = 6;
 constexpr Dword kDigestBytes = 32;
 constexpr Dword kChunkBytes = 64 * 1024;
 
+}  // namespace
+
 std::wstring Nothing(const wchar_t* why, Dword error) {
   const std::uint8_t code[] = {
       static_cast<std::uint8_t>(error >> 24), static_cast<std::uint8_t>(error >> 16),
       static_cast<std::uint8_t>(error >> 8), static_cast<std::uint8_t>(error)};
-  return std::wstring(L"nothing: ") + why + L" (error 0x" + HexText(code, sizeof code) + L")";
+  return std::wstring(L"nothing: ") + why + L" (error " +
+         (error > 0xFFFF ? L"0x" + HexText(code, sizeof code) : DecimalText(error)) + L")";
 }
-
-}  // namespace
 
 FileDigester::FileDigester(RunContext& context) : os_(context.os) {
   Dword major = 0;
@@ -44,7 +47,7 @@ FileDigester::~FileDigester() {
   }
 }
 
-std::wstring FileDigester::Digest(KernelHandle file) {
+std::wstring FileDigester::Digest(KernelHandle file, KernelHandle copy) {
   KernelHandle hash = 0;
   if (!ready_ || !Begin(&hash)) {
     return Nothing(
@@ -63,6 +66,11 @@ std::wstring FileDigester::Digest(KernelHandle file) {
     if (read == 0) break;
     if (!Add(hash, chunk.data(), read)) {
       problem = Nothing(L"the file cannot be hashed", error_);
+      break;
+    }
+    Dword written = 0;
+    if (copy != 0 && (!os_.WriteFile(copy, chunk.data(), read, &written) || written != read)) {
+      problem = Nothing(L"the copy cannot be written", os_.GetLastError());
       break;
     }
   }

@@ -21,7 +21,8 @@ class FileDigester {
 
   // The SHA-256 of the open file's bytes from where it stands to its end, as 64 lower-case
   // hexadecimal digits; else a text, beginning with "nothing", that says why there is none.
-  std::wstring Digest(KernelHandle file);
+  // With a `copy`, each byte hashed is also written there.
+  std::wstring Digest(KernelHandle file, KernelHandle copy = 0);
 
  private:
   bool CngDone(Long status);
@@ -38,6 +39,10 @@ class FileDigester {
   Dword error_ = 0;
   std::vector<std::uint8_t> hashObject_;
 };
+
+// "nothing: <why> (error N)", what a file without a SHA-256 shows in its place: a Windows
+// error in decimal, an NTSTATUS or HRESULT in hexadecimal.
+std::wstring Nothing(const wchar_t* why, Dword error);
 
 // The bytes as lower-case hexadecimal digits, two for each.
 std::wstring HexText(const std::uint8_t* bytes, std::size_t count);

@@ -1,11 +1,6 @@
 #include "files/file_search.h"
 
 namespace boot {
-namespace {
-
-constexpr Dword kFileAttributeReparsePoint = 0x400;
-
-}  // namespace
 
 void ListFilesBelow(RunContext& context, const std::wstring& folder, const std::wstring& subfolder,
                     std::vector<std::wstring>* files) {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "cache/csp_copy.h"
 #include "files/install_log.h"
 #include "log/decimal_text.h"
 #include "resources/version.h"
@@ -93,6 +94,7 @@ void StartRunLog(RunContext& context) {
 }
 
 void EndRun(RunContext& context, Dword exitCode) {
+  RemoveUnusedCspCopy(context);
   ReleaseRunMutex(context);
   context.log.RunEnded(exitCode);
 }

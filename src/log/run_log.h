@@ -78,6 +78,8 @@ class RunLog {
   // `expected` is empty for a file the manifest does not list.
   void ReleaseFile(const std::wstring& path, const std::wstring& expected,
                    const std::wstring& found);
+  // The folder of the CSP's checked copy, and what became of it.
+  void CspCopyFolder(const char* what, const std::wstring& folder);
   void RestartRequested();
   void RestartResult(bool accepted, Dword error);
   // Waits for other installations; `waitResult` as WaitForSingleObject returns it.

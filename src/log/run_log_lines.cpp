@@ -292,6 +292,10 @@ void RunLog::RestartMarkerAge(std::uint64_t written, std::uint64_t machineStarte
         stale ? ": the restart it asked for has happened" : ": a restart is pending"});
 }
 
+void RunLog::CspCopyFolder(const char* what, const std::wstring& folder) {
+  Line({"CSP's copy ", folder, ": ", what});
+}
+
 void RunLog::RestartRequested() { Line({"asking Windows to restart"}); }
 
 void RunLog::RestartResult(bool accepted, Dword error) {

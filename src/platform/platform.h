@@ -153,6 +153,14 @@ class Platform {
   virtual bool WriteFile(KernelHandle file, const void* data, Dword size, Dword* written) = 0;
   virtual bool ReadFile(KernelHandle file, void* buffer, Dword size, Dword* read) = 0;
   virtual bool DeleteFile(const std::wstring& path) = 0;
+  // CreateDirectoryW with the security descriptor that
+  // ConvertStringSecurityDescriptorToSecurityDescriptorW makes of `sddl` (none when empty:
+  // the folder inherits its parent's); false when either fails.
+  virtual bool CreateDirectory(const std::wstring& path, const std::wstring& sddl) = 0;
+  virtual bool RemoveDirectory(const std::wstring& path) = 0;
+  virtual Dword GetFileAttributes(const std::wstring& path) = 0;  // INVALID_FILE_ATTRIBUTES
+  // SHGetFolderPathW for the current path of a CSIDL folder; its HRESULT.
+  virtual Long GetFolderPath(int csidl, std::wstring* path) = 0;
   // GetSystemDirectoryW / GetWindowsDirectoryW into a buffer of `size` characters.
   virtual Dword GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) = 0;
   virtual Dword GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword size) = 0;
@@ -171,9 +179,11 @@ class Platform {
 
   // Child processes.
   // CreateProcessW with the application name (none when empty), the writable command line,
-  // no security attributes, no inheritance, the given flags, own environment and folder.
+  // no security attributes, no inheritance, the given flags, the program's own environment,
+  // and the current folder (the program's own when empty).
   virtual bool CreateProcess(const std::wstring& applicationName, std::vector<wchar_t>* commandLine,
-                             Dword creationFlags, ProcessInformation* information) = 0;
+                             Dword creationFlags, const std::wstring& currentDirectory,
+                             ProcessInformation* information) = 0;
   virtual Dword WaitForSingleObject(KernelHandle handle, Dword milliseconds) = 0;
   virtual Dword MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles, bool waitAll,
                                           Dword milliseconds, Dword wakeMask) = 0;
@@ -216,6 +226,12 @@ class Platform {
   virtual Long RegCreateKeyEx(RegKey key, const std::wstring& subKey, Dword options,
                               Dword samDesired, RegKey* result, Dword* disposition) = 0;
   virtual Long RegCloseKey(RegKey key) = 0;
+  // RegSetValueExW of a REG_SZ: the text and its terminator.
+  virtual Long RegSetValueEx(RegKey key, const std::wstring& name, const std::wstring& text) = 0;
+  // RegQueryValueExW into a buffer of *size bytes; the type and *size as it sets them.
+  virtual Long RegQueryValueEx(RegKey key, const std::wstring& name, Dword* type,
+                               std::vector<std::uint8_t>* buffer, Dword* size) = 0;
+  virtual Long RegDeleteValue(RegKey key, const std::wstring& name) = 0;
   // RegQueryInfoKeyW asking for the key's last write time alone (a FILETIME as one number).
   virtual Long RegQueryInfoKeyLastWriteTime(RegKey key, std::uint64_t* lastWriteTime) = 0;
 

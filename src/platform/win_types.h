@@ -79,6 +79,8 @@ constexpr Dword kKeyRead = 0x20019;
 constexpr Dword kKeyWrite = 0x20006;
 constexpr Dword kKeyWow64_32Key = 0x0200;
 constexpr Dword kRegOptionNonVolatile = 0;
+constexpr RegKey kHkeyLocalMachine = 0x80000002u;
+constexpr Dword kRegSz = 1;
 
 // Version checks.
 constexpr Dword kVerMinorVersion = 0x1;
@@ -111,9 +113,13 @@ constexpr Dword kShutdownRestart = 0x4;
 // Files.
 constexpr Dword kFileAttributeDirectory = 0x10;
 constexpr Dword kFileAttributeNormal = 0x80;
+constexpr Dword kFileAttributeReparsePoint = 0x400;
 constexpr Dword kGenericWrite = 0x40000000;
 constexpr Dword kFileShareRead = 0x1;
 constexpr Dword kCreateNew = 1;
+constexpr Dword kCreateAlways = 2;
+constexpr Dword kInvalidFileAttributes = 0xFFFFFFFF;
+constexpr int kCsidlCommonAppData = 0x23;
 
 // Windows Installer.
 constexpr int kInstallUiLevelNone = 2;

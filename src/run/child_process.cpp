@@ -18,15 +18,16 @@ Dword LastErrorOfChild(RunContext& context) {
 }  // namespace
 
 ChildResult RunChild(RunContext& context, const std::wstring& commandLine,
-                     const std::wstring& applicationName, const std::wstring& shownCommandLine) {
+                     const ChildStart& start) {
   // CreateProcessW may write into the command line it is given.
   std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
   writable.push_back(L'\0');
   ProcessInformation process;
-  context.log.ChildStarting(shownCommandLine.empty() ? MaskSecretValues(commandLine)
-                                                     : shownCommandLine);
+  context.log.ChildStarting(start.shownCommandLine.empty() ? MaskSecretValues(commandLine)
+                                                           : start.shownCommandLine);
   Dword started = context.log.Now();
-  if (!context.os.CreateProcess(applicationName, &writable, kCreateNoWindow, &process)) {
+  if (!context.os.CreateProcess(start.applicationName, &writable, kCreateNoWindow,
+                                start.currentDirectory, &process)) {
     Dword error = context.os.GetLastError();
     context.log.ChildNotStarted(error);
     return ChildResult{false, false, error};

@@ -29,6 +29,13 @@ struct PinnedSearch {
   std::wstring path;
 };
 
+// A release's copy of the CSP's files, checked as it was written; its Setup.exe runs from it.
+struct CspCopy {
+  std::wstring folder;  // holds csp\; empty: none (a build that is not a release, or no -csp)
+  bool madeByThisRun = false;
+  bool setupStarted = false;
+};
+
 struct RunContext {
   explicit RunContext(Platform& platform) : os(platform), log(platform) {}
 
@@ -50,6 +57,7 @@ struct RunContext {
   std::vector<KernelHandle> releaseFiles;
   bool pinSearches = false;
   std::vector<PinnedSearch> pinnedSearches;
+  CspCopy cspCopy;
 };
 
 }  // namespace boot

@@ -17,6 +17,7 @@ ROOMS = [
     ["driver", "platform/win32"],
     ["package", "csp"],
     ["lifetime"],
+    ["cache"],
     ["wait", "files", "restart"],
     ["run"],
     ["log"],

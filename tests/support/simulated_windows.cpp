@@ -175,6 +175,7 @@ SimulatedWindows::SimulatedWindows() : dialog(SimulatedDialog::CspSetupTemplate(
   environment[L"TMP"] = L"C:\\Temp";
   environment[L"WINDIR"] = L"C:\\Windows";
   AddFolder(L"C:\\Temp");
+  AddFolder(commonAppData);
   AddFile(moduleFileName);
   AddKey(L"Software");
 }
@@ -575,6 +576,49 @@ bool SimulatedWindows::DeleteFile(const std::wstring& path) {
   return true;
 }
 
+bool SimulatedWindows::CreateDirectory(const std::wstring& path, const std::wstring& sddl) {
+  events.push_back(L"create-folder:" + path + (sddl.empty() ? L"" : L"," + sddl));
+  if (PathExists(path) || !PathExists(FolderOf(path))) {
+    lastError = PathExists(path) ? kErrorAlreadyExists : kErrorPathNotFound;
+    return false;
+  }
+  AddFolder(path);
+  if (!sddl.empty()) folderAccess[FoldCase(path)] = sddl;
+  return true;
+}
+
+bool SimulatedWindows::RemoveDirectory(const std::wstring& path) {
+  events.push_back(L"remove-folder:" + path);
+  auto folder = folders_.find(FoldCase(path));
+  if (folder == folders_.end() || (!folder->second.empty() && !links.count(FoldCase(path)))) {
+    lastError = folder == folders_.end() ? kErrorFileNotFound : 145;  // ERROR_DIR_NOT_EMPTY
+    return false;
+  }
+  folders_.erase(folder);
+  auto& parent = folders_[FoldCase(FolderOf(path))];
+  parent.erase(std::remove_if(parent.begin(), parent.end(),
+                              [&](const FindData& entry) {
+                                return FoldCase(entry.fileName) == FoldCase(NameOf(path));
+                              }),
+               parent.end());
+  return true;
+}
+
+Dword SimulatedWindows::GetFileAttributes(const std::wstring& path) {
+  if (!PathExists(path)) {
+    lastError = kErrorFileNotFound;
+    return kInvalidFileAttributes;
+  }
+  if (!folders_.count(FoldCase(path))) return 0x20;  // FILE_ATTRIBUTE_ARCHIVE
+  return kFileAttributeDirectory | (links.count(FoldCase(path)) ? kFileAttributeReparsePoint : 0);
+}
+
+Long SimulatedWindows::GetFolderPath(int csidl, std::wstring* path) {
+  if (csidl != kCsidlCommonAppData || commonAppData.empty()) return static_cast<Long>(0x80070002);
+  *path = commonAppData;
+  return 0;
+}
+
 KernelHandle SimulatedWindows::CreateFile(const std::wstring& path, Dword desiredAccess,
                                           Dword shareMode, Dword creationDisposition,
                                           Dword flagsAndAttributes) {
@@ -591,7 +635,14 @@ KernelHandle SimulatedWindows::CreateFile(const std::wstring& path, Dword desire
     openFiles_[nextHandle_] = path;
     return nextHandle_++;
   }
-  if (refused || creationDisposition != kCreateNew) {
+  const bool replace =
+      creationDisposition == kCreateAlways && PathExists(path) && !folders_.count(FoldCase(path));
+  if (replace && !refused) {
+    fileContents[path].clear();
+    openFiles_[nextHandle_] = path;
+    return nextHandle_++;
+  }
+  if (refused || (creationDisposition != kCreateNew && creationDisposition != kCreateAlways)) {
     lastError = refused ? createFileError : static_cast<Dword>(kErrorAccessDenied);
     return 0;
   }
@@ -708,9 +759,10 @@ void SimulatedWindows::PutWs(const std::wstring& text) {
 
 bool SimulatedWindows::CreateProcess(const std::wstring& applicationName,
                                      std::vector<wchar_t>* commandLine, Dword creationFlags,
+                                     const std::wstring& currentDirectory,
                                      ProcessInformation* information) {
   std::wstring line(commandLine->data());
-  children.push_back(RecordedChild{line, creationFlags, applicationName});
+  children.push_back(RecordedChild{line, creationFlags, applicationName, currentDirectory});
   events.push_back(L"run:" + line);
   auto program = applicationName.empty() ? SplitCommandLine(line).front() : applicationName;
   ChildBehaviour behaviour;
@@ -955,6 +1007,7 @@ bool SimulatedWindows::CallInitiateSystemShutdownEx(ProcAddress initiateSystemSh
 
 std::wstring SimulatedWindows::KeyPath(RegKey key, const std::wstring& subKey) const {
   if (key == kHkeyCurrentUser) return subKey;
+  if (key == kHkeyLocalMachine) return L"HKLM\\" + subKey;
   auto found = openKeys_.find(key);
   std::wstring base = found == openKeys_.end() ? L"?" : found->second;
   return subKey.empty() ? base : base + L"\\" + subKey;
@@ -985,6 +1038,42 @@ Long SimulatedWindows::RegCreateKeyEx(RegKey key, const std::wstring& subKey, Dw
 
 Long SimulatedWindows::RegCloseKey(RegKey key) {
   return openKeys_.erase(key) == 1 ? 0 : static_cast<Long>(6);
+}
+
+Long SimulatedWindows::RegSetValueEx(RegKey key, const std::wstring& name,
+                                     const std::wstring& text) {
+  auto open = openKeys_.find(key);
+  if (open == openKeys_.end()) return 6;  // ERROR_INVALID_HANDLE
+  events.push_back(L"reg-set:" + open->second + L"," + name + L"=" + text);
+  registryValues[FoldCase(open->second)][FoldCase(name)] = text;
+  return 0;
+}
+
+Long SimulatedWindows::RegQueryValueEx(RegKey key, const std::wstring& name, Dword* type,
+                                       std::vector<std::uint8_t>* buffer, Dword* size) {
+  auto open = openKeys_.find(key);
+  if (open == openKeys_.end()) return 6;  // ERROR_INVALID_HANDLE
+  const auto& values = registryValues[FoldCase(open->second)];
+  auto found = values.find(FoldCase(name));
+  if (found == values.end()) return static_cast<Long>(kErrorFileNotFound);
+  const Dword bytes = static_cast<Dword>((found->second.size() + 1) * sizeof(wchar_t));
+  *type = kRegSz;
+  const Long status = bytes > *size ? static_cast<Long>(kErrorMoreData) : 0;
+  if (status == 0) {
+    buffer->assign(*size, 0);
+    std::memcpy(buffer->data(), found->second.c_str(), bytes);
+  }
+  *size = bytes;
+  return status;
+}
+
+Long SimulatedWindows::RegDeleteValue(RegKey key, const std::wstring& name) {
+  auto open = openKeys_.find(key);
+  if (open == openKeys_.end()) return 6;  // ERROR_INVALID_HANDLE
+  events.push_back(L"reg-delete-value:" + open->second + L"," + name);
+  return registryValues[FoldCase(open->second)].erase(FoldCase(name)) == 1
+             ? 0
+             : static_cast<Long>(kErrorFileNotFound);
 }
 
 Long SimulatedWindows::RegQueryInfoKeyLastWriteTime(RegKey key, std::uint64_t* lastWriteTime) {

@@ -44,6 +44,7 @@ struct RecordedChild {
   std::wstring commandLine;
   Dword creationFlags = 0;
   std::wstring applicationName;
+  std::wstring currentDirectory;
 };
 
 // A message that reaches the program's thread while a child runs. A sent one (a broadcast
@@ -171,6 +172,13 @@ class SimulatedWindows : public Platform {
   // fileContents; SHA-256 is real, through CNG and CryptoAPI, unless this Windows lacks it.
   std::string releaseManifest;
   bool sha256Available = true;
+  // SHGetFolderPathW(CSIDL_COMMON_APPDATA); folders made with a security descriptor (by
+  // lower-case path: its SDDL), and links among the folders.
+  std::wstring commonAppData = L"C:\\ProgramData";
+  std::map<std::wstring, std::wstring> folderAccess;
+  std::set<std::wstring> links;
+  // Registry values (REG_SZ), by lower-case key path, then value name.
+  std::map<std::wstring, std::map<std::wstring, std::wstring>> registryValues;
 
   // ---- Files and registry ----
   void AddFile(const std::wstring& path);
@@ -251,6 +259,10 @@ class SimulatedWindows : public Platform {
   bool FindClose(KernelHandle find) override;
   bool FileExists(const std::wstring& path) override;
   bool DeleteFile(const std::wstring& path) override;
+  bool CreateDirectory(const std::wstring& path, const std::wstring& sddl) override;
+  bool RemoveDirectory(const std::wstring& path) override;
+  Dword GetFileAttributes(const std::wstring& path) override;
+  Long GetFolderPath(int csidl, std::wstring* path) override;
   KernelHandle CreateFile(const std::wstring& path, Dword desiredAccess, Dword shareMode,
                           Dword creationDisposition, Dword flagsAndAttributes) override;
   bool WriteFile(KernelHandle file, const void* data, Dword size, Dword* written) override;
@@ -264,7 +276,8 @@ class SimulatedWindows : public Platform {
   bool LocalTime(std::time_t time, std::tm* local) override;
   void PutWs(const std::wstring& text) override;
   bool CreateProcess(const std::wstring& applicationName, std::vector<wchar_t>* commandLine,
-                     Dword creationFlags, ProcessInformation* information) override;
+                     Dword creationFlags, const std::wstring& currentDirectory,
+                     ProcessInformation* information) override;
   Dword WaitForSingleObject(KernelHandle handle, Dword milliseconds) override;
   Dword MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles, bool waitAll,
                                   Dword milliseconds, Dword wakeMask) override;
@@ -293,6 +306,10 @@ class SimulatedWindows : public Platform {
   Long RegCreateKeyEx(RegKey key, const std::wstring& subKey, Dword options, Dword samDesired,
                       RegKey* result, Dword* disposition) override;
   Long RegCloseKey(RegKey key) override;
+  Long RegSetValueEx(RegKey key, const std::wstring& name, const std::wstring& text) override;
+  Long RegQueryValueEx(RegKey key, const std::wstring& name, Dword* type,
+                       std::vector<std::uint8_t>* buffer, Dword* size) override;
+  Long RegDeleteValue(RegKey key, const std::wstring& name) override;
   Long RegQueryInfoKeyLastWriteTime(RegKey key, std::uint64_t* lastWriteTime) override;
   int MsiSetInternalUI(int uiLevel) override;
   Dword MsiOpenPackageEx(const std::wstring& packagePath, Dword options,

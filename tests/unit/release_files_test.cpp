@@ -19,6 +19,9 @@ const std::string kMillion = "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e04
 const wchar_t kPackage[] = L"C:\\Setup\\Пакеты\\quorlcom-x64.msi";
 const wchar_t kSetup[] = L"C:\\Setup\\csp\\Setup.exe";
 const wchar_t kCspPackage[] = L"C:\\Setup\\csp\\Данные\\csp.msi";
+const wchar_t kCopies[] = L"C:\\ProgramData\\StalverBootstrapper.";
+const wchar_t kRecord[] = L"hklm\\software\\stalverbrowserpluginbootstrapper";
+const wchar_t kEarlierCopy[] = L"C:\\ProgramData\\StalverBootstrapper.0badc0de";
 
 // A release: Пакеты\quorlcom-x64.msi (a million "a"), csp\Setup.exe ("abc") and
 // csp\Данные\csp.msi ("").
@@ -30,6 +33,34 @@ void LayOutRelease(SimulatedWindows& w) {
   w.AddFile(kCspPackage);
   w.releaseManifest = kAbc + "  csp\\Setup.exe\n" + kEmpty + u8"  CSP\\ДАННЫЕ\\csp.msi\n" +
                       kMillion + u8"  Пакеты\\quorlcom-x64.msi\n";
+}
+
+// With -csp, Setup.exe ran from a copy of the csp folder in a folder of the release's own that
+// the program made, with access for SYSTEM and the administrators alone (users read and run),
+// recorded as the CSP's source; a run whose Setup.exe never started leaves no copy.
+void ExpectSetupRanFromItsCopy(SimulatedWindows& w, const char* name) {
+  auto made = sim::EventsWith(w, std::wstring(L"create-folder:") + kCopies);
+  made.erase(std::remove_if(made.begin(), made.end(),
+                            [](const auto& event) { return event.find(L',') == std::wstring::npos; }),
+             made.end());
+  const bool setup = !w.children.empty() && w.children[0].commandLine.rfind(L"csp\\", 0) == 0;
+  if (made.empty()) {
+    EXPECT_FALSE(setup) << name;
+    return;
+  }
+  ASSERT_EQ(made.size(), 1u) << name;
+  const std::wstring folder = made[0].substr(14, made[0].find(L',') - 14);
+  EXPECT_EQ(made[0].substr(made[0].find(L',') + 1),
+            L"D:PAI(A;;FA;;;SY)(A;OICIIO;GA;;;SY)(A;;FA;;;BA)(A;OICIIO;GA;;;BA)(A;;0x1200a9;;;BU)"
+            L"(A;OICIIO;GRGX;;;BU)")
+      << name;
+  EXPECT_EQ(w.PathExists(folder), setup) << name;
+  if (!setup) return;
+  EXPECT_EQ(w.children[0].applicationName, folder + L"\\csp\\Setup.exe") << name;
+  EXPECT_EQ(w.children[0].currentDirectory, folder) << name;
+  EXPECT_EQ(w.fileContents.at(folder + L"\\csp\\Setup.exe"), "abc") << name;
+  EXPECT_EQ(w.registryValues[kRecord][L"cspsource"], folder) << name;
+  EXPECT_FALSE(w.PathExists(kEarlierCopy)) << name;
 }
 
 struct ReleaseCase {
@@ -80,6 +111,13 @@ TEST(ReleaseFilesTest, ARunUsesOnlyTheReleasesFiles) {
        [](auto& w) { w.DeleteFile(kCspPackage); },
        mismatch + kEmpty + ", found nothing: the file cannot be opened (error 2)",
        L"C:\\Setup\\CSP\\ДАННЫЕ\\csp.msi"},
+      {"an earlier release's copy goes once the CSP step has succeeded", L"-silent -csp",
+       [](auto& w) {
+         w.AddFile(std::wstring(kEarlierCopy) + L"\\csp\\Setup.exe");
+         w.AddKey(kRecord);
+         w.registryValues[kRecord][L"cspsource"] = kEarlierCopy;
+       },
+       u8"CSP's copy C:\\ProgramData\\StalverBootstrapper.0badc0de: removed", nullptr},
       {"a release without the csp folder, run with -csp", L"-csp",
        [](auto& w) { w.releaseManifest = kMillion + u8"  Пакеты\\quorlcom-x64.msi\n"; },
        "release file csp\\Setup.exe: NOT in the release's manifest", kSetup},
@@ -102,10 +140,15 @@ TEST(ReleaseFilesTest, ARunUsesOnlyTheReleasesFiles) {
     EXPECT_TRUE(c.refused ||
                 windows.children.back().commandLine.find(installed) != std::wstring::npos)
         << c.name;
-    // Each checked file is opened for reading, shared for reading only, and held to the end.
+    // Each checked file is opened for reading, shared for reading only; a package is held to
+    // the end, a file of the csp folder closed once copied.
     const auto opened = sim::EventsWith(windows, L"create-file:C:\\Setup\\");
-    EXPECT_TRUE(c.refused || static_cast<int>(opened.size()) == windows.openFiles()) << c.name;
+    const auto packages = std::count_if(opened.begin(), opened.end(), [](const auto& open) {
+      return sim::FoldCase(open).find(L"\\csp\\") == std::wstring::npos;
+    });
+    EXPECT_TRUE(c.refused || packages == windows.openFiles()) << c.name;
     for (const auto& open : opened) EXPECT_EQ(open.substr(open.find(L',')), L",2147483648,1,3,0");
+    ExpectSetupRanFromItsCopy(windows, c.name);
     EXPECT_EQ(windows.openKernelHandles(), 0) << c.name;  // hashes and providers closed
     // One provider for the run: CryptoAPI's AES provider, by type, before Vista; else CNG.
     const bool checked = !windows.releaseManifest.empty(), xpRun = windows.majorVersion < 6;
@@ -120,6 +163,27 @@ TEST(ReleaseFilesTest, ARunUsesOnlyTheReleasesFiles) {
     EXPECT_EQ(windows.boxes[1].style, kErrorBox);
     EXPECT_EQ(windows.boxes[1].owner, windows.ownerWindowHandle);
   }
+}
+
+// A later run of the release takes the copy's folder recorded for it; a folder of that name
+// that someone else made first is passed over, and nothing in it is used.
+TEST(ReleaseFilesTest, TheCopysFolderIsOnlyEverTheProgramsOwn) {
+  SimulatedWindows machine;
+  LayOutRelease(machine);
+  ASSERT_EQ(sim::RunBootstrapper(machine, L"-silent -csp"), 0u);
+  const std::wstring folder = machine.children[0].currentDirectory;
+  ASSERT_EQ(sim::RunBootstrapper(machine, L"-silent -csp"), 0u);
+  EXPECT_EQ(machine.children[2].currentDirectory, folder);
+  EXPECT_EQ(sim::EventsWith(machine, L"create-folder:" + folder + L",").size(), 1u);
+
+  SimulatedWindows squatted;
+  LayOutRelease(squatted);
+  squatted.AddFile(folder + L"\\csp\\csphook.dll");
+  ASSERT_EQ(sim::RunBootstrapper(squatted, L"-silent -csp"), 0u);
+  const std::wstring own = squatted.children[0].currentDirectory;
+  EXPECT_EQ(own.rfind(folder + L".", 0), 0u) << std::string(own.begin(), own.end());
+  EXPECT_FALSE(squatted.PathExists(own + L"\\csp\\csphook.dll"));
+  EXPECT_TRUE(squatted.PathExists(folder + L"\\csp\\csphook.dll"));
 }
 
 }  // namespace

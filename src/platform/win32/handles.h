@@ -1,6 +1,9 @@
 // Conversions between the seam's plain numbers and the Win32 handle and time types.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "platform/platform.h"
 #include "platform/win32/windows_api.h"
 
@@ -28,6 +31,33 @@ inline HKEY ToHkey(RegKey key) {
   return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(value));
 }
 inline RegKey FromHkey(HKEY key) { return reinterpret_cast<RegKey>(key); }
+
+// SECURITY_ATTRIBUTES holding the descriptor that
+// ConvertStringSecurityDescriptorToSecurityDescriptorW makes of an SDDL text, freed with
+// LocalFree afterwards without changing the last error of the call that used it.
+struct SecurityAttributes {
+  explicit SecurityAttributes(const std::wstring& sddl) {
+    made = ::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+               sddl.c_str(), SDDL_REVISION_1, &attributes.lpSecurityDescriptor, nullptr) != FALSE;
+  }
+  ~SecurityAttributes() {
+    const DWORD error = ::GetLastError();
+    if (made) ::LocalFree(attributes.lpSecurityDescriptor);
+    ::SetLastError(error);
+  }
+  SecurityAttributes(const SecurityAttributes&) = delete;
+  SecurityAttributes& operator=(const SecurityAttributes&) = delete;
+
+  SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
+  bool made = false;
+};
+
+// A zeroed buffer of exactly `size` elements for the Windows API to write into.
+template <typename T>
+T* BufferOf(std::vector<T>* buffer, Dword size) {
+  buffer->assign(size, T{});
+  return buffer->data();
+}
 
 inline std::uint64_t FromFileTime(const FILETIME& time) {
   return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;

@@ -70,6 +70,10 @@ class Win32Platform : public Platform {
   bool FindClose(KernelHandle find) override;
   bool FileExists(const std::wstring& path) override;
   bool DeleteFile(const std::wstring& path) override;
+  bool CreateDirectory(const std::wstring& path, const std::wstring& sddl) override;
+  bool RemoveDirectory(const std::wstring& path) override;
+  Dword GetFileAttributes(const std::wstring& path) override;
+  Long GetFolderPath(int csidl, std::wstring* path) override;
   KernelHandle CreateFile(const std::wstring& path, Dword desiredAccess, Dword shareMode,
                           Dword creationDisposition, Dword flagsAndAttributes) override;
   bool WriteFile(KernelHandle file, const void* data, Dword size, Dword* written) override;
@@ -86,7 +90,8 @@ class Win32Platform : public Platform {
   void PutWs(const std::wstring& text) override;
 
   bool CreateProcess(const std::wstring& applicationName, std::vector<wchar_t>* commandLine,
-                     Dword creationFlags, ProcessInformation* information) override;
+                     Dword creationFlags, const std::wstring& currentDirectory,
+                     ProcessInformation* information) override;
   Dword WaitForSingleObject(KernelHandle handle, Dword milliseconds) override;
   Dword MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles, bool waitAll,
                                   Dword milliseconds, Dword wakeMask) override;
@@ -118,6 +123,10 @@ class Win32Platform : public Platform {
   Long RegCreateKeyEx(RegKey key, const std::wstring& subKey, Dword options, Dword samDesired,
                       RegKey* result, Dword* disposition) override;
   Long RegCloseKey(RegKey key) override;
+  Long RegSetValueEx(RegKey key, const std::wstring& name, const std::wstring& text) override;
+  Long RegQueryValueEx(RegKey key, const std::wstring& name, Dword* type,
+                       std::vector<std::uint8_t>* buffer, Dword* size) override;
+  Long RegDeleteValue(RegKey key, const std::wstring& name) override;
   Long RegQueryInfoKeyLastWriteTime(RegKey key, std::uint64_t* lastWriteTime) override;
 
   int MsiSetInternalUI(int uiLevel) override;

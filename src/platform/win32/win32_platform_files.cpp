@@ -17,12 +17,6 @@ void CopyFindData(const WIN32_FIND_DATAW& found, FindData* data) {
   data->fileName = found.cFileName;
 }
 
-// A zeroed buffer of exactly `size` characters for the Windows API to write into.
-wchar_t* BufferOf(std::vector<wchar_t>* buffer, Dword size) {
-  buffer->assign(size, L'\0');
-  return buffer->data();
-}
-
 bool IsTerminated(const std::vector<wchar_t>& text) {
   return std::find(text.begin(), text.end(), L'\0') != text.end();
 }
@@ -62,6 +56,27 @@ bool Win32Platform::FileExists(const std::wstring& path) {
 
 bool Win32Platform::DeleteFile(const std::wstring& path) {
   return ::DeleteFileW(path.c_str()) != FALSE;
+}
+
+bool Win32Platform::CreateDirectory(const std::wstring& path, const std::wstring& sddl) {
+  if (sddl.empty()) return ::CreateDirectoryW(path.c_str(), nullptr) != FALSE;
+  SecurityAttributes attributes(sddl);
+  return attributes.made && ::CreateDirectoryW(path.c_str(), &attributes.attributes) != FALSE;
+}
+
+bool Win32Platform::RemoveDirectory(const std::wstring& path) {
+  return ::RemoveDirectoryW(path.c_str()) != FALSE;
+}
+
+Dword Win32Platform::GetFileAttributes(const std::wstring& path) {
+  return ::GetFileAttributesW(path.c_str());
+}
+
+Long Win32Platform::GetFolderPath(int csidl, std::wstring* path) {
+  wchar_t buffer[MAX_PATH] = {};
+  const HRESULT result = ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer);
+  if (SUCCEEDED(result)) *path = buffer;
+  return result;
 }
 
 KernelHandle Win32Platform::CreateFile(const std::wstring& path, Dword desiredAccess,
@@ -123,6 +138,7 @@ void Win32Platform::PutWs(const std::wstring& text) {
 
 bool Win32Platform::CreateProcess(const std::wstring& applicationName,
                                   std::vector<wchar_t>* commandLine, Dword creationFlags,
+                                  const std::wstring& currentDirectory,
                                   ProcessInformation* information) {
   // CreateProcessW reads up to a terminator and may write into the line.
   if (!IsTerminated(*commandLine)) {
@@ -133,8 +149,9 @@ bool Win32Platform::CreateProcess(const std::wstring& applicationName,
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started{};
   const wchar_t* application = applicationName.empty() ? nullptr : applicationName.c_str();
+  const wchar_t* folder = currentDirectory.empty() ? nullptr : currentDirectory.c_str();
   if (!::CreateProcessW(application, commandLine->data(), nullptr, nullptr, FALSE, creationFlags,
-                        nullptr, nullptr, &startup, &started)) {
+                        nullptr, folder, &startup, &started)) {
     return false;
   }
   information->process = FromHandle(started.hProcess);

@@ -4,8 +4,6 @@
 #include "platform/win32/function_address.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/win32_platform.h"
-// Needs the types of windows.h first.
-#include <sddl.h>
 
 namespace boot {
 namespace {
@@ -89,17 +87,10 @@ bool Win32Platform::CallInitiateSystemShutdownEx(ProcAddress initiateSystemShutd
 
 KernelHandle Win32Platform::CreateMutex(const std::wstring& sddl, bool initialOwner,
                                         const std::wstring& name) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
-                                                              &descriptor, nullptr)) {
-    return 0;
-  }
-  SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
-  const HANDLE mutex = ::CreateMutexW(&attributes, initialOwner ? TRUE : FALSE, name.c_str());
-  const DWORD error = ::GetLastError();  // ERROR_ALREADY_EXISTS tells a mutex made before
-  ::LocalFree(descriptor);
-  ::SetLastError(error);
-  return FromHandle(mutex);
+  SecurityAttributes attributes(sddl);
+  if (!attributes.made) return 0;
+  return FromHandle(
+      ::CreateMutexW(&attributes.attributes, initialOwner ? TRUE : FALSE, name.c_str()));
 }
 
 KernelHandle Win32Platform::OpenMutex(Dword desiredAccess, const std::wstring& name) {
@@ -130,6 +121,27 @@ Long Win32Platform::RegCreateKeyEx(RegKey key, const std::wstring& subKey, Dword
 }
 
 Long Win32Platform::RegCloseKey(RegKey key) { return ::RegCloseKey(ToHkey(key)); }
+
+Long Win32Platform::RegSetValueEx(RegKey key, const std::wstring& name, const std::wstring& text) {
+  const DWORD bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+  return ::RegSetValueExW(ToHkey(key), name.c_str(), 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(text.c_str()), bytes);
+}
+
+Long Win32Platform::RegQueryValueEx(RegKey key, const std::wstring& name, Dword* type,
+                                    std::vector<std::uint8_t>* buffer, Dword* size) {
+  DWORD valueType = 0;
+  DWORD bytes = *size;
+  const LONG status = ::RegQueryValueExW(ToHkey(key), name.c_str(), nullptr, &valueType,
+                                         BufferOf(buffer, *size), &bytes);
+  *type = valueType;
+  *size = bytes;
+  return status;
+}
+
+Long Win32Platform::RegDeleteValue(RegKey key, const std::wstring& name) {
+  return ::RegDeleteValueW(ToHkey(key), name.c_str());
+}
 
 Long Win32Platform::RegQueryInfoKeyLastWriteTime(RegKey key, std::uint64_t* lastWriteTime) {
   FILETIME written{};

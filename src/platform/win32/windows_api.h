@@ -9,9 +9,12 @@
 // Included after <windows.h>, which they depend on.
 #include <msi.h>
 #include <msiquery.h>
+#include <sddl.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <wincrypt.h>
 
+#undef CreateDirectory
 #undef CreateFile
 #undef CreateMutex
 #undef CreateProcess
@@ -25,6 +28,7 @@
 #undef GetCommandLine
 #undef GetDlgItemText
 #undef GetEnvironmentVariable
+#undef GetFileAttributes
 #undef GetModuleFileName
 #undef GetModuleHandle
 #undef GetSystemDirectory
@@ -45,7 +49,11 @@
 #undef OpenMutex
 #undef PeekMessage
 #undef RegCreateKeyEx
+#undef RegDeleteValue
 #undef RegOpenKeyEx
+#undef RegQueryValueEx
+#undef RegSetValueEx
+#undef RemoveDirectory
 #undef SendMessage
 #undef SetDlgItemText
 #undef VerifyVersionInfo

@@ -3,7 +3,8 @@
 # will use inside it (the release's manifest), signs it with Authenticode (SHA-256), checks
 # the signature and that signing changed nothing but what it must, lays out
 # the distribution folder (the program, the plug-in packages, the CSP's folder when given,
-# deploy.cmd for deployment tools, PACKAGES.txt with the packages' codes), writes SHA256SUMS
+# deploy.cmd for deployment tools, their detection rules detect.vbs and detect.ps1 with the
+# release's UpgradeCode and version, PACKAGES.txt with the packages' codes), writes SHA256SUMS
 # and packs the folder as a zip.
 #
 #   scripts/release.sh --package quorlcom-x64.msi --package quorlcom-win32.msi \
@@ -52,24 +53,28 @@ is_msi() {  # file: an OLE compound file whose Property table names a ProductCod
     grep -q "^ProductCode"$'\t' <<<"$properties"
 }
 
-product_version() {  # file: its ProductVersion property
-  msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" { print $2 }'
+msi_property() {  # file, name: the value of that property of the package
+  msiinfo export "$1" Property | tr -d '\r' | awk -F'\t' -v name="$2" '$1 == name { print $2 }'
 }
 
 [ ${#packages[@]} -gt 0 ] || fail "no plug-in package given (--package quorlcom-x64.msi ...)"
 installable=false
-release_version=""
+first_package=""
 for package in "${packages[@]}"; do
   [ -f "$package" ] || fail "missing package $package"
   is_msi "$package" || fail "$package is not a Windows Installer (MSI) package"
   name=$(basename "$package")
   # The program decides install, upgrade or skip by the version of whichever package it
-  # lists first, so every package of one release must carry the same version.
-  version_of_package=$(product_version "$package")
-  if [ -z "$release_version" ]; then
-    release_version=$version_of_package first_package=$name
+  # lists first, so every package of one release must carry the same version; the detection
+  # rules look for one UpgradeCode at one version, so they must carry one UpgradeCode too.
+  version_of_package=$(msi_property "$package" ProductVersion)
+  upgrade_code_of_package=$(msi_property "$package" UpgradeCode)
+  if [ -z "$first_package" ]; then
+    release_version=$version_of_package upgrade_code=$upgrade_code_of_package first_package=$name
   elif [ "$version_of_package" != "$release_version" ]; then
     fail "$name has ProductVersion $version_of_package but $first_package has $release_version: the packages of one release must carry one version"
+  elif [ "$upgrade_code_of_package" != "$upgrade_code" ]; then
+    fail "$name has UpgradeCode $upgrade_code_of_package but $first_package has $upgrade_code: the packages of one release must carry one UpgradeCode"
   fi
   shopt -s nocasematch
   [[ "$name" == quorlcom*.msi ]] || fail "$name is not named quorlcom*.msi, so the program would not find it"
@@ -77,6 +82,11 @@ for package in "${packages[@]}"; do
   shopt -u nocasematch
 done
 $installable || fail "no package named quorlcom*x64*.msi or quorlcom*win32*.msi: the program would install nothing"
+# What the detection rules can read, and all that goes into them.
+[[ "$release_version" =~ ^[0-9]{1,5}(\.[0-9]{1,5}){0,3}$ ]] ||
+  fail "the packages' ProductVersion '$release_version' is not one to four numbers of up to five digits: the detection rules could not compare it"
+[[ "$upgrade_code" =~ ^\{[0-9A-Fa-f]{8}(-[0-9A-Fa-f]{4}){3}-[0-9A-Fa-f]{12}\}$ ]] ||
+  fail "the packages' UpgradeCode '$upgrade_code' is not a GUID in braces"
 if [ -n "$csp_dir" ]; then
   [ -d "$csp_dir" ] || fail "missing CSP folder $csp_dir"
   [ -f "$csp_dir/Setup.exe" ] || fail "the CSP folder $csp_dir has no Setup.exe"
@@ -189,10 +199,16 @@ dist=$stage/$name
 mkdir -p "$dist"
 cp "$signed" "$dist/bootstrapper.exe"
 cp deploy/deploy.cmd "$dist/deploy.cmd"
+# The detection rules, with the release's UpgradeCode and version (checked above: a GUID and
+# plain numbers, which go into a sed replacement and into the scripts' quotes as they are).
+for script in detect.vbs detect.ps1; do
+  sed -e "s/@UPGRADE_CODE@/$upgrade_code/" -e "s/@RELEASE_VERSION@/$release_version/" \
+    "deploy/$script" >"$dist/$script"
+done
 for package in "${packages[@]}"; do cp "$package" "$dist/"; done
 [ -z "$csp_dir" ] || cp -r "$csp_dir" "$dist/csp"
 {
-  echo "Windows Installer packages of this distribution (for detection rules):"
+  echo "Windows Installer packages of this distribution (its detection rules: detect.vbs, detect.ps1):"
   for package in "${packages[@]}"; do
     file=$(basename "$package")
     echo
@@ -208,6 +224,14 @@ epoch=$(git log -1 --format=%ct 2>/dev/null || echo 946684800)
 (cd "$dist" && find . -type f ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort |
   xargs -d '\n' sha256sum >SHA256SUMS)
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not verify"
+assigned() {  # script, name: every value that the script gives that name (Const or $name)
+  tr -d '\r' <"$1" | sed -n -e "s/^Const $2 = \"\(.*\)\"\$/\1/p" -e "s/^\\\$$2 = '\(.*\)'\$/\1/p"
+}
+for script in detect.vbs detect.ps1; do
+  [ "$(assigned "$dist/$script" UpgradeCode)" = "$upgrade_code" ] &&
+    [ "$(assigned "$dist/$script" ReleaseVersion)" = "$release_version" ] ||
+    fail "$script does not hold the release's UpgradeCode $upgrade_code and version $release_version once each"
+done
 (cd "$dist" && tr '\\' / <"$manifest" | sha256sum --quiet -c -) ||
   fail "the program's manifest does not match the files laid out beside it"
 find "$stage" -exec touch -h -d "@$epoch" {} +

@@ -6,13 +6,14 @@
    verifies against the certificate it carries, the program carries the release's manifest
    (the SHA-256 of each package and csp file, as SHA256SUMS has them) and is otherwise the
    suite's own build: the same code and data, the same other resources; unsigned it takes at
-   most 128 KiB.
+   most 128 KiB. detect.vbs and detect.ps1 are the tree's, with the packages' UpgradeCode and
+   version filled in.
 2. With a releaser's PKCS#12 file, its password read from a file: signed by that
    certificate, named without "TEST", and the password never appears in the output; with its
    signature removed the program is the test-signed one's byte for byte (the same packages
    give the same program).
-3. Each kind of bad input (packages of different versions among them) fails with one line
-   and leaves the output folder as it was.
+3. Each kind of bad input (packages of different versions or UpgradeCodes among them) fails
+   with one line and leaves the output folder as it was.
 
 The test-signed distribution stays in <build>/release-test/out for the Wine scenario that
 unpacks and runs it."""
@@ -22,6 +23,7 @@ from __future__ import annotations
 import argparse
 import dataclasses
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -40,10 +42,11 @@ from test_wow64 import RELEASE_1, WIN32_RELEASE_FILE, X64_PACKAGE  # noqa: E402
 
 RELEASE = REPOSITORY / "scripts" / "release.sh"
 DEPLOY_SCRIPT = REPOSITORY / "deploy" / "deploy.cmd"
+DETECTION_RULES = ("detect.ps1", "detect.vbs")
 PASSWORD = "correct horse battery staple"
 RT_RCDATA, RELEASE_MANIFEST_ID, RUSSIAN = 10, 300, 1049
 # Files beside the program that it never uses, so its manifest does not list them.
-NOT_USED = ("bootstrapper.exe", "deploy.cmd", "PACKAGES.txt", "SHA256SUMS")
+NOT_USED = ("bootstrapper.exe", "deploy.cmd", *DETECTION_RULES, "PACKAGES.txt", "SHA256SUMS")
 
 
 def run(*command: str | Path, env: dict[str, str] | None = None,
@@ -143,11 +146,20 @@ def check_distribution(zip_path: Path, work: Path, unsigned: Path) -> Path:
     folder = unpack(zip_path, work / "unpacked")
     files = sorted(str(path.relative_to(folder)) for path in folder.rglob("*") if path.is_file())
     expect(files == ["PACKAGES.txt", "SHA256SUMS", "bootstrapper.exe", "csp/Setup.exe",
-                     "deploy.cmd", "quorlcom-win32.msi", "quorlcom-x64.msi"],
-           f"the distribution holds the program, both packages, csp, deploy.cmd, PACKAGES.txt "
-           f"and SHA256SUMS ({files})")
+                     "deploy.cmd", *DETECTION_RULES, "quorlcom-win32.msi", "quorlcom-x64.msi"],
+           f"the distribution holds the program, both packages, csp, deploy.cmd, the detection "
+           f"rules, PACKAGES.txt and SHA256SUMS ({files})")
     expect((folder / "deploy.cmd").read_bytes() == DEPLOY_SCRIPT.read_bytes()
            and b"\r\n" in DEPLOY_SCRIPT.read_bytes(), "deploy.cmd as in the tree, with CR LF")
+    for script in DETECTION_RULES:
+        template = (DEPLOY_SCRIPT.parent / script).read_bytes()
+        filled = template.replace(b"@UPGRADE_CODE@", RELEASE_1.upgrade_code.encode()).replace(
+            b"@RELEASE_VERSION@", RELEASE_1.version.encode())
+        expect((folder / script).read_bytes() == filled and b"\r\n" in template
+               and filled.count(RELEASE_1.upgrade_code.encode()) == 1
+               and re.search(rb"@[A-Z_]+@", filled) is None,
+               f"{script} as in the tree with CR LF, UpgradeCode {RELEASE_1.upgrade_code} and "
+               f"version {RELEASE_1.version} filled in once each")
     sums = subprocess.run(["sha256sum", "-c", "SHA256SUMS"], cwd=folder, capture_output=True,
                           text=True)
     listed = sorted(line.split("  ", 1)[1] for line in
@@ -243,6 +255,12 @@ def main() -> int:
     newer_x64 = build_package(dataclasses.replace(RELEASE_1, file_name=X64_PACKAGE,
                                                   version="1.0.1.0"),
                               inputs / "newer", options.win64_dir / "wine-tools")
+    other_family = build_package(dataclasses.replace(
+        WIN32_RELEASE_FILE, upgrade_code="{0F1E2D3C-4B5A-4978-8695-A4B3C2D1E0F9}"),
+        inputs / "other-family", options.win64_dir / "wine-tools")
+    five_parts = build_package(dataclasses.replace(RELEASE_1, file_name=X64_PACKAGE,
+                                                   version="1.0.0.0.1"),
+                               inputs / "five-parts", options.win64_dir / "wine-tools")
     server = make_certificate(work, "Server", "serverAuth")
     password = {"RELEASE_PKCS12_PASSWORD": PASSWORD}
     expect_refused("a missing package", ["--package", inputs / "none" / X64_PACKAGE], {}, out,
@@ -252,6 +270,12 @@ def main() -> int:
     expect_refused("packages of one release with different versions",
                    ["--package", newer_x64, "--package", win32], {}, out,
                    "quorlcom-win32.msi has ProductVersion 1.0.0.0 but quorlcom-x64.msi has 1.0.1.0")
+    expect_refused("packages of one release with different UpgradeCodes",
+                   ["--package", x64, "--package", other_family], {}, out,
+                   f"quorlcom-win32.msi has UpgradeCode {{0F1E2D3C-4B5A-4978-8695-A4B3C2D1E0F9}} "
+                   f"but quorlcom-x64.msi has {RELEASE_1.upgrade_code}")
+    expect_refused("a version that the detection rules cannot read", ["--package", five_parts],
+                   {}, out, "ProductVersion '1.0.0.0.1' is not one to four numbers")
     expect_refused("a wrong password", [*given, "--pkcs12", signer],
                    {"RELEASE_PKCS12_PASSWORD": "wrong"}, out, "wrong password")
     expect_refused("a certificate without code-signing usage", [*given, "--pkcs12", server],

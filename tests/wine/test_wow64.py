@@ -14,11 +14,11 @@ import zipfile
 
 from expect import ExpectedBox, expect_equal, expect_log_lines, expect_run, expect_tmp_files
 from harness import WineSession
-from packages import PluginPackage
+from packages import OTHER_PRODUCT_CODE, PRODUCT_CODE, PluginPackage
 from test_csp import (CspFolder, expect_broadcasting_children_end, expect_dialog_views_then_next,
                       log_stamps, screenshots)
 from test_driver import HELP_BOX, INSTALL_QUESTION, MARKER
-from test_plugin import (ERROR_CAPTION, INSTALLED_INFO, NOTHING_INSTALLED, RELEASE_1,
+from test_plugin import (ERROR_CAPTION, INSTALLED_INFO, MSIEXEC, NOTHING_INSTALLED, RELEASE_1,
                          RELEASE_1_INSTALLED, RELEASE_2, RELEASE_2_INSTALLED, RESTART_QUESTION,
                          TimedRun, expect_installed, expect_logged_run, expect_msiexec_command,
                          expect_no_restart, expect_nothing_run, lay_out, package_files,
@@ -45,6 +45,12 @@ X64_PLUGIN_FILE = "C:\\Program Files\\StalverPluginTest\\plugin.txt"
 RELEASE_OUTPUT = ("release-test", "out")
 # Wine reports Windows XP SP3 to the program alone.
 XP_FOR_THE_PROGRAM = "HKCU\\Software\\Wine\\AppDefaults\\bootstrapper.exe"
+# An earlier release of the family, which the release's major upgrade removes.
+EARLIER_RELEASE = dataclasses.replace(RELEASE_2, version="0.9.0.0")
+EARLIER_INSTALLED = {PRODUCT_CODE: None, OTHER_PRODUCT_CODE: "0.9.0.0"}
+# The cscript of each kind of process, as an engine may run a detection rule as either.
+CSCRIPT_64 = "C:\\windows\\system32\\cscript.exe"
+CSCRIPT_32 = "C:\\windows\\syswow64\\cscript.exe"
 
 
 def both_architectures(release: PluginPackage) -> dict[str, PluginPackage]:
@@ -188,17 +194,43 @@ def test_broadcasting_children_do_not_hang_a_silent_run(session: WineSession) ->
     expect_win32_package_left_alone(session)
 
 
+def expect_detection(session: WineSession, rule: str, detected: str | None,
+                     cscripts: tuple[str, ...] = (CSCRIPT_64, CSCRIPT_32), code: int = 0) -> None:
+    """cscript (each of `cscripts`) runs the detection rule `rule`: it ends with `code`, shows
+    no box, and writes the one line `detected`, or nothing."""
+    for cscript in cscripts:
+        run = TimedRun(session, cscript, ["//NoLogo", rule], describe=False)
+        expect_run(run.result, code, [])
+        expect_equal(run.result.stdout, f"{detected}\r\n" if detected else "",
+                     f"what {cscript} {rule} wrote")
+
+
+def remove_release(session: WineSession, folder: str) -> None:
+    """Removes the release as the engines' uninstall command does.
+    UNTIL THE PROGRAM HAS -uninstall (issue 28) this is msiexec /x of the release's x64
+    product; then it becomes a run of f"{folder}\\bootstrapper.exe" -uninstall -silent
+    that ends with 0, and this is the one place to change."""
+    removed = session.run(MSIEXEC, ["/x", PRODUCT_CODE, "/qn"])
+    expect_equal(removed.exit_code, 0, f"msiexec removing the release of {folder}")
+
+
 def test_signed_distribution_installs(session: WineSession) -> None:
     """The test-signed zip that the release command made, unpacked as an administrator would.
     With quorlcom-x64.msi swapped for release 2, its signed bootstrapper.exe (told it runs on
     XP: CryptoAPI) asks the install question, then message 154 names that file: exit 1620,
     nothing run or installed, the SHA-256 expected and found in the log. With the release's
     package back, -silent (Windows 7: CNG) installs the x64 package from beside it (exact
-    msiexec command line, the log named after it), leaves the win32 package alone, exit 0."""
+    msiexec command line, the log named after it), leaves the win32 package alone, exit 0.
+    Its detect.vbs, run by cscript, finds the plug-in not installed when nothing is, when an
+    earlier release of the same UpgradeCode is, and after the release is removed; detected
+    once the program has upgraded the earlier release (both cscripts where products are
+    installed). With a release version it cannot read, it ends with 1, writing nothing."""
     (archive,) = session.config.build_dir.joinpath(*RELEASE_OUTPUT).glob("*-TEST-SIGNED.zip")
     with zipfile.ZipFile(archive) as distribution:
         distribution.extractall(session.unix_path("C:\\"))
     folder = "C:\\" + archive.stem
+    rule = f"{folder}\\detect.vbs"
+    expect_detection(session, rule, None, (CSCRIPT_64,))
     package = session.unix_path(f"{folder}\\{X64_PACKAGE}")
     released = package.read_bytes()
     swapped = package_files(session, {X64_PACKAGE: RELEASE_2})[X64_PACKAGE].read_bytes()
@@ -216,15 +248,26 @@ def test_signed_distribution_installs(session: WineSession) -> None:
     expect_installed(session, NOTHING_INSTALLED)
     session.reg_delete_key(XP_FOR_THE_PROGRAM)
     package.write_bytes(released)
+    preinstall(session, EARLIER_RELEASE)
+    expect_installed(session, EARLIER_INSTALLED)
+    expect_detection(session, rule, None)
     run = TimedRun(session, folder + "\\bootstrapper.exe", ["-silent"])
     expect_run(run.result, 0, [])
     log = expect_logged_run(run, X64_PACKAGE)
-    expect_msiexec_command(run, f"{folder}\\{X64_PACKAGE}", log, " ADDNPQUORL=1")
+    expect_msiexec_command(run, f"{folder}\\{X64_PACKAGE}", log, "")
     expect_log_lines(run.result, [f"release file {X64_PACKAGE}: SHA-256 "
                                   f"{hashlib.sha256(released).hexdigest()}, as in the release's "
                                   "manifest"])
     expect_installed(session, RELEASE_1_INSTALLED)
     expect_win32_package_left_alone(session)
+    expect_detection(session, rule, f"{PRODUCT_CODE} {RELEASE_1.version}")
+    remove_release(session, folder)
+    expect_installed(session, NOTHING_INSTALLED)
+    expect_detection(session, rule, None, (CSCRIPT_64,))
+    unreadable = session.unix_path(rule).read_bytes().replace(
+        f'ReleaseVersion = "{RELEASE_1.version}"'.encode(), b'ReleaseVersion = "1.0.x"')
+    broken = session.lay_out_run_folder("rule-errors", {"detect.vbs": unreadable})
+    expect_detection(session, f"{broken}\\detect.vbs", None, (CSCRIPT_64,), code=1)
 
 
 def test_deployment_on_a_service_station(session: WineSession) -> None:

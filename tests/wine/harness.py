@@ -394,7 +394,7 @@ class WineSession:
             cwd: str | None = None, timeout: float = 30,
             on_ask: Callable[[str, tuple[int, int, int, int]], None] | None = None,
             create_tmp: bool = True, station: str | None = None,
-            hold_mutex: tuple[str, int] | None = None) -> RunResult:
+            hold_mutex: tuple[str, int | str] | None = None) -> RunResult:
         """Starts `program` (a Windows path) as Explorer would: the quoted path, then the
         arguments (a list is quoted for CommandLineToArgvW, a string is taken as written),
         in the program's own folder unless `cwd` says otherwise. box_driver.exe gives the
@@ -410,7 +410,7 @@ class WineSession:
         of that name, not interactive, as a service's session 0 is: no box there can be seen
         or answered, and at the time-out its whole process tree is ended. `hold_mutex`
         (name, seconds): the runner owns that mutex from before the program starts until the
-        seconds have passed. Runs with TMP folders of their own may go on at once."""
+        seconds have passed; (name, Windows path): until that file exists. Runs with TMP folders of their own may go on at once."""
         with self._runs_lock:
             self.runs += 1
             run_dir = self.drive_c / HARNESS_FOLDER / f"run{self.runs}"
@@ -428,7 +428,7 @@ class WineSession:
     def _write_run_files(self, run_dir: Path, program: str, args: list[str] | str, cwd: str,
                          variables: dict[str, str], unset: list[str], answers: list[str],
                          timeout: float, station: str | None,
-                         hold_mutex: tuple[str, int] | None) -> None:
+                         hold_mutex: tuple[str, int | str] | None) -> None:
         """The command line and the response files of run_exit.exe and box_driver.exe."""
         command = f"\"{program}\""
         tail = args if isinstance(args, str) else " ".join(quote_argument(a) for a in args)
@@ -445,7 +445,8 @@ class WineSession:
         if station:
             run_arguments += ["--station", station]
         if hold_mutex:
-            run_arguments += ["--hold-mutex", hold_mutex[0], "--hold-seconds", str(hold_mutex[1])]
+            until = "--hold-until" if isinstance(hold_mutex[1], str) else "--hold-seconds"
+            run_arguments += ["--hold-mutex", hold_mutex[0], until, str(hold_mutex[1])]
         # The driver gives up a second before run_exit ends the program, so that what it
         # records of a run that hangs (processes, windows) is taken while the program lives.
         driver_arguments = [

@@ -8,12 +8,16 @@ run time, the registry view and the package of 64-bit Windows."""
 
 from __future__ import annotations
 
+import concurrent.futures
 import dataclasses
 import hashlib
+import json
+import re
+import time
 import zipfile
 
 from expect import ExpectedBox, expect_equal, expect_log_lines, expect_run, expect_tmp_files
-from harness import WineSession
+from harness import DEFAULT_TMP, WineSession
 from packages import OTHER_PRODUCT_CODE, PRODUCT_CODE, PluginPackage
 from test_csp import (CspFolder, expect_broadcasting_children_end, expect_dialog_views_then_next,
                       log_stamps, screenshots)
@@ -24,7 +28,8 @@ from test_plugin import (ERROR_CAPTION, INSTALLED_INFO, MSIEXEC, NOTHING_INSTALL
                          expect_no_restart, expect_nothing_run, lay_out, package_files,
                          preinstall, upgrade_question)
 from test_release import PLANTED_MARKER, PREFER_NATIVE_MSI
-from test_session0 import concurrent_runs_on_a_service_station, deploy_on_a_service_station
+from test_session0 import (STATION, concurrent_runs_on_a_service_station,
+                           deploy_on_a_service_station)
 
 BUILD = "i686"
 
@@ -51,6 +56,9 @@ EARLIER_INSTALLED = {PRODUCT_CODE: None, OTHER_PRODUCT_CODE: "0.9.0.0"}
 # The cscript of each kind of process, as an engine may run a detection rule as either.
 CSCRIPT_64 = "C:\\windows\\system32\\cscript.exe"
 CSCRIPT_32 = "C:\\windows\\syswow64\\cscript.exe"
+# The CSP's copy that an earlier release keeps, as the program records it (32-bit view).
+EARLIER_COPY = "C:\\ProgramData\\StalverBootstrapper.0badc0de"
+COPY_RECORD = "HKLM\\SOFTWARE\\WOW6432Node\\StalverBrowserPluginBootstrapper"
 
 
 def both_architectures(release: PluginPackage) -> dict[str, PluginPackage]:
@@ -261,6 +269,7 @@ def test_signed_distribution_installs(session: WineSession) -> None:
     expect_installed(session, RELEASE_1_INSTALLED)
     expect_win32_package_left_alone(session)
     expect_detection(session, rule, f"{PRODUCT_CODE} {RELEASE_1.version}")
+    expect_csp_from_its_checked_copy(session, folder)
     remove_release(session, folder)
     expect_installed(session, NOTHING_INSTALLED)
     expect_detection(session, rule, None, (CSCRIPT_64,))
@@ -268,6 +277,48 @@ def test_signed_distribution_installs(session: WineSession) -> None:
         f'ReleaseVersion = "{RELEASE_1.version}"'.encode(), b'ReleaseVersion = "1.0.x"')
     broken = session.lay_out_run_folder("rule-errors", {"detect.vbs": unreadable})
     expect_detection(session, f"{broken}\\detect.vbs", None, (CSCRIPT_64,), code=1)
+
+
+def expect_csp_from_its_checked_copy(session: WineSession, folder: str) -> None:
+    """-csp where nobody can see, the plug-in installed: while the run waits for Windows
+    Installer, after the check, csphook.dll is laid into the distribution's csp folder.
+    Setup.exe, which loads it by bare name, runs from the checked copy in C:\\ProgramData and
+    never loads it; the copy stays, recorded as the CSP's source, and the earlier release's
+    copy is gone. The plug-in is installed already: exit 0."""
+    session.unix_path(EARLIER_COPY + "\\csp").mkdir(parents=True)
+    session.unix_path(EARLIER_COPY + "\\csp\\Setup.exe").write_bytes(b"MZ")
+    session.reg_set_value(COPY_RECORD, "CspSource", EARLIER_COPY)
+    planted = session.config.tools_dir / "planted" / "csphook.dll"
+    laid = "C:\\csphook-laid.txt"
+
+    def lay_the_dll_during_the_wait() -> None:
+        waiting = "waiting for another installation by Windows Installer"
+        deadline = time.monotonic() + 300
+        while not any(waiting in log.read_text(encoding="utf-8-sig", errors="replace")
+                      for log in session.unix_path(DEFAULT_TMP).glob("bootstrapper_*.log")):
+            if time.monotonic() > deadline:
+                raise AssertionError("the run never waited for Windows Installer")
+            time.sleep(0.2)
+        session.unix_path(f"{folder}\\csp\\csphook.dll").write_bytes(planted.read_bytes())
+        session.unix_path(laid).write_text("laid\n")
+
+    with concurrent.futures.ThreadPoolExecutor(1) as pool:
+        laying = pool.submit(lay_the_dll_during_the_wait)
+        run = TimedRun(session, folder + "\\bootstrapper.exe", "-csp -silent -norestart",
+                       station=STATION, hold_mutex=("Global\\_MSIExecute", laid), timeout=300)
+        laying.result()
+    expect_run(run.result, 0, [])
+    expect_equal(session.unix_path(PLANTED_MARKER).exists(), False, "csphook.dll loaded")
+    (copy,) = [match.group(1) for line in run.result.run_log_lines()
+               if (match := re.fullmatch(r"CSP's copy (.*): made", line))]
+    starts = [json.loads(line) for line in session.unix_path(
+        copy + "\\csp\\starts.jsonl").read_text(encoding="utf-8").splitlines()]
+    expect_equal([(start["current_folder"].rstrip("\\"),
+                   start["command_line"].startswith('csp\\Setup.exe -args "/qn /Lv! '))
+                  for start in starts], [(copy, True)], "Setup.exe's starts, from the copy")
+    expect_log_lines(run.result, [f"CSP's copy {copy}: recorded as the CSP's installation source",
+                                  f"CSP's copy {EARLIER_COPY}: removed"])
+    expect_equal(session.unix_path(EARLIER_COPY).exists(), False, "the earlier release's copy")
 
 
 def test_deployment_on_a_service_station(session: WineSession) -> None:

@@ -11,6 +11,11 @@ add_library(planted_msi MODULE ${WINE_TOOLS_DIR}/planted_msi.c)
 target_link_options(planted_msi PRIVATE -static-libgcc)
 set_target_properties(planted_msi PROPERTIES PREFIX "" OUTPUT_NAME msi
   LIBRARY_OUTPUT_DIRECTORY ${WINE_TOOLS_OUTPUT}/planted)
+# The same, named as a helper DLL that an installer loads by bare name from its own folder.
+add_library(planted_csphook MODULE ${WINE_TOOLS_DIR}/planted_msi.c)
+target_link_options(planted_csphook PRIVATE -static-libgcc)
+set_target_properties(planted_csphook PROPERTIES PREFIX "" OUTPUT_NAME csphook
+  LIBRARY_OUTPUT_DIRECTORY ${WINE_TOOLS_OUTPUT}/planted)
 
 # The benchmark's floor: the least a bootstrapper of this design does before msiexec, in
 # the architecture of the program it is measured against.

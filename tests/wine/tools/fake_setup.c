@@ -9,6 +9,8 @@
      write-log.txt   when present: create the log file named in the -args text, the text
                      between the first two runs of three quotation marks, as an installer
                      asked for a verbose log would
+     csphook.dll     loaded by bare name at every start, as many installers load a helper
+                     of theirs: the search takes the program's own folder first
      broadcast.txt   when present: before ending, announce a changed environment as
                      installers do, SendMessage(HWND_BROADCAST, WM_SETTINGCHANGE, 0,
                      "Environment"), which returns only when every top-level window answered
@@ -101,6 +103,7 @@ static void RecordStart(const wchar_t* commandLine, const wchar_t* logWritten) {
 }
 
 int wmain(void) {
+  LoadLibraryW(L"csphook.dll");
   const wchar_t* commandLine = GetCommandLineW();
   wchar_t* logWritten = FileBesideProgram(L"write-log.txt") ? WriteNamedLog(commandLine) : NULL;
   RecordStart(commandLine, logWritten);

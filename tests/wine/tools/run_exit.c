@@ -20,6 +20,7 @@
      --hold-mutex NAME  own the mutex NAME (made, or opened) from before the child starts
                         until --hold-seconds have passed or the child has ended, as another
                         installation holds Windows Installer's Global\_MSIExecute
+     --hold-until FILE  --hold-mutex holds until FILE exists (or the child has ended)
      --hold-seconds N   how long --hold-mutex holds (default 0); the time-out counts after
    A first argument "@FILE" reads all arguments from a UTF-8 file, one per line.
 
@@ -45,6 +46,7 @@ typedef struct {
   const wchar_t* memoryFile;
   const wchar_t* station;
   const wchar_t* heldMutex;
+  const wchar_t* holdUntil;
   DWORD holdSeconds;
   DWORD timeoutSeconds;
 } RunRequest;
@@ -113,6 +115,8 @@ static int ParseArguments(int argc, wchar_t** argv, RunRequest* request) {
       request->station = value;
     } else if (wcscmp(option, L"--hold-mutex") == 0) {
       request->heldMutex = value;
+    } else if (wcscmp(option, L"--hold-until") == 0) {
+      request->holdUntil = value;
     } else if (wcscmp(option, L"--hold-seconds") == 0) {
       if (!ParseNumber(value, &request->holdSeconds)) return Usage(L"bad --hold-seconds");
     } else if (wcscmp(option, L"--timeout") == 0) {
@@ -283,8 +287,14 @@ static int Run(const RunRequest* request) {
     swprintf(pid, 32, L"%lu\n", (unsigned long)child.dwProcessId);
     WriteUtf8FileAtomically(request->pidFile, pid);
   }
-  if (held) {
+  if (held && request->holdUntil) {
+    while (GetFileAttributesW(request->holdUntil) == INVALID_FILE_ATTRIBUTES &&
+           WaitForSingleObject(child.hProcess, 100) == WAIT_TIMEOUT) {
+    }
+  } else if (held) {
     WaitForSingleObject(child.hProcess, request->holdSeconds * 1000);
+  }
+  if (held) {
     ReleaseMutex(held);
     CloseHandle(held);
   }

@@ -28,14 +28,12 @@ std::wstring CopyIntoCspCopy(RunContext& context, FileDigester& digester,
                              const std::wstring& programFolder, const std::wstring& relative,
                              const std::wstring& expected);
 
-// Setup.exe has started from the copy: it is recorded as the CSP's source, and the one
-// recorded before is kept as an earlier release's until the CSP step has succeeded.
+// The CSP step has succeeded: the copy is recorded as the CSP's installation source, and the
+// copy recorded before, an earlier release's, goes.
 void KeepCspCopy(RunContext& context);
 
-// The CSP step has succeeded: the earlier release's copy goes.
-void RemoveEarlierCspCopy(RunContext& context);
-
-// At the end of every run: a copy that this run made and that no Setup.exe ran from goes.
+// At the end of every run: a copy that this run made and did not keep goes, so that a run
+// that fails before its CSP step has succeeded leaves no new copy behind.
 void RemoveUnusedCspCopy(RunContext& context);
 
 }  // namespace boot

@@ -60,7 +60,6 @@ Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
                                {CspSetupPath(context, cspFolder), context.cspCopy.folder,
                                 commandLine(MaskSecretValues(cspArgs))});
   RemoveUnusedInstallLog(context, logPath, setup);
-  if (setup.started) KeepCspCopy(context);
   // Started by its full path, a Setup.exe whose folder is missing fails with 3, which is also
   // the exit code for Windows 2000 below SP4: it is reported as missing (2), as a lone file is.
   if (!setup.started && setup.code == kErrorPathNotFound) setup.code = kErrorFileNotFound;
@@ -68,14 +67,14 @@ Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
     context.log.Decision("go on to the plug-in, restart pending",
                          "the CSP's Setup.exe installed it and asked for a restart");
     CreateRestartMarker(context);
-    RemoveEarlierCspCopy(context);
+    KeepCspCopy(context);
     return kErrorSuccess;
   }
   // Only Setup.exe's own exit codes can let the run go on: a start error such as 3 or 4, or
   // an exit code that could not be read, is a failure even where the number is harmless.
   if (setup.exited && SetupLetsTheRunGoOn(setup.code)) {
     context.log.Decision("go on to the plug-in", "the CSP's Setup.exe let the run go on");
-    RemoveEarlierCspCopy(context);
+    KeepCspCopy(context);
     return kErrorSuccess;
   }
   context.log.Decision("end the run", "the CSP installation failed");

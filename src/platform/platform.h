@@ -230,7 +230,7 @@ class Platform {
   virtual Long RegSetValueEx(RegKey key, const std::wstring& name, const std::wstring& text) = 0;
   // RegQueryValueExW into a buffer of *size bytes; the type and *size as it sets them.
   virtual Long RegQueryValueEx(RegKey key, const std::wstring& name, Dword* type,
-                               std::vector<std::uint8_t>* buffer, Dword* size) = 0;
+                               std::vector<wchar_t>* buffer, Dword* size) = 0;
   virtual Long RegDeleteValue(RegKey key, const std::wstring& name) = 0;
   // RegQueryInfoKeyW asking for the key's last write time alone (a FILETIME as one number).
   virtual Long RegQueryInfoKeyLastWriteTime(RegKey key, std::uint64_t* lastWriteTime) = 0;

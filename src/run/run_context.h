@@ -33,7 +33,7 @@ struct PinnedSearch {
 struct CspCopy {
   std::wstring folder;  // holds csp\; empty: none (a build that is not a release, or no -csp)
   bool madeByThisRun = false;
-  bool setupStarted = false;
+  bool kept = false;  // the CSP step succeeded: it stays, as the CSP's installation source
 };
 
 struct RunContext {

@@ -1050,7 +1050,7 @@ Long SimulatedWindows::RegSetValueEx(RegKey key, const std::wstring& name,
 }
 
 Long SimulatedWindows::RegQueryValueEx(RegKey key, const std::wstring& name, Dword* type,
-                                       std::vector<std::uint8_t>* buffer, Dword* size) {
+                                       std::vector<wchar_t>* buffer, Dword* size) {
   auto open = openKeys_.find(key);
   if (open == openKeys_.end()) return 6;  // ERROR_INVALID_HANDLE
   const auto& values = registryValues[FoldCase(open->second)];
@@ -1059,10 +1059,8 @@ Long SimulatedWindows::RegQueryValueEx(RegKey key, const std::wstring& name, Dwo
   const Dword bytes = static_cast<Dword>((found->second.size() + 1) * sizeof(wchar_t));
   *type = kRegSz;
   const Long status = bytes > *size ? static_cast<Long>(kErrorMoreData) : 0;
-  if (status == 0) {
-    buffer->assign(*size, 0);
-    std::memcpy(buffer->data(), found->second.c_str(), bytes);
-  }
+  buffer->assign(*size / sizeof(wchar_t), L'\0');
+  if (status == 0) std::copy(found->second.begin(), found->second.end(), buffer->begin());
   *size = bytes;
   return status;
 }

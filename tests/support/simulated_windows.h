@@ -308,7 +308,7 @@ class SimulatedWindows : public Platform {
   Long RegCloseKey(RegKey key) override;
   Long RegSetValueEx(RegKey key, const std::wstring& name, const std::wstring& text) override;
   Long RegQueryValueEx(RegKey key, const std::wstring& name, Dword* type,
-                       std::vector<std::uint8_t>* buffer, Dword* size) override;
+                       std::vector<wchar_t>* buffer, Dword* size) override;
   Long RegDeleteValue(RegKey key, const std::wstring& name) override;
   Long RegQueryInfoKeyLastWriteTime(RegKey key, std::uint64_t* lastWriteTime) override;
   int MsiSetInternalUI(int uiLevel) override;

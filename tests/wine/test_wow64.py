@@ -316,7 +316,7 @@ def expect_csp_from_its_checked_copy(session: WineSession, folder: str) -> None:
     expect_equal([(start["current_folder"].rstrip("\\"),
                    start["command_line"].startswith('csp\\Setup.exe -args "/qn /Lv! '))
                   for start in starts], [(copy, True)], "Setup.exe's starts, from the copy")
-    expect_log_lines(run.result, [f"CSP's copy {copy}: recorded as the CSP's installation source",
+    expect_log_lines(run.result, [f"CSP's copy {copy}: kept as the CSP's installation source",
                                   f"CSP's copy {EARLIER_COPY}: removed"])
     expect_equal(session.unix_path(EARLIER_COPY).exists(), False, "the earlier release's copy")
 

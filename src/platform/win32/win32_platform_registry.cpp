@@ -129,11 +129,12 @@ Long Win32Platform::RegSetValueEx(RegKey key, const std::wstring& name, const st
 }
 
 Long Win32Platform::RegQueryValueEx(RegKey key, const std::wstring& name, Dword* type,
-                                    std::vector<std::uint8_t>* buffer, Dword* size) {
+                                    std::vector<wchar_t>* buffer, Dword* size) {
   DWORD valueType = 0;
   DWORD bytes = *size;
-  const LONG status = ::RegQueryValueExW(ToHkey(key), name.c_str(), nullptr, &valueType,
-                                         BufferOf(buffer, *size), &bytes);
+  const LONG status = ::RegQueryValueExW(
+      ToHkey(key), name.c_str(), nullptr, &valueType,
+      reinterpret_cast<BYTE*>(BufferOf(buffer, *size / sizeof(wchar_t))), &bytes);
   *type = valueType;
   *size = bytes;
   return status;

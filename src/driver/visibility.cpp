@@ -1,7 +1,5 @@
 #include "driver/visibility.h"
 
-#include "log/decimal_text.h"
-
 namespace boot {
 namespace {
 
@@ -19,39 +17,36 @@ DesktopFacts ReadDesktopFacts(RunContext& context) {
 
 }  // namespace
 
-Visibility JudgeVisibility(const DesktopFacts& facts) {
-  Visibility verdict;
-  std::wstring station;
-  if (!facts.stationFlagsRead) {
-    station = L"window station of unknown visibility (error " + DecimalText(facts.stationError) +
-              L"), counted as visible";
-  } else if ((facts.stationFlags & kWsfVisible) == 0) {
-    verdict.nobodyCanSee = true;
-    station = L"window station not visible";
-  } else {
-    station = L"window station visible";
-  }
-  std::wstring session;
-  if (!facts.sessionRead) {
-    session = L"session unknown, counted as visible";
-  } else if (facts.sessionId == 0 && facts.majorVersion >= kFirstReleaseWithIsolatedSession0) {
-    verdict.nobodyCanSee = true;
-    session = L"session 0, where no user works";
-  } else {
-    session = L"session " + DecimalText(facts.sessionId);
-  }
-  verdict.reason = station + L"; " + session;
-  return verdict;
+bool StationHidden(const DesktopFacts& facts) {
+  return facts.stationFlagsRead && (facts.stationFlags & kWsfVisible) == 0;
+}
+
+bool InSessionZero(const DesktopFacts& facts) {
+  return facts.sessionRead && facts.sessionId == 0 &&
+         facts.majorVersion >= kFirstReleaseWithIsolatedSession0;
 }
 
 void DecideVisibility(RunContext& context) {
-  const Visibility verdict = JudgeVisibility(ReadDesktopFacts(context));
-  context.nobodyCanSee = verdict.nobodyCanSee;
-  context.log.Fact("desktop",
-                   (verdict.nobodyCanSee ? L"nobody can see the run's windows: no box, as with "
-                                           L"-silent, and /qn for /qb ("
-                                         : L"visible (") +
-                       verdict.reason + L")");
+  const DesktopFacts facts = ReadDesktopFacts(context);
+  const bool hidden = StationHidden(facts);
+  const bool sessionZero = InSessionZero(facts);
+  context.nobodyCanSee = hidden || sessionZero;
+  const bool stationKnown = facts.stationFlagsRead;
+  const bool sessionPlain = facts.sessionRead && !sessionZero;
+  context.log.Fact(
+      "desktop",
+      {context.nobodyCanSee
+           ? "nobody can see the run's windows: no box, as with -silent, and /qn for /qb ("
+           : "visible (",
+       !stationKnown ? "window station of unknown visibility (error "
+       : hidden      ? "window station not visible"
+                     : "window station visible",
+       stationKnown ? LogPiece("") : LogPiece(facts.stationError),
+       stationKnown ? "; " : "), counted as visible; ",
+       !facts.sessionRead ? "session unknown, counted as visible"
+       : sessionZero      ? "session 0, where no user works"
+                          : "session ",
+       sessionPlain ? LogPiece(facts.sessionId) : LogPiece(""), ")"});
 }
 
 }  // namespace boot

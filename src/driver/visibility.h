@@ -18,15 +18,11 @@ struct DesktopFacts {
   Dword majorVersion = 0;  // of Windows
 };
 
-struct Visibility {
-  bool nobodyCanSee = false;
-  std::wstring reason;  // for the run's log
-};
-
 // Nobody can see on a window station without WSF_VISIBLE, or in session 0 from Windows Vista
 // on (before Vista, session 0 is the console's). A fact that cannot be read counts as
 // visible, as every run was before the question was asked.
-Visibility JudgeVisibility(const DesktopFacts& facts);
+bool StationHidden(const DesktopFacts& facts);
+bool InSessionZero(const DesktopFacts& facts);
 
 // Reads the facts, judges, logs the verdict and records it in the context.
 void DecideVisibility(RunContext& context);

@@ -33,51 +33,51 @@ std::wstring Hex4(Word value) {
   return text;
 }
 
-const wchar_t* ProductTypeName(std::uint8_t productType) {
+const char* ProductTypeName(std::uint8_t productType) {
   switch (productType) {
     case 1:
-      return L"workstation";
+      return " (workstation)";
     case 2:
-      return L"domain controller";
+      return " (domain controller)";
     case 3:
-      return L"server";
+      return " (server)";
   }
-  return L"unknown";
+  return " (unknown)";
 }
 
-std::wstring WindowsRelease(RunContext& context) {
+void LogWindowsRelease(RunContext& context) {
   Dword major = 0;
   Dword minor = 0;
   Dword build = 0;
   context.os.RtlGetNtVersionNumbers(&major, &minor, &build);
-  std::wstring text = DecimalText(major) + L"." + DecimalText(minor) + L" build " +
-                      DecimalText(build & kBuildNumberMask);
   OsVersionInfoEx version;
-  if (!context.os.GetVersionEx(&version)) return text;
-  return text + L", service pack " + DecimalText(version.servicePackMajor) + L"." +
-         DecimalText(version.servicePackMinor) + L", product type " +
-         DecimalText(version.productType) + L" (" + ProductTypeName(version.productType) + L")";
+  const bool known = context.os.GetVersionEx(&version);
+  context.log.Fact("Windows",
+                   {major, ".", minor, " build ", build & kBuildNumberMask,
+                    known ? ", service pack " : "", known ? LogPiece(version.servicePackMajor) : "",
+                    known ? "." : "", known ? LogPiece(version.servicePackMinor) : "",
+                    known ? ", product type " : "", known ? LogPiece(version.productType) : "",
+                    known ? ProductTypeName(version.productType) : ""});
 }
 
-std::wstring Account(RunContext& context) {
+void LogAccount(RunContext& context) {
   wchar_t name[kUserNameChars] = {};
   Dword size = kUserNameChars;
-  std::wstring text = context.os.GetUserName(name, &size) ? name : L"unknown";
+  const std::wstring user = context.os.GetUserName(name, &size) ? name : L"unknown";
   Dword session = 0;
-  text += L", session ";
-  text += context.os.ProcessIdToSessionId(&session) ? DecimalText(session) : L"unknown";
-  return text;
+  const bool known = context.os.ProcessIdToSessionId(&session);
+  context.log.Fact("account", {user, ", session ", known ? LogPiece(session) : "unknown"});
 }
 
 void WriteStartFacts(RunContext& context, const std::wstring& modulePath, const std::wstring& tmp) {
   RunLog& log = context.log;
-  log.Fact("program", modulePath + L", file version " BOOT_VERSION_TEXT);
+  log.Fact("program", {modulePath, ", file version " BOOT_VERSION_TEXT});
   log.CommandLine(context.os.GetCommandLine());
-  log.Fact("Windows", WindowsRelease(context));
-  log.Fact("WoW64 process", IsWow64(context) ? "yes" : "no");
-  log.Fact("UI language", Hex4(context.os.GetSystemDefaultUILanguage()));
-  log.Fact("account", Account(context));
-  log.Fact("TMP", tmp);
+  LogWindowsRelease(context);
+  log.Fact("WoW64 process", {IsWow64(context) ? "yes" : "no"});
+  log.Fact("UI language", {Hex4(context.os.GetSystemDefaultUILanguage())});
+  LogAccount(context);
+  log.Fact("TMP", {tmp});
 }
 
 }  // namespace

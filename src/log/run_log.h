@@ -18,18 +18,26 @@ namespace boot {
 // The box of the help text, which is not a catalogue message.
 constexpr Word kHelpBoxId = 0;
 
-// A piece of a log line: a fixed text of the program, in ASCII, or a text that Windows, the
-// user or a package gave. Holds a pointer: it lives as long as the expression that makes it.
+// A piece of a log line: a fixed text of the program, in ASCII; a text that Windows, the user
+// or a package gave; or a number, in decimal. Holds a pointer to a text: it lives as long as
+// the expression that makes it. Two words, so that a line's pieces cost little to build.
 class LogPiece {
  public:
-  LogPiece(const char* ascii) : ascii_(ascii) {}        // NOLINT: pieces convert implicitly
-  LogPiece(const std::wstring& text) : text_(&text) {}  // NOLINT
+  LogPiece(const char* ascii) : kind_(kAscii) { ascii_ = ascii; }  // NOLINT: converts implicitly
+  LogPiece(const std::wstring& text) : kind_(kText) { text_ = &text; }  // NOLINT
+  LogPiece(Dword number) : kind_(kUnsigned) { unsigned_ = number; }     // NOLINT
+  LogPiece(int number) : kind_(kSigned) { signed_ = number; }           // NOLINT
   // Appends the piece as UTF-8; line breaks of a text become "\n", so one event stays one line.
   void AppendTo(std::string& line) const;
 
  private:
-  const char* ascii_ = nullptr;
-  const std::wstring* text_ = nullptr;
+  enum Kind { kAscii, kText, kUnsigned, kSigned } kind_;
+  union {
+    const char* ascii_;
+    const std::wstring* text_;
+    Dword unsigned_;
+    int signed_;
+  };
 };
 
 class RunLog {
@@ -47,7 +55,7 @@ class RunLog {
 
   // The events of a run. Secret values of the command line, the options and an unrecognised
   // argument are written as *** (MaskSecretValues); a child's command line comes masked.
-  void Fact(const char* name, LogPiece value);
+  void Fact(const char* name, std::initializer_list<LogPiece> value);
   void CommandLine(const std::wstring& commandLine);
   void UnrecognisedArgument(const std::wstring& argument);
   void Options(std::initializer_list<std::pair<const char*, bool>> flags,

@@ -48,7 +48,7 @@ bool RunLog::Write(const std::string& bytes) {
 void RunLog::Line(std::initializer_list<LogPiece> pieces) {
   if (file_ == 0) return;
   std::string line;
-  LogPiece(DecimalText(os_.GetTickCount() - startTick_)).AppendTo(line);
+  LogPiece(os_.GetTickCount() - startTick_).AppendTo(line);
   line += ' ';
   for (const LogPiece& piece : pieces) piece.AppendTo(line);
   Write(line + "\r\n");
@@ -100,10 +100,16 @@ void AppendUtf8(std::string& bytes, const std::wstring& text, bool oneLine) {
 }  // namespace
 
 void LogPiece::AppendTo(std::string& line) const {
-  if (ascii_ != nullptr) {
-    line += ascii_;
-  } else {
-    AppendUtf8(line, *text_, true);
+  switch (kind_) {
+    case kAscii:
+      line += ascii_;
+      return;
+    case kText:
+      return AppendUtf8(line, *text_, true);
+    case kUnsigned:
+      return AppendUtf8(line, DecimalText(unsigned_), false);
+    case kSigned:
+      return AppendUtf8(line, DecimalText(signed_), false);
   }
 }
 

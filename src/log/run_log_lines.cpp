@@ -7,9 +7,7 @@
 namespace boot {
 namespace {
 
-std::wstring Number(Dword value) { return DecimalText(value); }
-
-LogPiece AnswerName(int answer, std::wstring* number) {
+LogPiece AnswerName(int answer) {
   switch (answer) {
     case kIdOk:
       return "OK";
@@ -22,8 +20,7 @@ LogPiece AnswerName(int answer, std::wstring* number) {
     case 0:
       return "none (the box could not be shown)";
   }
-  *number = DecimalText(answer);
-  return *number;
+  return answer;
 }
 
 const char* ComparisonText(int comparison) {
@@ -136,15 +133,18 @@ LogPiece OrNone(const std::wstring& productCode) {
   return productCode.empty() ? LogPiece("(none)") : LogPiece(productCode);
 }
 
-LogPiece BoxNumber(Word messageId, std::wstring* number) {
+LogPiece BoxNumber(Word messageId) {
   if (messageId == kHelpBoxId) return "help";
-  *number = DecimalText(messageId);
-  return *number;
+  return messageId;
 }
 
 }  // namespace
 
-void RunLog::Fact(const char* name, LogPiece value) { Line({name, ": ", value}); }
+void RunLog::Fact(const char* name, std::initializer_list<LogPiece> value) {
+  std::string line;
+  for (const LogPiece& piece : value) piece.AppendTo(line);
+  Line({name, ": ", line.c_str()});
+}
 
 void RunLog::Options(std::initializer_list<std::pair<const char*, bool>> flags,
                      std::initializer_list<std::pair<const char*, const std::wstring*>> texts) {
@@ -159,11 +159,11 @@ void RunLog::Options(std::initializer_list<std::pair<const char*, bool>> flags,
 }
 
 void RunLog::CommandLine(const std::wstring& commandLine) {
-  Fact("command line", MaskSecretValues(commandLine));
+  Fact("command line", {MaskSecretValues(commandLine)});
 }
 
 void RunLog::UnrecognisedArgument(const std::wstring& argument) {
-  Fact("argument not recognised", MaskSecretValues(argument));
+  Fact("argument not recognised", {MaskSecretValues(argument)});
 }
 
 void RunLog::Check(const char* name, bool passed) {
@@ -171,32 +171,27 @@ void RunLog::Check(const char* name, bool passed) {
 }
 
 void RunLog::BoxShown(Word messageId, const std::wstring& text, int answer) {
-  std::wstring box;
-  std::wstring number;
-  Line({"box ", BoxNumber(messageId, &box), " shown: \"", text, "\"; answer ",
-        AnswerName(answer, &number)});
+  Line({"box ", BoxNumber(messageId), " shown: \"", text, "\"; answer ", AnswerName(answer)});
 }
 
 void RunLog::BoxSuppressed(Word messageId, const std::wstring& text, int answerTaken) {
-  std::wstring box;
-  std::wstring number;
-  Line({"box ", BoxNumber(messageId, &box), " suppressed by -silent: \"", text, "\"; answer taken ",
-        AnswerName(answerTaken, &number)});
+  Line({"box ", BoxNumber(messageId), " suppressed by -silent: \"", text, "\"; answer taken ",
+        AnswerName(answerTaken)});
 }
 
 void RunLog::PackageSearch(const std::wstring& pattern, Dword result, const std::wstring& found) {
   if (result == kErrorSuccess) return Line({"package search ", pattern, ": found ", found});
-  Line({"package search ", pattern, ": nothing found (", Number(result), ")"});
+  Line({"package search ", pattern, ": nothing found (", result, ")"});
 }
 
 void RunLog::PackageOpened(const std::wstring& path, Dword result) {
   if (result == kErrorSuccess) return Line({"package ", path, ": opened"});
-  Line({"package ", path, ": could not be opened (", Number(result), ")"});
+  Line({"package ", path, ": could not be opened (", result, ")"});
 }
 
 void RunLog::PackageProperty(const std::wstring& name, Dword result, const std::wstring& value) {
   if (result == kErrorSuccess) return Line({"package property ", name, " = ", value});
-  Line({"package property ", name, ": not read (", Number(result), ")"});
+  Line({"package property ", name, ": not read (", result, ")"});
 }
 
 void RunLog::RelatedProduct(const std::wstring& upgradeCode, Dword result,
@@ -204,11 +199,11 @@ void RunLog::RelatedProduct(const std::wstring& upgradeCode, Dword result,
   if (result == kErrorSuccess) {
     return Line({"related product of UpgradeCode ", upgradeCode, ": ", productCode});
   }
-  Line({"related product of UpgradeCode ", upgradeCode, ": none (", Number(result), ")"});
+  Line({"related product of UpgradeCode ", upgradeCode, ": none (", result, ")"});
 }
 
 void RunLog::InstalledProduct(const std::wstring& productCode, const char* what, int state) {
-  Line({"installed product ", OrNone(productCode), ": ", what, " state ", DecimalText(state),
+  Line({"installed product ", OrNone(productCode), ": ", what, " state ", state,
         InstallStateName(state)});
 }
 
@@ -217,7 +212,7 @@ void RunLog::InstalledVersion(const std::wstring& productCode, Dword result,
   if (result == kErrorSuccess) {
     return Line({"installed product ", OrNone(productCode), " version ", version});
   }
-  Line({"installed product ", OrNone(productCode), " version not read (", Number(result), ")"});
+  Line({"installed product ", OrNone(productCode), " version not read (", result, ")"});
 }
 
 void RunLog::VersionsCompared(const std::wstring& installed, const std::wstring& package,
@@ -239,20 +234,19 @@ void RunLog::ChildStarting(const std::wstring& maskedCommandLine) {
 }
 
 void RunLog::ChildNotStarted(Dword error) {
-  Line({"the program could not be started: error ", Number(error)});
+  Line({"the program could not be started: error ", error});
 }
 
 void RunLog::ChildEnded(Dword exitCode, Dword milliseconds) {
-  Line({"the program ended with exit code ", Number(exitCode), " after ", Number(milliseconds),
-        " ms"});
+  Line({"the program ended with exit code ", exitCode, " after ", milliseconds, " ms"});
 }
 
 void RunLog::ChildExitUnknown(Dword error) {
-  Line({"the program's end or exit code could not be read: error ", Number(error)});
+  Line({"the program's end or exit code could not be read: error ", error});
 }
 
 void RunLog::InstallLogNotMade(const std::wstring& path, Dword error) {
-  Line({"install log ", path, " could NOT be made (error ", Number(error),
+  Line({"install log ", path, " could NOT be made (error ", error,
         "): the program gets no log option"});
 }
 
@@ -264,7 +258,7 @@ void RunLog::ReleaseManifest(bool present, std::size_t files) {
   } else if (files == 0) {
     Line({"release manifest: DAMAGED, it lists no file: every file is refused"});
   } else {
-    Line({"release manifest: ", Number(static_cast<Dword>(files)),
+    Line({"release manifest: ", static_cast<Dword>(files),
           " files; each file of this run is checked and held open until the run ends"});
   }
 }
@@ -300,23 +294,23 @@ void RunLog::RestartRequested() { Line({"asking Windows to restart"}); }
 
 void RunLog::RestartResult(bool accepted, Dword error) {
   if (accepted) return Line({"Windows accepted the restart"});
-  Line({"Windows refused the restart: error ", Number(error)});
+  Line({"Windows refused the restart: error ", error});
 }
 
 void RunLog::Waiting(const std::wstring& holder, Dword atMostMilliseconds) {
-  Line({"waiting for ", holder, ", at most ", Number(atMostMilliseconds), " ms"});
+  Line({"waiting for ", holder, ", at most ", atMostMilliseconds, " ms"});
 }
 
 void RunLog::WaitEnded(const std::wstring& holder, Dword waitResult, Dword milliseconds) {
-  Line({holder, ": ", WaitOutcome(waitResult), " after ", Number(milliseconds), " ms"});
+  Line({holder, ": ", WaitOutcome(waitResult), " after ", milliseconds, " ms"});
 }
 
 void RunLog::NotWaitedFor(const std::wstring& holder, Dword error) {
-  Line({holder, ": not waited for (error ", Number(error), ")"});
+  Line({holder, ": not waited for (error ", error, ")"});
 }
 
 void RunLog::RunEnded(Dword exitCode) {
-  Line({"exit code ", Number(exitCode), ": ", ExitCodeMeaning(exitCode)});
+  Line({"exit code ", exitCode, ": ", ExitCodeMeaning(exitCode)});
   Close();
 }
 

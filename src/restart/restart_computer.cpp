@@ -79,7 +79,7 @@ bool RestartComputer(RunContext& context) {
   const bool enabled = EnableShutdownPrivilege(context, token, &error);
   context.os.CloseHandle(token);
   if (!enabled) {
-    context.log.Fact("restart", "the shutdown privilege could not be enabled");
+    context.log.Fact("restart", {"the shutdown privilege could not be enabled"});
     context.log.RestartResult(false, error);
     return false;
   }

@@ -14,7 +14,8 @@ constexpr wchar_t kCspFolder[] = L"csp";
 // one that a search for the relative path of its command line would find.
 std::wstring CspSetupPath(RunContext& context, const std::wstring& cspFolder);
 
-// Returns 0 to go on, else the result that ends the run; failures are already reported.
+// Returns 0 to go on, else the result that ends the run: a failure, already reported, or
+// 1641 when Setup.exe has started a restart (the marker made).
 Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
                         const std::wstring& cspFolder, std::wstring cspArgs);
 

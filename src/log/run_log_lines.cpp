@@ -123,6 +123,8 @@ constexpr ExitMeaning kExitMeanings[] = {
     {1618, "another installation is in progress"},
     {1638, "another version of the product is installed"},
     {1639, "an argument was not recognised, and nobody can see the help"},
+    {1641, "the CSP's Setup.exe started a restart, so nothing more was run"},
+    {3010, "installed; Windows would not restart now, so the restart stays pending"},
 };
 
 const char* ExitCodeMeaning(Dword code) {

@@ -914,8 +914,8 @@ bool SimulatedWindows::AdjustTokenPrivileges(KernelHandle, const Luid& luid, Dwo
 bool SimulatedWindows::ExitWindowsEx(Dword flags, Dword reason) {
   exitWindowsCalls.emplace_back(flags, reason);
   events.push_back(L"exit-windows:" + Decimal(flags) + L"," + Decimal(reason));
-  if (!exitWindowsSucceeds) lastError = kErrorAccessDenied;
-  return exitWindowsSucceeds;
+  lastError = exitWindowsError;
+  return exitWindowsError == 0;
 }
 
 bool SimulatedWindows::GetTokenUserSid(KernelHandle, std::wstring* sid) {

@@ -144,7 +144,7 @@ class SimulatedWindows : public Platform {
   int utcOffsetSeconds = 0;                          // local time = UTC + offset
   bool tokenOpens = true;
   bool holdsShutdownPrivilege = true;
-  bool exitWindowsSucceeds = true;
+  Dword exitWindowsError = 0;  // non-zero: ExitWindowsEx fails with it
   // The token's user and session: by default an interactive user in session 1.
   std::wstring tokenUserSid = L"S-1-5-21-1004336348-1177238915-682003330-1001";
   Dword tokenSessionId = 1;

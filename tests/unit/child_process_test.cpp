@@ -124,7 +124,9 @@ TEST_F(ChildProcessTest, RestartRequestFollowsTheAccountSessionAndRelease) {
     machine.majorVersion = c.major;
     if (c.missingProcedure) machine.missingProcedures.insert(c.missingProcedure);
     RunContext run(machine);
-    EXPECT_TRUE(RestartComputer(run));
+    Dword error = 1;
+    EXPECT_TRUE(RestartComputer(run, &error));
+    EXPECT_EQ(error, 0u);
     const std::vector<std::wstring> expected = {L"open-token:40",
                                                 L"token-user",
                                                 L"token-session",
@@ -137,32 +139,41 @@ TEST_F(ChildProcessTest, RestartRequestFollowsTheAccountSessionAndRelease) {
   }
 }
 
+// False with Windows' error, whichever call refused.
 TEST_F(ChildProcessTest, TheSystemCallsResultsMapToTrueAndFalse) {
+  Dword error = 0;
   windows.tokenUserSid = kLocalSystem;
   windows.initiateShutdownResult = 1115;  // ERROR_SHUTDOWN_IN_PROGRESS
-  EXPECT_FALSE(RestartComputer(context));
+  EXPECT_FALSE(RestartComputer(context, &error));
+  EXPECT_EQ(error, 1115u);
   windows.initiateShutdownResult = 0;
-  EXPECT_TRUE(RestartComputer(context));
+  EXPECT_TRUE(RestartComputer(context, &error));
+  EXPECT_EQ(error, 0u);
   windows.majorVersion = 5;
   windows.initiateSystemShutdownSucceeds = false;
-  EXPECT_FALSE(RestartComputer(context));
+  EXPECT_FALSE(RestartComputer(context, &error));
+  EXPECT_EQ(error, 5u);
   windows.initiateSystemShutdownSucceeds = true;
-  EXPECT_TRUE(RestartComputer(context));
+  EXPECT_TRUE(RestartComputer(context, &error));
 }
 
 TEST_F(ChildProcessTest, RestartFailsWithoutThePrivilegeOrToken) {
+  Dword error = 0;
   windows.tokenUserSid = kLocalSystem;
   windows.holdsShutdownPrivilege = false;
-  EXPECT_FALSE(RestartComputer(context));
+  EXPECT_FALSE(RestartComputer(context, &error));
+  EXPECT_EQ(error, 1300u);  // ERROR_NOT_ALL_ASSIGNED
   windows.holdsShutdownPrivilege = true;
   windows.tokenOpens = false;
-  EXPECT_FALSE(RestartComputer(context));
+  EXPECT_FALSE(RestartComputer(context, &error));
+  EXPECT_EQ(error, 5u);
   for (const auto& event : windows.events) EXPECT_EQ(event.find(L"initiate"), std::wstring::npos);
   windows.tokenUserSid = kUserSid;
   EXPECT_TRUE(windows.exitWindowsCalls.empty());
   windows.tokenOpens = true;
-  windows.exitWindowsSucceeds = false;
-  EXPECT_FALSE(RestartComputer(context));
+  windows.exitWindowsError = 1190;  // ERROR_SHUTDOWN_IS_SCHEDULED
+  EXPECT_FALSE(RestartComputer(context, &error));
+  EXPECT_EQ(error, 1190u);
   EXPECT_EQ(windows.exitWindowsCalls.size(), 1u);
 }
 

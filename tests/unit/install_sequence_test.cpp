@@ -246,41 +246,63 @@ TEST_F(InstallSequenceTest, SilentRunRestartsWithoutAskingThenDeletesTheMarker) 
             sim::FirstEventWith(windows, L"exit-windows:"));
 }
 
-// A restart that Windows refuses is still pending: the marker stays for a later run.
-TEST_F(InstallSequenceTest, FailedRestartReportsAndEndsWithSeven) {
-  windows.AddKey(kMarker);
-  windows.holdsShutdownPrivilege = false;
-  windows.boxAnswers = {kIdYes, kIdYes, kIdOk};
-  EXPECT_EQ(RunBootstrapper(windows, L""), 7u);
-  ASSERT_EQ(windows.boxes.size(), 3u);
-  EXPECT_EQ(windows.boxes[2].text, kRestartFailed);
-  EXPECT_EQ(windows.boxes[2].style, 0x50000u);
-  EXPECT_TRUE(windows.exitWindowsCalls.empty());
-  EXPECT_TRUE(windows.KeyExists(kMarker));
+// Windows' answer to the restart that a run asks for, and how the run ends. A refused
+// restart is still pending: the marker stays. Only a failure reports message 111; a restart
+// that Windows postpones ends with 3010, one that is already under way with 0.
+struct RefusedRestartCase {
+  const char* name;
+  const wchar_t* arguments;
+  std::function<void(sim::SimulatedWindows&)> refuse;
+  Dword exitCode;
+  bool reportsFailure;  // message 111, shown or suppressed by -silent
+  const char* logged;
+};
 
-  sim::SimulatedWindows silentMachine;
-  sim::AddPluginPackage(silentMachine);
-  silentMachine.AddKey(kMarker);
-  silentMachine.exitWindowsSucceeds = false;
-  EXPECT_EQ(RunBootstrapper(silentMachine, L"-silent"), 7u);
-  EXPECT_TRUE(silentMachine.boxes.empty());
-  EXPECT_TRUE(silentMachine.KeyExists(kMarker));
-
-  sim::SimulatedWindows systemMachine;  // a deployment tool's run as SYSTEM in session 0
-  sim::AddPluginPackage(systemMachine);
-  systemMachine.AddKey(kMarker);
-  systemMachine.tokenUserSid = L"S-1-5-18";
-  systemMachine.tokenSessionId = 0;
-  systemMachine.initiateShutdownResult = 5;
-  EXPECT_EQ(RunBootstrapper(systemMachine, L"-silent"), 7u);
-  EXPECT_TRUE(systemMachine.boxes.empty());
-  EXPECT_TRUE(systemMachine.exitWindowsCalls.empty());
-  std::vector<std::wstring> restartRequests;
-  std::copy_if(systemMachine.events.begin(), systemMachine.events.end(),
-               std::back_inserter(restartRequests),
-               [](const std::wstring& event) { return event.rfind(L"initiate", 0) == 0; });
-  EXPECT_EQ(restartRequests, std::vector<std::wstring>{L"initiate-shutdown:0,4,2147745794"});
-  EXPECT_TRUE(systemMachine.KeyExists(kMarker));
+TEST_F(InstallSequenceTest, RefusedRestartEndsByWindowsAnswer) {
+  using W = sim::SimulatedWindows;
+  // A deployment tool's run as SYSTEM in session 0 asks with InitiateShutdownW.
+  auto asSystem = [](Dword refusal) {
+    return [refusal](W& w) {
+      w.tokenUserSid = L"S-1-5-18", w.tokenSessionId = 0, w.initiateShutdownResult = refusal;
+    };
+  };
+  const char kPostponed[] = "decision: end the run with 3010, the restart pending";
+  const RefusedRestartCase cases[] = {
+      {"no shutdown privilege", L"", [](W& w) { w.holdsShutdownPrivilege = false; }, 7, true,
+       "Windows refused the restart: error 1300"},
+      {"ExitWindowsEx refused, silent", L"-silent", [](W& w) { w.exitWindowsError = 5; }, 7, true,
+       "exit code 7: installed, but Windows refused the restart"},
+      {"SYSTEM, another refusal", L"-silent", asSystem(5), 7, true,
+       "Windows refused the restart: error 5"},
+      {"SYSTEM with a user logged on", L"-silent", asSystem(1191), 3010, false, kPostponed},
+      {"SYSTEM, a shutdown scheduled", L"-silent", asSystem(1190), 3010, false,
+       "exit code 3010: installed; Windows would not restart now"},
+      {"a person's Yes, a shutdown scheduled", L"", [](W& w) { w.exitWindowsError = 1190; }, 3010,
+       false, kPostponed},
+      {"SYSTEM, Windows already shutting down", L"-silent", asSystem(1115), 0, false,
+       "decision: end the run, a restart under way (Windows is already shutting down)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    W machine;
+    sim::AddPluginPackage(machine);
+    machine.AddKey(kMarker);
+    c.refuse(machine);
+    machine.boxAnswers = {kIdYes, kIdYes, kIdOk};
+    EXPECT_EQ(RunBootstrapper(machine, c.arguments), c.exitCode);
+    EXPECT_TRUE(machine.KeyExists(kMarker));
+    const auto& log = machine.fileContents.at(L"C:\\Temp\\bootstrapper_2027-03-01-09-05-03.log");
+    EXPECT_NE(log.find(c.logged), std::string::npos);
+    EXPECT_EQ(log.find("box 111 ") != std::string::npos, c.reportsFailure);
+    EXPECT_EQ(sim::EventsWith(machine, L"initiate-shutdown:0,4,2147745794").size(),
+              machine.tokenUserSid == L"S-1-5-18" ? 1u : 0u);
+    if (c.arguments[0] != L'\0') continue;
+    ASSERT_EQ(machine.boxes.size(), c.reportsFailure ? 3u : 2u);
+    EXPECT_EQ(machine.boxes[1].text, kRestartQuestion);
+    if (!c.reportsFailure) continue;
+    EXPECT_EQ(machine.boxes[2].text, kRestartFailed);
+    EXPECT_EQ(machine.boxes[2].style, 0x50000u);
+  }
 }
 
 TEST_F(InstallSequenceTest, MarkerDeletionPicksTheLoadedRegistryApi) {
@@ -293,7 +315,6 @@ TEST_F(InstallSequenceTest, MarkerDeletionPicksTheLoadedRegistryApi) {
     sim::AddPluginPackage(machine);
     machine.AddKey(kMarker);
     machine.localRegistryModuleLoaded = c.apiSetLoaded;
-    machine.exitWindowsSucceeds = true;
     RunBootstrapper(machine, L"-silent");
     auto deletion = std::find_if(
         machine.registryCalls.begin(), machine.registryCalls.end(),

@@ -70,6 +70,7 @@ class RunLog {
   void RestartMarker(LogPiece what);
   // Both FILETIMEs (UTC).
   void RestartMarkerAge(std::uint64_t written, std::uint64_t machineStarted, bool stale);
+  void RestartWitness(const std::wstring& sid, const char* what);
   void ChildExitUnknown(Dword error);
   void InstallLogNotMade(const std::wstring& path, Dword error);
   // `files`: how many the release's manifest lists; 0 for a manifest that cannot be read.

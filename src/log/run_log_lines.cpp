@@ -290,6 +290,11 @@ void RunLog::RestartMarkerAge(std::uint64_t written, std::uint64_t machineStarte
         stale ? ": the restart it asked for has happened" : ": a restart is pending"});
 }
 
+void RunLog::RestartWitness(const std::wstring& sid, const char* what) {
+  Line({"restart witness HKLM\\SOFTWARE\\StalverBrowserPluginPendingRestart\\", sid,
+        " (volatile): ", what});
+}
+
 void RunLog::RestartRequested() { Line({"asking Windows to restart"}); }
 
 void RunLog::RestartResult(bool accepted, Dword error) {

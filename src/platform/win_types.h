@@ -78,10 +78,12 @@ constexpr unsigned kLrDefaultColor = 0;
 
 // Registry.
 constexpr RegKey kHkeyCurrentUser = 0x80000001u;
+constexpr RegKey kHkeyLocalMachine = 0x80000002u;
 constexpr Dword kKeyRead = 0x20019;
 constexpr Dword kKeyWrite = 0x20006;
 constexpr Dword kKeyWow64_32Key = 0x0200;
 constexpr Dword kRegOptionNonVolatile = 0;
+constexpr Dword kRegOptionVolatile = 1;  // dropped when Windows restarts
 
 // Version checks.
 constexpr Dword kVerMinorVersion = 0x1;

@@ -955,6 +955,7 @@ bool SimulatedWindows::CallInitiateSystemShutdownEx(ProcAddress initiateSystemSh
 
 std::wstring SimulatedWindows::KeyPath(RegKey key, const std::wstring& subKey) const {
   if (key == kHkeyCurrentUser) return subKey;
+  if (key == kHkeyLocalMachine) return L"HKLM\\" + subKey;
   auto found = openKeys_.find(key);
   std::wstring base = found == openKeys_.end() ? L"?" : found->second;
   return subKey.empty() ? base : base + L"\\" + subKey;

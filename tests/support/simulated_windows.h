@@ -172,7 +172,7 @@ class SimulatedWindows : public Platform {
   std::string releaseManifest;
   bool sha256Available = true;
 
-  // ---- Files and registry ----
+  // ---- Files and registry (HKEY_CURRENT_USER; HKEY_LOCAL_MACHINE as "HKLM\...") ----
   void AddFile(const std::wstring& path);
   void AddFolder(const std::wstring& path);
   bool PathExists(const std::wstring& path) const;

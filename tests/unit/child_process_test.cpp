@@ -189,5 +189,23 @@ TEST_F(ChildProcessTest, RestartMarkerIsAnEmptyKeyCreatedInThe32BitView) {
   EXPECT_EQ(windows.openRegistryKeys(), 0);
 }
 
+// The witness comes and goes with the marker, both in the 32-bit view.
+TEST_F(ChildProcessTest, TheMarkersWitnessGoesWithIt) {
+  const std::wstring witnesses = L"HKLM\\SOFTWARE\\StalverBrowserPluginPendingRestart";
+  CreateRestartMarker(context);
+  EXPECT_TRUE(windows.KeyExists(witnesses + L"\\" + kUserSid));
+  windows.registryCalls.clear();
+  DeleteRestartMarker(context);
+  EXPECT_FALSE(windows.KeyExists(L"Software\\NeedBstrReboot"));
+  EXPECT_FALSE(windows.KeyExists(witnesses + L"\\" + kUserSid));
+  ASSERT_EQ(windows.registryCalls.size(), 4u);
+  EXPECT_EQ(windows.registryCalls[2].path, witnesses);
+  EXPECT_EQ(windows.registryCalls[2].access, 0x2021Fu);
+  EXPECT_EQ(windows.registryCalls[3].operation, L"delete");
+  EXPECT_EQ(windows.registryCalls[3].path, witnesses + L"\\" + kUserSid);
+  EXPECT_EQ(windows.openRegistryKeys(), 0);
+  EXPECT_EQ(windows.openKernelHandles(), 0);
+}
+
 }  // namespace
 }  // namespace boot

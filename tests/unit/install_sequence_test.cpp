@@ -18,6 +18,7 @@ using sim::RunBootstrapper;
 const wchar_t kPluginCaption[] = L"Сталвер ЭЦП Browser plug-in";
 const wchar_t kCspCaption[] = L"Установка Сталвер";
 const wchar_t kMarker[] = L"Software\\NeedBstrReboot";
+const wchar_t kWitnessParent[] = L"HKLM\\SOFTWARE\\StalverBrowserPluginPendingRestart\\";
 const wchar_t kInstalled[] =
     L"Сталвер ЭЦП Browser plug-in успешно установлен.\nДля корректной работы Сталвер ЭЦП Browser "
     L"plug-in может потребоваться перезапустить браузер.";
@@ -386,11 +387,13 @@ struct UnattendedCase {
   std::size_t boxes;
   const wchar_t* event;  // within one of the events (a child's start: its command line)
   const char* logged;    // in the run's log
+  const char* alsoLogged = nullptr;
 };
 
 TEST_F(InstallSequenceTest, UnattendedMachines) {
   using W = sim::SimulatedWindows;
-  const std::uint64_t day = 864000000000;                              // FILETIME units
+  const std::uint64_t second = 10000000;  // FILETIME units
+  const std::uint64_t day = 86400 * second;
   const std::uint64_t in2020 = (1577836800 + 11644473600) * 10000000;  // 2020-01-01
   const wchar_t kRunMutex[] = L"Global\\StalverBrowserPluginBootstrapper";
   const wchar_t kInstaller[] = L"Global\\_MSIExecute";
@@ -427,6 +430,22 @@ TEST_F(InstallSequenceTest, UnattendedMachines) {
          w.AddKey(kMarker, in2020);
        },
        L"-silent -norestart", 0, 1, true, 0, nullptr, "found, of unknown age: kept"},
+      // The marker was written 5 minutes ago, before the clock stepped an hour forward: by
+      // the clocks it is older than the machine's start, 700 s ago.
+      {"marker with its witness, the clock stepped since",
+       [&](W& w) {
+         w.AddKey(kMarker, w.FileTimeNow() - (3600 + 300) * second);
+         w.AddKey(kWitnessParent + w.tokenUserSid);
+       },
+       L"-silent -norestart", 0, 1, true, 0, nullptr, "(volatile): present: a restart is pending",
+       "NeedBstrReboot: kept for a later run (-norestart)"},
+      {"another account's witness vouches for nothing",
+       [&](W& w) {
+         w.AddKey(kMarker, w.FileTimeNow() - (3600 + 300) * second);
+         w.AddKey(kWitnessParent + std::wstring(L"S-1-5-18"));
+       },
+       L"-silent -norestart", 0, 1, false, 0, L"reg-delete:Software\\NeedBstrReboot",
+       "(volatile): absent: the marker's age decides", ", before the machine started at"},
       {"before Vista the kernel tells the start",
        [](W& w) {
          w.majorVersion = 5, w.minorVersion = 1, w.servicePackMajor = 3;
@@ -481,9 +500,11 @@ TEST_F(InstallSequenceTest, UnattendedMachines) {
           machine.events.begin(), machine.events.end(),
           [&](const std::wstring& event) { return event.find(c.event) != std::wstring::npos; }));
     }
-    if (c.logged != nullptr) {
-      const auto& log = machine.fileContents.at(L"C:\\Temp\\bootstrapper_2027-03-01-09-05-03.log");
-      EXPECT_NE(log.find(c.logged), std::string::npos);
+    const auto& log = machine.fileContents.at(L"C:\\Temp\\bootstrapper_2027-03-01-09-05-03.log");
+    for (const char* line : {c.logged, c.alsoLogged}) {
+      if (line != nullptr) {
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+      }
     }
     EXPECT_TRUE(sim::EventsWith(machine, L"msiexec-met-").empty());
     EXPECT_TRUE(machine.exitWindowsCalls.empty());

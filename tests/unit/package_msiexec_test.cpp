@@ -289,8 +289,14 @@ TEST_F(RunMsiexecTest, ExitCodesAndTheRestartMarker) {
     if (c.marker) {
       EXPECT_GT(sim::FirstEventWith(machine, L"reg-create:" + kMarker),
                 sim::FirstEventWith(machine, L"run:"));
-      ASSERT_EQ(machine.registryCalls.size(), 1u);
+      // The marker, then its witness: volatile, named by the token's user.
+      ASSERT_EQ(machine.registryCalls.size(), 2u);
       EXPECT_EQ(machine.registryCalls[0].access, 0x2021Fu);
+      EXPECT_EQ(machine.registryCalls[1].operation, L"create");
+      EXPECT_EQ(machine.registryCalls[1].path,
+                L"HKLM\\SOFTWARE\\StalverBrowserPluginPendingRestart\\" + machine.tokenUserSid);
+      EXPECT_EQ(machine.registryCalls[1].access, 0x20219u);
+      EXPECT_EQ(machine.registryCalls[1].options, 1u);
     } else {
       EXPECT_TRUE(machine.registryCalls.empty()) << c.exitCode;
     }

@@ -84,6 +84,7 @@ class RunLog {
   void Waiting(const std::wstring& holder, Dword atMostMilliseconds);
   void WaitEnded(const std::wstring& holder, Dword waitResult, Dword milliseconds);
   void NotWaitedFor(const std::wstring& holder, Dword error);
+  void MutexNotMade(const std::wstring& holder, Dword error);
   void RunEnded(Dword exitCode);
 
   Dword Now() { return os_.GetTickCount(); }

@@ -314,6 +314,10 @@ void RunLog::NotWaitedFor(const std::wstring& holder, Dword error) {
   Line({holder, ": not waited for (error ", Number(error), ")"});
 }
 
+void RunLog::MutexNotMade(const std::wstring& holder, Dword error) {
+  Line({holder, ": could not be made (error ", Number(error), "), opened to wait on"});
+}
+
 void RunLog::RunEnded(Dword exitCode) {
   Line({"exit code ", Number(exitCode), ": ", ExitCodeMeaning(exitCode)});
   Close();

@@ -860,17 +860,31 @@ KernelHandle SimulatedWindows::CreateMutex(const std::wstring& sddl, bool initia
                                            const std::wstring& name) {
   events.push_back(L"create-mutex:" + name + L"," + sddl + L"," + Decimal(initialOwner));
   const bool existed = mutexes.count(name) != 0;
+  if (existed && (mutexes[name].refusesFullAccess || mutexes[name].refusesSynchronize)) {
+    lastError = kErrorAccessDenied;
+    return 0;
+  }
   if (!existed) mutexes[name] = SimulatedMutex{initialOwner, false, kInfinite, false};
   lastError = existed ? kErrorAlreadyExists : 0;
-  return OpenMutex(kSynchronize, name);
+  return MutexHandle(name);
 }
 
 KernelHandle SimulatedWindows::OpenMutex(Dword desiredAccess, const std::wstring& name) {
   events.push_back(L"open-mutex:" + name + L"," + Decimal(desiredAccess));
-  if (!mutexes.count(name)) {
+  auto found = mutexes.find(name);
+  if (found == mutexes.end()) {
     lastError = kErrorFileNotFound;
     return 0;
   }
+  const SimulatedMutex& mutex = found->second;
+  if (mutex.refusesSynchronize || (mutex.refusesFullAccess && desiredAccess != kSynchronize)) {
+    lastError = kErrorAccessDenied;
+    return 0;
+  }
+  return MutexHandle(name);
+}
+
+KernelHandle SimulatedWindows::MutexHandle(const std::wstring& name) {
   const KernelHandle handle = OpenHandle();
   mutexHandles_[handle] = name;
   return handle;

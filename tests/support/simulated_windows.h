@@ -85,12 +85,16 @@ struct SimulatedPackage {
 };
 
 // A named mutex. Held by someone else, it is freed at the tick `otherReleasesAt`
-// (kInfinite: never); `abandoned`: that holder ends without releasing it.
+// (kInfinite: never); `abandoned`: that holder ends without releasing it. Its access list
+// may refuse the program the full access that CreateMutexW asks for, and SYNCHRONIZE too
+// (ERROR_ACCESS_DENIED).
 struct SimulatedMutex {
   bool heldByProgram = false;
   bool heldByOther = false;
   Dword otherReleasesAt = kInfinite;
   bool abandoned = false;
+  bool refusesFullAccess = false;
+  bool refusesSynchronize = false;
 };
 
 struct SimulatedProduct {
@@ -344,6 +348,7 @@ class SimulatedWindows : public Platform {
   std::vector<FindData> ListFolder(const std::wstring& folder) const;
   void ThrowIfDeadlocked() const;
   Dword WaitForMutex(KernelHandle mutex, Dword milliseconds);
+  KernelHandle MutexHandle(const std::wstring& name);
   Dword ExitCodeOfStart(const std::wstring& program, const ChildBehaviour& behaviour);
 
   std::map<std::wstring, std::vector<FindData>> folders_;  // lower-case folder -> entries

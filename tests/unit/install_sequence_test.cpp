@@ -460,6 +460,16 @@ TEST_F(InstallSequenceTest, UnattendedMachines) {
        L"-silent", 0, 1, false, 0,
        L"create-mutex:Global\\StalverBrowserPluginBootstrapper,D:(A;;GA;;;SY)(A;;GA;;;BA),1",
        "mutex Global\\StalverBrowserPluginBootstrapper): free after 100000 ms"},
+      {"another account's run made the mutex, refusing this one all but SYNCHRONIZE",
+       [&](W& w) { w.mutexes[kRunMutex] = {false, true, w.tickCount + 50000, false, true, false}; },
+       L"-silent", 0, 1, false, 0, L"open-mutex:Global\\StalverBrowserPluginBootstrapper,1048576",
+       "Bootstrapper): could not be made (error 5), opened to wait on",
+       "Bootstrapper): free after 50000 ms"},
+      {"a mutex that refuses SYNCHRONIZE too: the run goes on without it",
+       [&](W& w) { w.mutexes[kRunMutex] = {false, true, kInfinite, false, true, true}; },
+       L"-silent", 0, 1, false, 0, nullptr,
+       "Bootstrapper): could not be made (error 5), opened to wait on",
+       "Bootstrapper): not waited for (error 5)"},
       {"another run outlasts the wait: 1618, reported",
        [&](W& w) {
          w.mutexes[kRunMutex].heldByOther = true;

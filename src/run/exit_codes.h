@@ -24,7 +24,8 @@ constexpr Dword kExitRestartStarted = kErrorSuccessRebootInitiated;  // 1641
 constexpr Dword kExitInstallationInProgress = kErrorInstallAlreadyRunning;  // 1618
 // The help was due for an argument, and nobody can see it.
 constexpr Dword kExitInvalidCommandLine = kErrorInvalidCommandLine;  // 1639
-// A file the run would use is not one the release was made with (ERROR_INSTALL_PACKAGE_INVALID).
+// A file the run would use is not one the release was made with, or this Windows has no
+// SHA-256 to tell (ERROR_INSTALL_PACKAGE_INVALID).
 constexpr Dword kExitReleaseFileMismatch = kErrorInstallPackageInvalid;
 
 }  // namespace boot

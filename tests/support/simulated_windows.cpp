@@ -866,25 +866,19 @@ KernelHandle SimulatedWindows::CreateMutex(const std::wstring& sddl, bool initia
   }
   if (!existed) mutexes[name] = SimulatedMutex{initialOwner, false, kInfinite, false};
   lastError = existed ? kErrorAlreadyExists : 0;
-  return MutexHandle(name);
+  return OpenMutex(kSynchronize, name);
 }
 
 KernelHandle SimulatedWindows::OpenMutex(Dword desiredAccess, const std::wstring& name) {
   events.push_back(L"open-mutex:" + name + L"," + Decimal(desiredAccess));
   auto found = mutexes.find(name);
-  if (found == mutexes.end()) {
-    lastError = kErrorFileNotFound;
+  const bool refused = found != mutexes.end() &&
+                       (found->second.refusesSynchronize ||
+                        (found->second.refusesFullAccess && desiredAccess != kSynchronize));
+  if (found == mutexes.end() || refused) {
+    lastError = refused ? kErrorAccessDenied : kErrorFileNotFound;
     return 0;
   }
-  const SimulatedMutex& mutex = found->second;
-  if (mutex.refusesSynchronize || (mutex.refusesFullAccess && desiredAccess != kSynchronize)) {
-    lastError = kErrorAccessDenied;
-    return 0;
-  }
-  return MutexHandle(name);
-}
-
-KernelHandle SimulatedWindows::MutexHandle(const std::wstring& name) {
   const KernelHandle handle = OpenHandle();
   mutexHandles_[handle] = name;
   return handle;

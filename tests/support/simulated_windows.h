@@ -348,7 +348,6 @@ class SimulatedWindows : public Platform {
   std::vector<FindData> ListFolder(const std::wstring& folder) const;
   void ThrowIfDeadlocked() const;
   Dword WaitForMutex(KernelHandle mutex, Dword milliseconds);
-  KernelHandle MutexHandle(const std::wstring& name);
   Dword ExitCodeOfStart(const std::wstring& program, const ChildBehaviour& behaviour);
 
   std::map<std::wstring, std::vector<FindData>> folders_;  // lower-case folder -> entries

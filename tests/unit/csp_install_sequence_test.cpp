@@ -113,15 +113,6 @@ TEST_F(CspInstallSequenceTest, CspFailureEndsTheRunBeforeTheScriptAndThePlugin) 
   EXPECT_EQ(windows.boxes[1].owner, windows.ownerWindowHandle);
 }
 
-// Windows is shutting down: whatever started now would be cut off.
-TEST_F(CspInstallSequenceTest, RestartStartedBySetupEndsTheRunBeforeTheScriptAndThePlugin) {
-  windows.childBehaviours[kSetupProgram].exitCode = 1641;
-  EXPECT_EQ(Run(L"-csp -vbscript C:\\s.vbs"), 1641u);
-  EXPECT_EQ(ChildPrograms(), std::vector<std::wstring>{kSetupProgram});
-  EXPECT_EQ(windows.boxes.size(), 1u);  // only the question
-  EXPECT_TRUE(windows.KeyExists(L"Software\\NeedBstrReboot"));
-}
-
 TEST_F(CspInstallSequenceTest, MissingCspFolderIsAFailureNotSuccess) {
   windows.childBehaviours[kSetupProgram].startError = kErrorPathNotFound;
   EXPECT_EQ(Run(L"-csp -vbscript C:\\s.vbs"), 2u);

@@ -289,14 +289,13 @@ TEST_F(RunMsiexecTest, ExitCodesAndTheRestartMarker) {
     if (c.marker) {
       EXPECT_GT(sim::FirstEventWith(machine, L"reg-create:" + kMarker),
                 sim::FirstEventWith(machine, L"run:"));
-      // The marker, then its witness: volatile, named by the token's user.
-      ASSERT_EQ(machine.registryCalls.size(), 2u);
+      ASSERT_EQ(machine.registryCalls.size(), 2u);  // the marker, then its volatile witness
       EXPECT_EQ(machine.registryCalls[0].access, 0x2021Fu);
-      EXPECT_EQ(machine.registryCalls[1].operation, L"create");
-      EXPECT_EQ(machine.registryCalls[1].path,
-                L"HKLM\\SOFTWARE\\StalverBrowserPluginPendingRestart\\" + machine.tokenUserSid);
-      EXPECT_EQ(machine.registryCalls[1].access, 0x20219u);
-      EXPECT_EQ(machine.registryCalls[1].options, 1u);
+      const auto& witness = machine.registryCalls[1];
+      EXPECT_EQ(
+          witness.operation + L" " + witness.path,
+          L"create HKLM\\SOFTWARE\\StalverBrowserPluginPendingRestart\\" + machine.tokenUserSid);
+      EXPECT_EQ(std::make_pair(witness.access, witness.options), std::make_pair(0x20219u, 1u));
     } else {
       EXPECT_TRUE(machine.registryCalls.empty()) << c.exitCode;
     }

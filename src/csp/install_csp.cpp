@@ -9,6 +9,7 @@
 #include "restart/restart_marker.h"
 #include "run/box_styles.h"
 #include "run/child_process.h"
+#include "run/exit_codes.h"
 #include "run/failure_report.h"
 #include "run/message_box.h"
 #include "run/messages.h"
@@ -63,6 +64,14 @@ Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
   // Started by its full path, a Setup.exe whose folder is missing fails with 3, which is also
   // the exit code for Windows 2000 below SP4: it is reported as missing (2), as a lone file is.
   if (!setup.started && setup.code == kErrorPathNotFound) setup.code = kErrorFileNotFound;
+  // Setup.exe's 1641: Windows is already shutting down, and would cut off what started now.
+  if (setup.exited && setup.code == kErrorSuccessRebootInitiated) {
+    context.log.Decision("end the run, restart pending",
+                         "the CSP's Setup.exe installed it and started a restart");
+    CreateRestartMarker(context);
+    KeepCspCopy(context);
+    return kExitRestartStarted;
+  }
   if (setup.exited && IsRestartRequest(setup.code)) {
     context.log.Decision("go on to the plug-in, restart pending",
                          "the CSP's Setup.exe installed it and asked for a restart");

@@ -18,7 +18,8 @@ std::wstring CspSetupPath(RunContext& context, const std::wstring& cspFolder);
 // The failure report of the CSP step: message 105 with the code and the log, unless silent.
 void ReportCspFailure(RunContext& context, bool silent, Dword result, const std::wstring& logPath);
 
-// Returns 0 to go on, else the result that ends the run; failures are already reported.
+// Returns 0 to go on, else the result that ends the run: a failure, already reported, or
+// 1641 when Setup.exe has started a restart (the marker made).
 Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
                         const std::wstring& cspFolder, std::wstring cspArgs);
 

@@ -115,13 +115,29 @@ class InstallSequence {
       return kExitSuccess;
     }
     Word question = options_.csp ? msg::kCspAndPluginRestartQuestion : msg::kPluginRestartQuestion;
+    Dword error = kErrorSuccess;
     // The marker goes once the restart is declined or under way; a restart that Windows
     // refuses is still pending, for a later run or for whoever reads the key.
-    if (Show(question, kWarningQuestionBox) != kIdYes || RestartComputer(context_)) {
+    if (Show(question, kWarningQuestionBox) != kIdYes || RestartComputer(context_, &error)) {
       DeleteRestartMarker(context_);
       return kExitSuccess;
     }
     context_.log.RestartMarker("kept: the restart is still pending");
+    return EndAfterRefusedRestart(ReadRestartRefusal(error));
+  }
+
+  // A restart that Windows postpones or that is already under way is no failed installation.
+  Dword EndAfterRefusedRestart(RestartRefusal refusal) {
+    if (refusal == RestartRefusal::kAlreadyUnderWay) {
+      context_.log.Decision("end the run, a restart under way", "Windows is already shutting down");
+      return kExitSuccess;
+    }
+    if (refusal == RestartRefusal::kPostponed) {
+      context_.log.Decision("end the run with 3010, the restart pending",
+                            "Windows restarts later: users are logged on, or a shutdown is "
+                            "scheduled; restart the computer by hand");
+      return kExitRestartPending;
+    }
     Show(msg::kRestartFailed, kPlainBox);
     return kExitRestartFailed;
   }

@@ -85,6 +85,14 @@ bool CheckFile(RunContext& context, FileDigester& digester,
   return found == entry->digest;
 }
 
+Dword Refuse(RunContext& context, bool silent, Word messageId,
+             const std::vector<std::wstring>& values) {
+  ShowBox(context, silent, context.ownerWindow, messageId,
+          FillPlaceholders(LoadMessage(context, messageId), values),
+          LoadMessage(context, msg::kErrorCaption), kErrorBox);
+  return kExitReleaseFileMismatch;
+}
+
 }  // namespace
 
 Dword CheckReleaseFiles(RunContext& context, bool silent, bool csp) {
@@ -96,6 +104,12 @@ Dword CheckReleaseFiles(RunContext& context, bool silent, bool csp) {
   context.log.ReleaseManifest(!resource.empty(), manifest.size());
   if (resource.empty()) return kExitSuccess;
   context.pinSearches = true;
+  FileDigester digester(context);
+  std::wstring noSha256;
+  if (!digester.Sha256Available(&noSha256)) {
+    context.log.Decision("end the run, no file checked", noSha256);
+    return Refuse(context, silent, msg::kReleaseFilesUncheckable, {});
+  }
   if (csp) {
     if (Dword error = OpenCspCopy(context, ReleaseId(resource))) {
       ReportCspFailure(context, silent, error, L"");
@@ -103,7 +117,6 @@ Dword CheckReleaseFiles(RunContext& context, bool silent, bool csp) {
     }
   }
   const std::wstring folder = ProgramFolder(context);
-  FileDigester digester(context);
   std::wstring refused;
   for (const auto& path : FilesOfTheRun(context, manifest, folder, csp)) {
     if (!CheckFile(context, digester, manifest, folder, path) && refused.empty()) {
@@ -112,10 +125,7 @@ Dword CheckReleaseFiles(RunContext& context, bool silent, bool csp) {
   }
   if (refused.empty()) return kExitSuccess;
   context.log.Decision("end the run", "a file of the run is not the release's");
-  ShowBox(context, silent, context.ownerWindow, msg::kReleaseFileMismatch,
-          FillPlaceholders(LoadMessage(context, msg::kReleaseFileMismatch), {refused}),
-          LoadMessage(context, msg::kErrorCaption), kErrorBox);
-  return kExitReleaseFileMismatch;
+  return Refuse(context, silent, msg::kReleaseFileMismatch, {refused});
 }
 
 }  // namespace boot

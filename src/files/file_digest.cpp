@@ -11,14 +11,22 @@ constexpr Dword kFirstMajorVersionWithCng = 6;
 constexpr Dword kDigestBytes = 32;
 constexpr Dword kChunkBytes = 64 * 1024;
 
-}  // namespace
+constexpr wchar_t kNoSha256[] =
+    L"this Windows has no SHA-256 (Windows 2000, XP before SP3, Server 2003 before SP2)";
 
-std::wstring Nothing(const wchar_t* why, Dword error) {
+// A Windows error in decimal, an NTSTATUS or HRESULT in hexadecimal.
+std::wstring WithError(const wchar_t* what, Dword error) {
   const std::uint8_t code[] = {
       static_cast<std::uint8_t>(error >> 24), static_cast<std::uint8_t>(error >> 16),
       static_cast<std::uint8_t>(error >> 8), static_cast<std::uint8_t>(error)};
-  return std::wstring(L"nothing: ") + why + L" (error " +
-         (error > 0xFFFF ? L"0x" + HexText(code, sizeof code) : DecimalText(error)) + L")";
+  return what + (L" (error " +
+                 (error > 0xFFFF ? L"0x" + HexText(code, sizeof code) : DecimalText(error)) + L")");
+}
+
+}  // namespace
+
+std::wstring Nothing(const wchar_t* why, Dword error) {
+  return L"nothing: " + WithError(why, error);
 }
 
 FileDigester::FileDigester(RunContext& context) : os_(context.os) {
@@ -26,7 +34,11 @@ FileDigester::FileDigester(RunContext& context) : os_(context.os) {
   os_.RtlGetNtVersionNumbers(&major, nullptr, nullptr);
   cng_ = major >= kFirstMajorVersionWithCng;
   if (!cng_) {
-    ready_ = CryptDone(os_.CryptAcquireContext(&provider_, kProvRsaAes, kCryptVerifyContext));
+    // XP SP2's AES provider is there, without SHA-256: only a hash made tells.
+    KernelHandle trial = 0;
+    ready_ = CryptDone(os_.CryptAcquireContext(&provider_, kProvRsaAes, kCryptVerifyContext)) &&
+             Begin(&trial);
+    if (ready_) End(trial);
     return;
   }
   Dword length = 0;
@@ -47,14 +59,14 @@ FileDigester::~FileDigester() {
   }
 }
 
+bool FileDigester::Sha256Available(std::wstring* why) const {
+  if (!ready_) *why = WithError(kNoSha256, error_);
+  return ready_;
+}
+
 std::wstring FileDigester::Digest(KernelHandle file, KernelHandle copy) {
   KernelHandle hash = 0;
-  if (!ready_ || !Begin(&hash)) {
-    return Nothing(
-        L"this Windows has no SHA-256 (Windows 2000, XP before SP3, Server 2003 "
-        L"before SP2)",
-        error_);
-  }
+  if (!ready_ || !Begin(&hash)) return Nothing(kNoSha256, error_);
   std::wstring problem;
   std::vector<std::uint8_t> chunk(kChunkBytes);
   for (;;) {

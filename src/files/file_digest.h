@@ -19,6 +19,10 @@ class FileDigester {
   FileDigester(const FileDigester&) = delete;
   FileDigester& operator=(const FileDigester&) = delete;
 
+  // False when this Windows has no SHA-256: no file can be checked. `why` then says so,
+  // with the error of the call that failed.
+  bool Sha256Available(std::wstring* why) const;
+
   // The SHA-256 of the open file's bytes from where it stands to its end, as 64 lower-case
   // hexadecimal digits; else a text, beginning with "nothing", that says why there is none.
   // With a `copy`, each byte hashed is also written there.

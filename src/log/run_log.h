@@ -79,6 +79,7 @@ class RunLog {
   void RestartMarker(LogPiece what);
   // Both FILETIMEs (UTC).
   void RestartMarkerAge(std::uint64_t written, std::uint64_t machineStarted, bool stale);
+  void RestartWitness(const std::wstring& sid, const char* what);
   void ChildExitUnknown(Dword error);
   void InstallLogNotMade(const std::wstring& path, Dword error);
   // `files`: how many the release's manifest lists; 0 for a manifest that cannot be read.
@@ -94,6 +95,7 @@ class RunLog {
   void Waiting(const std::wstring& holder, Dword atMostMilliseconds);
   void WaitEnded(const std::wstring& holder, Dword waitResult, Dword milliseconds);
   void NotWaitedFor(const std::wstring& holder, Dword error);
+  void MutexNotMade(const std::wstring& holder, Dword error);
   void RunEnded(Dword exitCode);
 
   Dword Now() { return os_.GetTickCount(); }

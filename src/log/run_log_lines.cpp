@@ -115,11 +115,13 @@ constexpr ExitMeaning kExitMeanings[] = {
     {206, "a package path is too long"},
     {232, "no plug-in package found"},
     {1602, "cancelled by the user, or the reinstall was declined"},
-    {1620, "a file beside the program is not the one the release was made with"},
+    {1620, "a file beside the program is not the release's, or this Windows cannot check it"},
     {1603, "the installation failed"},
     {1618, "another installation is in progress"},
     {1638, "another version of the product is installed"},
     {1639, "an argument was not recognised, and nobody can see the help"},
+    {1641, "the CSP's Setup.exe started a restart, so nothing more was run"},
+    {3010, "installed; Windows would not restart now, so the restart stays pending"},
 };
 
 const char* ExitCodeMeaning(Dword code) {
@@ -290,6 +292,11 @@ void RunLog::CspCopyFolder(const char* what, const std::wstring& folder) {
   Line({"CSP's copy ", folder, ": ", what});
 }
 
+void RunLog::RestartWitness(const std::wstring& sid, const char* what) {
+  Line({"restart witness HKLM\\SOFTWARE\\StalverBrowserPluginPendingRestart\\", sid,
+        " (volatile): ", what});
+}
+
 void RunLog::RestartRequested() { Line({"asking Windows to restart"}); }
 
 void RunLog::RestartResult(bool accepted, Dword error) {
@@ -307,6 +314,10 @@ void RunLog::WaitEnded(const std::wstring& holder, Dword waitResult, Dword milli
 
 void RunLog::NotWaitedFor(const std::wstring& holder, Dword error) {
   Line({holder, ": not waited for (error ", error, ")"});
+}
+
+void RunLog::MutexNotMade(const std::wstring& holder, Dword error) {
+  Line({holder, ": could not be made (error ", error, "), opened to wait on"});
 }
 
 void RunLog::RunEnded(Dword exitCode) {

@@ -40,6 +40,9 @@ constexpr Dword kErrorInstallFailure = 1603;
 constexpr Dword kErrorProductVersion = 1638;
 constexpr Dword kErrorInstallPackageOpenFailed = 1619;
 constexpr Dword kErrorInstallPackageInvalid = 1620;
+constexpr Dword kErrorShutdownInProgress = 1115;
+constexpr Dword kErrorShutdownIsScheduled = 1190;
+constexpr Dword kErrorShutdownUsersLoggedOn = 1191;
 constexpr Dword kErrorSuccessRebootInitiated = 1641;
 constexpr Dword kErrorSuccessRebootRequired = 3010;
 constexpr Dword kErrorSuccessRestartRequired = 3011;
@@ -75,11 +78,12 @@ constexpr unsigned kLrDefaultColor = 0;
 
 // Registry.
 constexpr RegKey kHkeyCurrentUser = 0x80000001u;
+constexpr RegKey kHkeyLocalMachine = 0x80000002u;
 constexpr Dword kKeyRead = 0x20019;
 constexpr Dword kKeyWrite = 0x20006;
 constexpr Dword kKeyWow64_32Key = 0x0200;
 constexpr Dword kRegOptionNonVolatile = 0;
-constexpr RegKey kHkeyLocalMachine = 0x80000002u;
+constexpr Dword kRegOptionVolatile = 1;  // dropped when Windows restarts
 constexpr Dword kRegSz = 1;
 
 // Version checks.

@@ -36,5 +36,6 @@ constexpr Word kProductCodeNotFound = 151;
 constexpr Word kSystemDirectoryUnknown = 152;
 constexpr Word kUpgradeQuestion = 153;
 constexpr Word kReleaseFileMismatch = 154;
+constexpr Word kReleaseFilesUncheckable = 155;  // this Windows has no SHA-256
 
 }  // namespace boot::msg

@@ -68,19 +68,20 @@ RestartCall ChooseRestartCall(const RunningAccount& account, Dword majorVersion)
                                                     : RestartCall::kInitiateSystemShutdownEx;
 }
 
-bool RestartComputer(RunContext& context) {
+bool RestartComputer(RunContext& context, Dword* error) {
   KernelHandle token = 0;
-  Dword error = kErrorSuccess;
+  *error = kErrorSuccess;
   if (!context.os.OpenProcessToken(kTokenAdjustPrivileges | kTokenQuery, &token)) {
-    context.log.RestartResult(false, context.os.GetLastError());
+    *error = context.os.GetLastError();
+    context.log.RestartResult(false, *error);
     return false;
   }
   const RunningAccount account = ReadAccount(context, token);
-  const bool enabled = EnableShutdownPrivilege(context, token, &error);
+  const bool enabled = EnableShutdownPrivilege(context, token, error);
   context.os.CloseHandle(token);
   if (!enabled) {
     context.log.Fact("restart", {"the shutdown privilege could not be enabled"});
-    context.log.RestartResult(false, error);
+    context.log.RestartResult(false, *error);
     return false;
   }
   Dword major = 0;
@@ -88,9 +89,20 @@ bool RestartComputer(RunContext& context) {
   context.os.RtlGetNtVersionNumbers(&major, &minor, nullptr);
   // Windows may end this process before the call returns.
   context.log.RestartRequested();
-  const bool accepted = RequestRestart(context, ChooseRestartCall(account, major), major, &error);
-  context.log.RestartResult(accepted, error);
+  const bool accepted = RequestRestart(context, ChooseRestartCall(account, major), major, error);
+  context.log.RestartResult(accepted, *error);
   return accepted;
+}
+
+RestartRefusal ReadRestartRefusal(Dword error) {
+  switch (error) {
+    case kErrorShutdownInProgress:
+      return RestartRefusal::kAlreadyUnderWay;
+    case kErrorShutdownUsersLoggedOn:
+    case kErrorShutdownIsScheduled:
+      return RestartRefusal::kPostponed;
+  }
+  return RestartRefusal::kFailed;
 }
 
 }  // namespace boot

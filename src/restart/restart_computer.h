@@ -25,8 +25,16 @@ RestartCall ChooseRestartCall(const RunningAccount& account, Dword majorVersion)
 constexpr Dword kPlannedInstallationRestart =
     kShtdnReasonFlagPlanned | kShtdnReasonMajorApplication | kShtdnReasonMinorInstallation;
 
-// Asks Windows to restart; true when the request was accepted. The log holds Windows' error
-// when it was not.
-bool RestartComputer(RunContext& context);
+// Asks Windows to restart; true when the request was accepted. When it was not, `error` and
+// the log hold Windows' error.
+bool RestartComputer(RunContext& context, Dword* error);
+
+// What a refused restart means for a run whose installation is done.
+enum class RestartRefusal {
+  kAlreadyUnderWay,  // ERROR_SHUTDOWN_IN_PROGRESS: Windows is already shutting down
+  kPostponed,        // ERROR_SHUTDOWN_USERS_LOGGED_ON, ERROR_SHUTDOWN_IS_SCHEDULED: still pending
+  kFailed,
+};
+RestartRefusal ReadRestartRefusal(Dword error);
 
 }  // namespace boot

@@ -8,6 +8,7 @@ namespace {
 const wchar_t kMarkerKey[] = L"Software\\NeedBstrReboot";
 const wchar_t kMarkerParent[] = L"Software";
 const wchar_t kMarkerName[] = L"NeedBstrReboot";
+const wchar_t kWitnessParent[] = L"SOFTWARE\\StalverBrowserPluginPendingRestart";
 constexpr Dword kReadAccess = kKeyRead | kKeyWow64_32Key;                   // 0x20219
 constexpr Dword kReadWriteAccess = kKeyRead | kKeyWrite | kKeyWow64_32Key;  // 0x2021F
 constexpr std::uint64_t kClockCorrection = 60 * kFileTimeSecond;
@@ -27,6 +28,55 @@ Long DeleteSubKey(RunContext& context, RegKey parent, const wchar_t* name) {
   ProcAddress deletePlain = context.os.GetProcAddress(advapi, "RegDeleteKeyW");
   if (deletePlain == 0) return static_cast<Long>(kErrorProcNotFound);
   return context.os.CallRegDeleteKey(deletePlain, parent, name);
+}
+
+// The user of the program's token, who owns HKEY_CURRENT_USER; empty when it cannot be read.
+std::wstring AccountSid(RunContext& context) {
+  KernelHandle token = 0;
+  std::wstring sid;
+  if (!context.os.OpenProcessToken(kTokenQuery, &token)) return sid;
+  if (!context.os.GetTokenUserSid(token, &sid)) sid.clear();
+  context.os.CloseHandle(token);
+  return sid;
+}
+
+std::wstring WitnessKey(const std::wstring& sid) { return kWitnessParent + (L"\\" + sid); }
+
+// The marker's witness: HKEY_LOCAL_MACHINE\SOFTWARE\StalverBrowserPluginPendingRestart\<SID>,
+// volatile, so Windows drops it at its next start. While it exists, the account's marker was
+// written since the machine started, whatever the clocks say.
+void CreateWitness(RunContext& context) {
+  const std::wstring sid = AccountSid(context);
+  RegKey key = 0;
+  const bool created = !sid.empty() && context.os.RegCreateKeyEx(kHkeyLocalMachine, WitnessKey(sid),
+                                                                 kRegOptionVolatile, kReadAccess,
+                                                                 &key, nullptr) == 0;
+  if (created) context.os.RegCloseKey(key);
+  context.log.RestartWitness(sid, created ? "created" : "could NOT be created");
+}
+
+bool WitnessPresent(RunContext& context) {
+  const std::wstring sid = AccountSid(context);
+  RegKey key = 0;
+  const bool present = !sid.empty() && context.os.RegOpenKeyEx(kHkeyLocalMachine, WitnessKey(sid),
+                                                               0, kReadAccess, &key) == 0;
+  if (present) context.os.RegCloseKey(key);
+  context.log.RestartWitness(
+      sid, present ? "present: a restart is pending" : "absent: the marker's age decides");
+  return present;
+}
+
+void DeleteWitness(RunContext& context) {
+  const std::wstring sid = AccountSid(context);
+  RegKey parent = 0;
+  if (sid.empty() || context.os.RegOpenKeyEx(kHkeyLocalMachine, kWitnessParent, 0, kReadWriteAccess,
+                                             &parent) != 0) {
+    return;
+  }
+  const Long deleted = DeleteSubKey(context, parent, sid.c_str());
+  context.os.RegCloseKey(parent);
+  if (deleted == static_cast<Long>(kErrorFileNotFound)) return;
+  context.log.RestartWitness(sid, deleted == 0 ? "deleted" : "could NOT be deleted");
 }
 
 }  // namespace
@@ -54,6 +104,7 @@ void CreateRestartMarker(RunContext& context) {
                                 kReadWriteAccess, &key, &disposition) == 0) {
     context.os.RegCloseKey(key);
     context.log.RestartMarker("created");
+    CreateWitness(context);
   } else {
     context.log.RestartMarker("could NOT be created");
   }
@@ -69,6 +120,7 @@ void DeleteRestartMarker(RunContext& context) {
   Long deleted = DeleteSubKey(context, software, kMarkerName);
   context.os.RegCloseKey(software);
   context.log.RestartMarker(deleted == 0 ? "deleted" : "could NOT be deleted");
+  if (deleted == 0) DeleteWitness(context);
 }
 
 bool WrittenBeforeMachineStart(std::uint64_t written, std::uint64_t machineStart) {
@@ -81,6 +133,7 @@ void RemoveStaleRestartMarker(RunContext& context) {
   std::uint64_t written = 0;
   const Long queried = context.os.RegQueryInfoKeyLastWriteTime(key, &written);
   context.os.RegCloseKey(key);
+  if (WitnessPresent(context)) return;
   std::uint64_t started = 0;
   if (queried != 0 || !ReadMachineStartTime(context, &started)) {
     context.log.RestartMarker("found, of unknown age: kept");

@@ -12,9 +12,10 @@ namespace boot {
 // The mutex every release takes, in the namespace that all sessions share.
 constexpr const wchar_t* kRunMutexName = L"Global\\StalverBrowserPluginBootstrapper";
 
-// Takes the run's mutex, waiting within the wait budget while another run holds it. Returns
-// 0 when taken, also when it cannot be made or waited for (the run then goes on as runs did
-// before, and the log says why), or 1618 when the budget ran out.
+// Takes the run's mutex, waiting within the wait budget while another run holds it; a mutex
+// that cannot be made is opened to wait on. Returns 0 when taken, also when it can be neither
+// made nor opened (the run then goes on as runs did before, and the log gives both errors),
+// or 1618 when the budget ran out.
 Dword TakeRunMutex(RunContext& context);
 
 // Gives it back, at the end of the run.

@@ -912,6 +912,10 @@ KernelHandle SimulatedWindows::CreateMutex(const std::wstring& sddl, bool initia
                                            const std::wstring& name) {
   events.push_back(L"create-mutex:" + name + L"," + sddl + L"," + Decimal(initialOwner));
   const bool existed = mutexes.count(name) != 0;
+  if (existed && (mutexes[name].refusesFullAccess || mutexes[name].refusesSynchronize)) {
+    lastError = kErrorAccessDenied;
+    return 0;
+  }
   if (!existed) mutexes[name] = SimulatedMutex{initialOwner, false, kInfinite, false};
   lastError = existed ? kErrorAlreadyExists : 0;
   return OpenMutex(kSynchronize, name);
@@ -919,8 +923,12 @@ KernelHandle SimulatedWindows::CreateMutex(const std::wstring& sddl, bool initia
 
 KernelHandle SimulatedWindows::OpenMutex(Dword desiredAccess, const std::wstring& name) {
   events.push_back(L"open-mutex:" + name + L"," + Decimal(desiredAccess));
-  if (!mutexes.count(name)) {
-    lastError = kErrorFileNotFound;
+  auto found = mutexes.find(name);
+  const bool refused = found != mutexes.end() &&
+                       (found->second.refusesSynchronize ||
+                        (found->second.refusesFullAccess && desiredAccess != kSynchronize));
+  if (found == mutexes.end() || refused) {
+    lastError = refused ? kErrorAccessDenied : kErrorFileNotFound;
     return 0;
   }
   const KernelHandle handle = OpenHandle();
@@ -966,8 +974,8 @@ bool SimulatedWindows::AdjustTokenPrivileges(KernelHandle, const Luid& luid, Dwo
 bool SimulatedWindows::ExitWindowsEx(Dword flags, Dword reason) {
   exitWindowsCalls.emplace_back(flags, reason);
   events.push_back(L"exit-windows:" + Decimal(flags) + L"," + Decimal(reason));
-  if (!exitWindowsSucceeds) lastError = kErrorAccessDenied;
-  return exitWindowsSucceeds;
+  lastError = exitWindowsError;
+  return exitWindowsError == 0;
 }
 
 bool SimulatedWindows::GetTokenUserSid(KernelHandle, std::wstring* sid) {

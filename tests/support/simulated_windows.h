@@ -86,12 +86,16 @@ struct SimulatedPackage {
 };
 
 // A named mutex. Held by someone else, it is freed at the tick `otherReleasesAt`
-// (kInfinite: never); `abandoned`: that holder ends without releasing it.
+// (kInfinite: never); `abandoned`: that holder ends without releasing it. Its access list
+// may refuse the program the full access that CreateMutexW asks for, and SYNCHRONIZE too
+// (ERROR_ACCESS_DENIED).
 struct SimulatedMutex {
   bool heldByProgram = false;
   bool heldByOther = false;
   Dword otherReleasesAt = kInfinite;
   bool abandoned = false;
+  bool refusesFullAccess = false;
+  bool refusesSynchronize = false;
 };
 
 struct SimulatedProduct {
@@ -145,7 +149,7 @@ class SimulatedWindows : public Platform {
   int utcOffsetSeconds = 0;                          // local time = UTC + offset
   bool tokenOpens = true;
   bool holdsShutdownPrivilege = true;
-  bool exitWindowsSucceeds = true;
+  Dword exitWindowsError = 0;  // non-zero: ExitWindowsEx fails with it
   // The token's user and session: by default an interactive user in session 1.
   std::wstring tokenUserSid = L"S-1-5-21-1004336348-1177238915-682003330-1001";
   Dword tokenSessionId = 1;
@@ -180,7 +184,7 @@ class SimulatedWindows : public Platform {
   // Registry values (REG_SZ), by lower-case key path, then value name.
   std::map<std::wstring, std::map<std::wstring, std::wstring>> registryValues;
 
-  // ---- Files and registry ----
+  // ---- Files and registry (HKEY_CURRENT_USER; HKEY_LOCAL_MACHINE as "HKLM\...") ----
   void AddFile(const std::wstring& path);
   void AddFolder(const std::wstring& path);
   bool PathExists(const std::wstring& path) const;

@@ -124,7 +124,8 @@ TEST_F(ChildProcessTest, RestartRequestFollowsTheAccountSessionAndRelease) {
     machine.majorVersion = c.major;
     if (c.missingProcedure) machine.missingProcedures.insert(c.missingProcedure);
     RunContext run(machine);
-    EXPECT_TRUE(RestartComputer(run));
+    Dword error = 1;
+    EXPECT_TRUE(RestartComputer(run, &error));
     const std::vector<std::wstring> expected = {L"open-token:40",
                                                 L"token-user",
                                                 L"token-session",
@@ -138,31 +139,34 @@ TEST_F(ChildProcessTest, RestartRequestFollowsTheAccountSessionAndRelease) {
 }
 
 TEST_F(ChildProcessTest, TheSystemCallsResultsMapToTrueAndFalse) {
+  Dword error = 0;
   windows.tokenUserSid = kLocalSystem;
   windows.initiateShutdownResult = 1115;  // ERROR_SHUTDOWN_IN_PROGRESS
-  EXPECT_FALSE(RestartComputer(context));
+  EXPECT_FALSE(RestartComputer(context, &error));
+  EXPECT_EQ(error, 1115u);
   windows.initiateShutdownResult = 0;
-  EXPECT_TRUE(RestartComputer(context));
+  EXPECT_TRUE(RestartComputer(context, &error));
   windows.majorVersion = 5;
   windows.initiateSystemShutdownSucceeds = false;
-  EXPECT_FALSE(RestartComputer(context));
+  EXPECT_FALSE(RestartComputer(context, &error));
   windows.initiateSystemShutdownSucceeds = true;
-  EXPECT_TRUE(RestartComputer(context));
+  EXPECT_TRUE(RestartComputer(context, &error));
 }
 
 TEST_F(ChildProcessTest, RestartFailsWithoutThePrivilegeOrToken) {
+  Dword error = 0;
   windows.tokenUserSid = kLocalSystem;
   windows.holdsShutdownPrivilege = false;
-  EXPECT_FALSE(RestartComputer(context));
+  EXPECT_FALSE(RestartComputer(context, &error));
   windows.holdsShutdownPrivilege = true;
   windows.tokenOpens = false;
-  EXPECT_FALSE(RestartComputer(context));
+  EXPECT_FALSE(RestartComputer(context, &error));
   for (const auto& event : windows.events) EXPECT_EQ(event.find(L"initiate"), std::wstring::npos);
   windows.tokenUserSid = kUserSid;
   EXPECT_TRUE(windows.exitWindowsCalls.empty());
   windows.tokenOpens = true;
-  windows.exitWindowsSucceeds = false;
-  EXPECT_FALSE(RestartComputer(context));
+  windows.exitWindowsError = 5;
+  EXPECT_FALSE(RestartComputer(context, &error));
   EXPECT_EQ(windows.exitWindowsCalls.size(), 1u);
 }
 
@@ -175,6 +179,11 @@ TEST_F(ChildProcessTest, RestartMarkerIsAnEmptyKeyCreatedInThe32BitView) {
   EXPECT_EQ(create.operation, L"create");
   EXPECT_EQ(create.access, 0x2021Fu);
   EXPECT_EQ(create.options, 0u);
+  // Its witness goes with it.
+  const std::wstring witness = L"HKLM\\SOFTWARE\\StalverBrowserPluginPendingRestart\\";
+  EXPECT_TRUE(windows.KeyExists(witness + kUserSid));
+  DeleteRestartMarker(context);
+  EXPECT_FALSE(windows.KeyExists(witness + kUserSid));
   EXPECT_EQ(windows.openRegistryKeys(), 0);
 }
 

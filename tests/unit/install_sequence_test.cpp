@@ -18,6 +18,7 @@ using sim::RunBootstrapper;
 const wchar_t kPluginCaption[] = L"Сталвер ЭЦП Browser plug-in";
 const wchar_t kCspCaption[] = L"Установка Сталвер";
 const wchar_t kMarker[] = L"Software\\NeedBstrReboot";
+const wchar_t kWitnessParent[] = L"HKLM\\SOFTWARE\\StalverBrowserPluginPendingRestart\\";
 const wchar_t kInstalled[] =
     L"Сталвер ЭЦП Browser plug-in успешно установлен.\nДля корректной работы Сталвер ЭЦП Browser "
     L"plug-in может потребоваться перезапустить браузер.";
@@ -261,7 +262,7 @@ TEST_F(InstallSequenceTest, FailedRestartReportsAndEndsWithSeven) {
   sim::SimulatedWindows silentMachine;
   sim::AddPluginPackage(silentMachine);
   silentMachine.AddKey(kMarker);
-  silentMachine.exitWindowsSucceeds = false;
+  silentMachine.exitWindowsError = 5;
   EXPECT_EQ(RunBootstrapper(silentMachine, L"-silent"), 7u);
   EXPECT_TRUE(silentMachine.boxes.empty());
   EXPECT_TRUE(silentMachine.KeyExists(kMarker));
@@ -293,7 +294,6 @@ TEST_F(InstallSequenceTest, MarkerDeletionPicksTheLoadedRegistryApi) {
     sim::AddPluginPackage(machine);
     machine.AddKey(kMarker);
     machine.localRegistryModuleLoaded = c.apiSetLoaded;
-    machine.exitWindowsSucceeds = true;
     RunBootstrapper(machine, L"-silent");
     auto deletion = std::find_if(
         machine.registryCalls.begin(), machine.registryCalls.end(),
@@ -353,8 +353,9 @@ TEST_F(InstallSequenceTest, ScriptFailureDoesNotFailTheRun) {
   EXPECT_TRUE(MsiexecRan());
 }
 
-// Unattended machines: what nobody can see, the restart marker's age, the waits for other
-// installations. Every row ends by itself, restarts nothing and holds no mutex at its end.
+// Unattended machines: what nobody can see, the restart marker's age, the restarts that
+// Windows refuses, the waits for other installations. Every row ends by itself, restarts
+// nothing and holds no mutex at its end.
 struct UnattendedCase {
   const char* name;
   std::function<void(sim::SimulatedWindows&)> arrange;
@@ -369,10 +370,18 @@ struct UnattendedCase {
 
 TEST_F(InstallSequenceTest, UnattendedMachines) {
   using W = sim::SimulatedWindows;
-  const std::uint64_t day = 864000000000;                              // FILETIME units
+  const std::uint64_t second = 10000000;  // FILETIME units
+  const std::uint64_t day = 86400 * second;
   const std::uint64_t in2020 = (1577836800 + 11644473600) * 10000000;  // 2020-01-01
   const wchar_t kRunMutex[] = L"Global\\StalverBrowserPluginBootstrapper";
   const wchar_t kInstaller[] = L"Global\\_MSIExecute";
+  // As SYSTEM in session 0 with a restart pending: InitiateShutdownW refuses with `error`.
+  auto refusedAsSystem = [](Dword error) {
+    return [error](W& w) {
+      w.tokenUserSid = L"S-1-5-18", w.tokenSessionId = 0, w.initiateShutdownResult = error;
+      w.AddKey(kMarker);
+    };
+  };
   const UnattendedCase cases[] = {
       {"station not visible: as -silent, no msiexec interface", [](W& w) { w.stationFlags = 0; },
        L"", 0, 1, false, 0, L"REBOOT=R  /qn ADDNPQUORL=1", "desktop: nobody can see"},
@@ -415,6 +424,21 @@ TEST_F(InstallSequenceTest, UnattendedMachines) {
          w.AddKey(kMarker, in2020);
        },
        L"-silent -norestart", 0, 1, true, 0, nullptr, "found, of unknown age: kept"},
+      // The marker was written 5 minutes ago, before the clock stepped an hour forward: by
+      // the clocks it is older than the machine's start, 700 s ago.
+      {"marker with its witness, the clock stepped since",
+       [&](W& w) {
+         w.AddKey(kMarker, w.FileTimeNow() - (3600 + 300) * second);
+         w.AddKey(kWitnessParent + w.tokenUserSid);
+       },
+       L"-silent -norestart", 0, 1, true, 0, nullptr, "(volatile): present: a restart is pending"},
+      {"another account's witness vouches for nothing",
+       [&](W& w) {
+         w.AddKey(kMarker, w.FileTimeNow() - (3600 + 300) * second);
+         w.AddKey(kWitnessParent + std::wstring(L"S-1-5-18"));
+       },
+       L"-silent -norestart", 0, 1, false, 0, L"reg-delete:Software\\NeedBstrReboot",
+       "(volatile): absent: the marker's age decides"},
       {"before Vista the kernel tells the start",
        [](W& w) {
          w.majorVersion = 5, w.minorVersion = 1, w.servicePackMajor = 3;
@@ -429,6 +453,13 @@ TEST_F(InstallSequenceTest, UnattendedMachines) {
        L"-silent", 0, 1, false, 0,
        L"create-mutex:Global\\StalverBrowserPluginBootstrapper,D:(A;;GA;;;SY)(A;;GA;;;BA),1",
        "mutex Global\\StalverBrowserPluginBootstrapper): free after 100000 ms"},
+      {"another account's run made the mutex, refusing this one all but SYNCHRONIZE",
+       [&](W& w) { w.mutexes[kRunMutex] = {false, true, w.tickCount + 50000, false, true, false}; },
+       L"-silent", 0, 1, false, 0, L"take-mutex:Global\\StalverBrowserPluginBootstrapper",
+       "Bootstrapper): could not be made (error 5), opened to wait on"},
+      {"a mutex that refuses SYNCHRONIZE too: the run goes on without it",
+       [&](W& w) { w.mutexes[kRunMutex] = {false, true, kInfinite, false, true, true}; },
+       L"-silent", 0, 1, false, 0, nullptr, "Bootstrapper): not waited for (error 5)"},
       {"another run outlasts the wait: 1618, reported",
        [&](W& w) {
          w.mutexes[kRunMutex].heldByOther = true;
@@ -450,6 +481,18 @@ TEST_F(InstallSequenceTest, UnattendedMachines) {
       {"msiexec meets another installation once",
        [](W& w) { w.childBehaviours[sim::kMsiexec].firstExitCodes = {1618}; }, L"-silent", 0, 2,
        false, 0, nullptr, "decision: start msiexec again"},
+      {"as SYSTEM with a user logged on, Windows postpones the restart", refusedAsSystem(1191),
+       L"-silent", 3010, 1, true, 0, L"initiate-shutdown:0,4,2147745794",
+       "decision: end the run with 3010, the restart pending"},
+      {"a shutdown scheduled: after Yes, no box 111",
+       [&](W& w) {
+         refusedAsSystem(1190)(w), w.boxAnswers = {kIdYes, kIdYes};
+       },
+       L"", 3010, 1, true, 2, nullptr, "Windows refused the restart: error 1190"},
+      {"Windows already shutting down", refusedAsSystem(1115), L"-silent", 0, 1, true, 0, nullptr,
+       "decision: end the run, a restart under way"},
+      {"another refusal", refusedAsSystem(5), L"-silent", 7, 1, true, 0, nullptr,
+       "box 111 suppressed by -silent"},
       {"the CSP's Setup.exe asks for a restart",
        [](W& w) { w.childBehaviours[L"C:\\Setup\\csp\\Setup.exe"].exitCode = 3010; },
        L"-csp -silent -norestart", 0, 1, true, 0, L"csp\\Setup.exe -args \"/qb", nullptr},

@@ -158,7 +158,7 @@ TEST(RunLogTest, EachKindOfLine) {
       {"restart asked and refused",
        [](SimulatedWindows& w) {
          FreshInstallAskingForRestart(w);
-         w.exitWindowsSucceeds = false;
+         w.exitWindowsError = 5;
        },
        L"-silent",
        7,

@@ -290,8 +290,13 @@ TEST_F(RunMsiexecTest, ExitCodesAndTheRestartMarker) {
     if (c.marker) {
       EXPECT_GT(sim::FirstEventWith(machine, L"reg-create:" + kMarker),
                 sim::FirstEventWith(machine, L"run:"));
-      ASSERT_EQ(machine.registryCalls.size(), 1u);
+      ASSERT_EQ(machine.registryCalls.size(), 2u);  // the marker, then its volatile witness
       EXPECT_EQ(machine.registryCalls[0].access, 0x2021Fu);
+      const auto& witness = machine.registryCalls[1];
+      EXPECT_EQ(
+          witness.operation + L" " + witness.path,
+          L"create HKLM\\SOFTWARE\\StalverBrowserPluginPendingRestart\\" + machine.tokenUserSid);
+      EXPECT_EQ(std::make_pair(witness.access, witness.options), std::make_pair(0x20219u, 1u));
     } else {
       EXPECT_TRUE(machine.registryCalls.empty()) << c.exitCode;
     }

@@ -5,7 +5,7 @@ interactive (box_driver.exe cannot find its windows), and ends its whole process
 time-out. So every run here must end by itself. The program sees that nobody can see its
 windows and runs as with -silent, msiexec and the CSP's package without an interface; a
 mistyped option ends with 1639. A restart marker from before the machine's start is no
-pending restart. Runs started together take turns, and wait while Windows Installer is busy.
+pending restart; a CSP that has started a restart ends the run. Runs started together take turns, and wait while Windows Installer is busy.
 The WoW64 tier runs the same with the shipped i686 program."""
 
 from __future__ import annotations
@@ -124,23 +124,45 @@ def test_deployment_on_a_service_station(session: WineSession) -> None:
     deploy_on_a_service_station(session, PACKAGE)
 
 
+def expect_witness(session: WineSession, run: TimedRun) -> None:
+    """The marker's witness that the run made, named in its log, is in HKLM's 32-bit view."""
+    made = re.search(r"restart witness (HKLM\\\S+) \(volatile\): created",
+                     "\n".join(run.result.run_log_lines()))
+    status, output = session.wine("reg", "query", made.group(1), "/reg:32") if made else (1, "")
+    expect_equal(status, 0, f"the witness in the log and the registry ({output})")
+
+
+# The CSP's Setup.exe asks for a restart: its exit code, the run's, whether msiexec follows.
+CSP_RESTARTS = [(1641, 1641, False), (RESTART_ASKED, 0, True)]
+
+
 def concurrent_runs_on_a_service_station(session: WineSession, package_name: str) -> None:
-    """On stations nobody sees: the CSP's Setup.exe asks for a restart, the plug-in is
-    installed all the same and the marker stays; two runs started together end 0 with one
+    """On stations nobody sees: the CSP's Setup.exe that has started a restart (1641) ends
+    the run with 1641 and no msiexec; one that asks for a restart (3010) is followed by the
+    plug-in; both leave the marker and its witness. Two runs started together end 0 with one
     msiexec between them; with Windows Installer busy for 8 s, msiexec waits for it."""
-    files = package_files(session, {package_name: RELEASE_1})
-    files.update({"csp\\Setup.exe": session.config.tools_dir / "fake_setup.exe",
-                  "csp\\exit-code.txt": f"{RESTART_ASKED}\n".encode()})
-    session.install_bootstrapper("S0\\csp", files)
-    csp = start(session, "S0\\csp", "-csp -silent -norestart")
-    expect_run(csp.result, 0, [])
-    setup = [line for line in csp.result.process_trace if "Setup.exe" in line]
-    expect_equal([bool(re.search(r'Setup\.exe -args "/qn /Lv! .* -silent$', line))
-                  for line in setup], [True], f"Setup.exe without an interface: {setup}")
-    expect_msiexec_command(csp, f"C:\\S0\\csp\\{package_name}", install_log(csp, package_name),
-                           " ADDNPQUORL=1", ui=" /qn")
-    expect_installed(session, RELEASE_1_INSTALLED)
-    expect_equal(session.reg_key_exists(MARKER), True, "restart marker after the CSP's 3010")
+    for setup_code, exit_code, plugin_follows in CSP_RESTARTS:
+        print(f"--- Setup.exe ends with {setup_code}")
+        folder = f"S0\\csp{setup_code}"
+        files = package_files(session, {package_name: RELEASE_1})
+        files.update({"csp\\Setup.exe": session.config.tools_dir / "fake_setup.exe",
+                      "csp\\exit-code.txt": f"{setup_code}\n".encode()})
+        session.install_bootstrapper(folder, files)
+        csp = start(session, folder, "-csp -silent -norestart")
+        expect_run(csp.result, exit_code, [])
+        setup = [line for line in csp.result.process_trace if "Setup.exe" in line]
+        expect_equal([bool(re.search(r'Setup\.exe -args "/qn /Lv! .* -silent$', line))
+                      for line in setup], [True], f"Setup.exe without an interface: {setup}")
+        if plugin_follows:
+            expect_msiexec_command(csp, f"C:\\{folder}\\{package_name}",
+                                   install_log(csp, package_name), " ADDNPQUORL=1", ui=" /qn")
+        else:
+            expect_equal(installations(csp), [], f"msiexec after the CSP's {setup_code}")
+        expect_installed(session, RELEASE_1_INSTALLED if plugin_follows else NOTHING_INSTALLED)
+        expect_equal(session.reg_key_exists(MARKER), True,
+                     f"restart marker after the CSP's {setup_code}")
+        expect_witness(session, csp)
+        session.reg_delete_key(MARKER)
 
     session.install_bootstrapper("S0\\two", package_files(session, {package_name: RELEASE_2}))
     both = [lambda station=station, tmp=tmp: start(
@@ -167,6 +189,7 @@ def concurrent_runs_on_a_service_station(session: WineSession, package_name: str
 
 
 def test_concurrent_runs_on_a_service_station(session: WineSession) -> None:
-    """The CSP's 3010 with the plug-in after it, two runs at once, a busy Windows Installer."""
+    """The CSP's 1641 ending the run, its 3010 with the plug-in after it, two runs at once, a
+    busy Windows Installer."""
     concurrent_runs_on_a_service_station(session, PACKAGE)
 

@@ -330,6 +330,6 @@ def test_deployment_on_a_service_station(session: WineSession) -> None:
 
 
 def test_concurrent_runs_on_a_service_station(session: WineSession) -> None:
-    """The CSP's 3010 with the plug-in after it, two runs at once, a busy Windows Installer,
-    for the shipped program."""
+    """The CSP's 1641 ending the run, its 3010 with the plug-in after it, two runs at once, a
+    busy Windows Installer, for the shipped program."""
     concurrent_runs_on_a_service_station(session, X64_PACKAGE)

@@ -10,9 +10,11 @@ target_compile_options(core PUBLIC
   $<$<COMPILE_LANGUAGE:CXX>:-fno-asynchronous-unwind-tables>
   $<$<COMPILE_LANGUAGE:CXX>:-ffunction-sections> $<$<COMPILE_LANGUAGE:CXX>:-fdata-sections>)
 # Size before speed: GCC's -Oz, and no inlining of small functions into their callers (the
-# program spends its time waiting for its children, never in its own code).
+# program spends its time waiting for its children, never in its own code). No IPA-SRA: its
+# local clones of the string class's members (each translation unit has the class, see
+# lean_runtime.h) are copies that the linker cannot fold, a dozen of _M_replace alone.
 target_compile_options(core PUBLIC $<$<COMPILE_LANGUAGE:CXX>:-Oz>
-  $<$<COMPILE_LANGUAGE:CXX>:-fno-inline-small-functions>)
+  $<$<COMPILE_LANGUAGE:CXX>:-fno-inline-small-functions> $<$<COMPILE_LANGUAGE:CXX>:-fno-ipa-sra>)
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   # 32-bit Windows keeps the stack 4-byte aligned; the program uses no SSE that would need more.
   target_compile_options(core PUBLIC $<$<COMPILE_LANGUAGE:CXX>:-mpreferred-stack-boundary=2>)

@@ -63,7 +63,7 @@ void RemoveTree(RunContext& context, const std::wstring& folder) {
     }
   }
   context.log.CspCopyFolder(context.os.RemoveDirectory(folder) ? "removed" : "could NOT be removed",
-                            folder);
+                            {folder});
 }
 
 }  // namespace
@@ -77,24 +77,26 @@ Dword OpenCspCopy(RunContext& context, const std::wstring& releaseId) {
       (attributes & (kFileAttributeDirectory | kFileAttributeReparsePoint)) ==
           kFileAttributeDirectory) {
     copy.folder = recorded;
-    context.log.CspCopyFolder("taken: recorded for this release", recorded);
+    context.log.CspCopyFolder("taken: recorded for this release", {recorded});
     return kErrorSuccess;
   }
   std::wstring base;
-  if (Long failed = context.os.GetFolderPath(kCsidlCommonAppData, &base)) {
-    return static_cast<Dword>(failed) & 0xFFFF;
-  }
   Dword error = kErrorAlreadyExists;
-  for (Dword attempt = 0; attempt < kNameTries && error == kErrorAlreadyExists; ++attempt) {
+  if (Long failed = context.os.GetFolderPath(kCsidlCommonAppData, &base)) {
+    error = static_cast<Dword>(failed) & 0xFFFF;  // a Win32 error as an HRESULT
+  }
+  for (Dword attempt = 0; base.size() != 0 && attempt < kNameTries && error == kErrorAlreadyExists;
+       ++attempt) {
     const std::wstring folder = base + ofRelease + DecimalText(context.os.GetTickCount() + attempt);
     if (context.os.CreateDirectory(folder, kCopyAccess)) {
       copy.folder = folder;
       copy.madeByThisRun = true;
-      context.log.CspCopyFolder("made", folder);
+      context.log.CspCopyFolder("made", {folder});
       return kErrorSuccess;
     }
     error = context.os.GetLastError();
   }
+  context.log.CspCopyFolder("could NOT be made", {base, ofRelease, " (error ", error, ")"});
   return error;
 }
 
@@ -104,7 +106,10 @@ std::wstring CopyIntoCspCopy(RunContext& context, FileDigester& digester,
   const std::wstring target = context.cspCopy.folder + L"\\" + relative;
   for (std::size_t slash = target.find(L'\\', context.cspCopy.folder.size() + 1);
        slash != std::wstring::npos; slash = target.find(L'\\', slash + 1)) {
-    context.os.CreateDirectory(target.substr(0, slash), L"");
+    if (!context.os.CreateDirectory(target.substr(0, slash), L"") &&
+        context.os.GetLastError() != kErrorAlreadyExists) {
+      return Nothing(L"the copy's folder cannot be made", context.os.GetLastError());
+    }
   }
   // Read sharing only: nobody writes the original while it is copied.
   const KernelHandle original = context.os.CreateFile(programFolder + relative, kGenericRead,
@@ -128,7 +133,7 @@ void KeepCspCopy(RunContext& context) {
   const std::wstring earlier = RecordedCopy(context);
   if (earlier == copy.folder) return;
   RecordCopy(context, copy.folder);
-  context.log.CspCopyFolder("kept as the CSP's installation source", copy.folder);
+  context.log.CspCopyFolder("kept as the CSP's installation source", {copy.folder});
   if (!earlier.empty()) RemoveTree(context, earlier);
 }
 

@@ -29,13 +29,9 @@ bool IsUiOption(const std::wstring& token) {
 
 }  // namespace
 
-bool HoldsUiOption(const std::wstring& text) {
-  return AnyTokenStartsWith(text, L'/', L'q', L'q');
-}
+bool HoldsUiOption(const std::wstring& text) { return AnyTokenStartsWith(text, L'/', L'q', L'q'); }
 
-bool HoldsLogOption(const std::wstring& text) {
-  return AnyTokenStartsWith(text, L'/', L'l', L'L');
-}
+bool HoldsLogOption(const std::wstring& text) { return AnyTokenStartsWith(text, L'/', L'l', L'L'); }
 
 std::wstring WithNoUiOnly(const std::wstring& text, std::vector<std::wstring>* replaced) {
   std::wstring result;

@@ -33,9 +33,13 @@ void ReportCspFailure(RunContext& context, bool silent, Dword result, const std:
           LoadMessage(context, msg::kCspCaption), kErrorBox);
 }
 
-std::wstring CspSetupPath(RunContext& context, const std::wstring& cspFolder) {
-  const std::wstring& copy = context.cspCopy.folder;
-  return (copy.empty() ? ProgramFolder(context) : copy + L"\\") + cspFolder + L"\\Setup.exe";
+Dword CspSetupPath(RunContext& context, const std::wstring& cspFolder, std::wstring* path) {
+  std::wstring folder = context.cspCopy.folder + L"\\";
+  if (context.cspCopy.folder.empty()) {
+    if (Dword error = ProgramFolder(context, &folder)) return error;
+  }
+  *path = folder + cspFolder + L"\\Setup.exe";
+  return kErrorSuccess;
 }
 
 Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
@@ -57,9 +61,9 @@ Dword InstallCspPackage(RunContext& context, bool silent, bool reinstall,
                                context.nobodyCanSee);
   };
   // A release's Setup.exe runs from its checked copy, which the relative path then names.
-  ChildResult setup = RunChild(context, commandLine(cspArgs),
-                               {CspSetupPath(context, cspFolder), context.cspCopy.folder,
-                                commandLine(MaskSecretValues(cspArgs))});
+  ChildStart start{L"", context.cspCopy.folder, commandLine(MaskSecretValues(cspArgs))};
+  ChildResult setup{false, false, CspSetupPath(context, cspFolder, &start.applicationName)};
+  if (setup.code == kErrorSuccess) setup = RunChild(context, commandLine(cspArgs), start);
   RemoveUnusedInstallLog(context, logPath, setup);
   // Started by its full path, a Setup.exe whose folder is missing fails with 3, which is also
   // the exit code for Windows 2000 below SP4: it is reported as missing (2), as a lone file is.

@@ -12,8 +12,8 @@ constexpr wchar_t kCspFolder[] = L"csp";
 
 // The Setup.exe that the CSP step starts: the one in `cspFolder` of the release's checked
 // copy, else beside the program; never one that a search for the relative path of its command
-// line would find.
-std::wstring CspSetupPath(RunContext& context, const std::wstring& cspFolder);
+// line would find. 0, or the error that leaves the program's folder unknown.
+Dword CspSetupPath(RunContext& context, const std::wstring& cspFolder, std::wstring* path);
 
 // The failure report of the CSP step: message 105 with the code and the log, unless silent.
 void ReportCspFailure(RunContext& context, bool silent, Dword result, const std::wstring& logPath);

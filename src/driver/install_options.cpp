@@ -82,10 +82,15 @@ class ArgumentReader {
 
 }  // namespace
 
-void ParseCommandLine(RunContext& context, InstallOptions* options) {
+Dword ParseCommandLine(RunContext& context, InstallOptions* options) {
   std::vector<std::wstring> args;
-  if (!context.os.CommandLineToArgv(context.os.GetCommandLine(), &args)) return;
+  if (!context.os.CommandLineToArgv(context.os.GetCommandLine(), &args)) {
+    const Dword error = context.os.GetLastError();
+    context.log.Decision("end the run", {"the command line cannot be split (error ", error, ")"});
+    return error != kErrorSuccess ? error : kErrorInvalidCommandLine;
+  }
   ArgumentReader(context, std::move(args), options).ReadAll();
+  return kErrorSuccess;
 }
 
 }  // namespace boot

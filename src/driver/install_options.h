@@ -20,9 +20,10 @@ struct InstallOptions {
 
 // Fills `options` from the full process command line. An unrecognised argument, a CSP
 // option before "-csp" or a value option without its value shows the help and ends the
-// process with 0 (with 1639 when nobody can see). A command line that cannot be split
-// leaves the defaults.
-void ParseCommandLine(RunContext& context, InstallOptions* options);
+// process with 0 (with 1639 when nobody can see). A command line that cannot be split sets
+// nothing and gives the error: the options it holds are unknown, and a run that went on with
+// the defaults would ask questions where -silent may have been given.
+Dword ParseCommandLine(RunContext& context, InstallOptions* options);
 
 // The help text; the four CSP lines only when `csp` is on.
 std::wstring HelpText(bool csp);

@@ -32,7 +32,9 @@ class InstallSequence {
     StartRunLog(context_);
     RemoveStaleRestartMarker(context_);
     DecideVisibility(context_);
-    if (!commandTail.empty()) ParseCommandLine(context_, &options_);
+    if (!commandTail.empty()) {
+      if (Dword error = ParseCommandLine(context_, &options_)) return error;
+    }
     options_.silent = options_.silent || context_.nobodyCanSee;
     LogOptions();
     caption_ = LoadMessage(context_, options_.csp ? msg::kCspCaption : msg::kPluginCaption);

@@ -110,13 +110,14 @@ Dword CheckReleaseFiles(RunContext& context, bool silent, bool csp) {
     context.log.Decision("end the run, no file checked", noSha256);
     return Refuse(context, silent, msg::kReleaseFilesUncheckable, {});
   }
+  std::wstring folder;
+  if (Dword error = ProgramFolder(context, &folder)) return error;
   if (csp) {
     if (Dword error = OpenCspCopy(context, ReleaseId(resource))) {
       ReportCspFailure(context, silent, error, L"");
       return error;
     }
   }
-  const std::wstring folder = ProgramFolder(context);
   std::wstring refused;
   for (const auto& path : FilesOfTheRun(context, manifest, folder, csp)) {
     if (!CheckFile(context, digester, manifest, folder, path) && refused.empty()) {

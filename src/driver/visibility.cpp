@@ -18,12 +18,12 @@ DesktopFacts ReadDesktopFacts(RunContext& context) {
 }  // namespace
 
 bool StationHidden(const DesktopFacts& facts) {
-  return facts.stationFlagsRead && (facts.stationFlags & kWsfVisible) == 0;
+  return !facts.stationFlagsRead || (facts.stationFlags & kWsfVisible) == 0;
 }
 
 bool InSessionZero(const DesktopFacts& facts) {
-  return facts.sessionRead && facts.sessionId == 0 &&
-         facts.majorVersion >= kFirstReleaseWithIsolatedSession0;
+  return facts.majorVersion >= kFirstReleaseWithIsolatedSession0 &&
+         (!facts.sessionRead || facts.sessionId == 0);
 }
 
 void DecideVisibility(RunContext& context) {
@@ -42,8 +42,8 @@ void DecideVisibility(RunContext& context) {
        : hidden      ? "window station not visible"
                      : "window station visible",
        stationKnown ? LogPiece("") : LogPiece(facts.stationError),
-       stationKnown ? "; " : "), counted as visible; ",
-       !facts.sessionRead ? "session unknown, counted as visible"
+       stationKnown ? "; " : "), counted as not visible; ",
+       !facts.sessionRead ? "session unknown"
        : sessionZero      ? "session 0, where no user works"
                           : "session ",
        sessionPlain ? LogPiece(facts.sessionId) : LogPiece(""), ")"});

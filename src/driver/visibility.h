@@ -19,8 +19,9 @@ struct DesktopFacts {
 };
 
 // Nobody can see on a window station without WSF_VISIBLE, or in session 0 from Windows Vista
-// on (before Vista, session 0 is the console's). A fact that cannot be read counts as
-// visible, as every run was before the question was asked.
+// on (before Vista, session 0 is the console's). A fact that cannot be read counts as nobody
+// seeing: a box that nobody answers would hang the run, while a person who started it has
+// asked for what a silent run does.
 bool StationHidden(const DesktopFacts& facts);
 bool InSessionZero(const DesktopFacts& facts);
 

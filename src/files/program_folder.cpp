@@ -2,11 +2,17 @@
 
 namespace boot {
 
-std::wstring ProgramFolder(RunContext& context) {
+Dword ProgramFolder(RunContext& context, std::wstring* folder) {
   std::wstring modulePath;
-  context.os.GetModuleFileName(&modulePath, kMaxPath);
-  auto slash = modulePath.find_last_of(L'\\');
-  return slash == std::wstring::npos ? std::wstring() : modulePath.substr(0, slash + 1);
+  const Dword length = context.os.GetModuleFileName(&modulePath, kMaxPath);
+  const auto slash = modulePath.find_last_of(L'\\');
+  if (length == 0 || slash == std::wstring::npos) {
+    const Dword error = length == 0 ? context.os.GetLastError() : kErrorPathNotFound;
+    context.log.Fact("program's folder", {"unknown (error ", error, ")"});
+    return error != kErrorSuccess ? error : kErrorPathNotFound;
+  }
+  *folder = modulePath.substr(0, slash + 1);
+  return kErrorSuccess;
 }
 
 }  // namespace boot

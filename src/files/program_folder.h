@@ -8,7 +8,9 @@
 
 namespace boot {
 
-// The program's folder with its trailing backslash; empty when the program's path has none.
-std::wstring ProgramFolder(RunContext& context);
+// The program's folder, with its trailing backslash. When its path cannot be read, says so in
+// the run's log and returns the error: nothing is then looked for in a folder that is not
+// the program's (a relative path would name the current folder).
+Dword ProgramFolder(RunContext& context, std::wstring* folder);
 
 }  // namespace boot

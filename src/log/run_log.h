@@ -71,7 +71,8 @@ class RunLog {
   void InstalledProduct(const std::wstring& productCode, const char* what, int state);
   void InstalledVersion(const std::wstring& productCode, Dword result, const std::wstring& version);
   void VersionsCompared(const std::wstring& installed, const std::wstring& package, int comparison);
-  void Decision(const char* decision, LogPiece reason);
+  void Decision(const char* decision, LogPiece reason) { Decision(decision, {reason}); }
+  void Decision(const char* decision, std::initializer_list<LogPiece> reason);
   void UiOptionReplaced(const std::wstring& option);
   void ChildStarting(const std::wstring& maskedCommandLine);
   void ChildNotStarted(Dword error);
@@ -88,7 +89,7 @@ class RunLog {
   void ReleaseFile(const std::wstring& path, const std::wstring& expected,
                    const std::wstring& found);
   // The folder of the CSP's checked copy, and what became of it.
-  void CspCopyFolder(const char* what, const std::wstring& folder);
+  void CspCopyFolder(const char* what, std::initializer_list<LogPiece> folder);
   void RestartRequested();
   void RestartResult(bool accepted, Dword error);
   // Waits for other installations; `waitResult` as WaitForSingleObject returns it.

@@ -140,12 +140,17 @@ LogPiece BoxNumber(Word messageId) {
   return messageId;
 }
 
+// The pieces as one UTF-8 text, for a piece of a line.
+std::string Joined(std::initializer_list<LogPiece> pieces) {
+  std::string text;
+  for (const LogPiece& piece : pieces) piece.AppendTo(text);
+  return text;
+}
+
 }  // namespace
 
 void RunLog::Fact(const char* name, std::initializer_list<LogPiece> value) {
-  std::string line;
-  for (const LogPiece& piece : value) piece.AppendTo(line);
-  Line({name, ": ", line.c_str()});
+  Line({name, ": ", Joined(value).c_str()});
 }
 
 void RunLog::Options(std::initializer_list<std::pair<const char*, bool>> flags,
@@ -223,8 +228,8 @@ void RunLog::VersionsCompared(const std::wstring& installed, const std::wstring&
       {"versions: installed ", installed, ", package ", package, ": ", ComparisonText(comparison)});
 }
 
-void RunLog::Decision(const char* decision, LogPiece reason) {
-  Line({"decision: ", decision, " (", reason, ")"});
+void RunLog::Decision(const char* decision, std::initializer_list<LogPiece> reason) {
+  Line({"decision: ", decision, " (", Joined(reason).c_str(), ")"});
 }
 
 void RunLog::UiOptionReplaced(const std::wstring& option) {
@@ -288,8 +293,8 @@ void RunLog::RestartMarkerAge(std::uint64_t written, std::uint64_t machineStarte
         stale ? ": the restart it asked for has happened" : ": a restart is pending"});
 }
 
-void RunLog::CspCopyFolder(const char* what, const std::wstring& folder) {
-  Line({"CSP's copy ", folder, ": ", what});
+void RunLog::CspCopyFolder(const char* what, std::initializer_list<LogPiece> folder) {
+  Line({"CSP's copy ", Joined(folder).c_str(), ": ", what});
 }
 
 void RunLog::RestartWitness(const std::wstring& sid, const char* what) {

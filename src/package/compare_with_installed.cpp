@@ -21,9 +21,10 @@ const wchar_t kVersionStringProperty[] = L"VersionString";
 Dword ReadInstalledVersion(RunContext& context, const std::wstring& productCode, bool silent,
                            std::wstring* installedVersion) {
   Dword length = 0;
-  if (context.os.MsiGetProductInfo(productCode, kVersionStringProperty, nullptr, &length) !=
-      kErrorSuccess) {
-    context.log.InstalledVersion(productCode, kExitInstalledVersionUnknown, L"");
+  // The run ends with 1, as it always has; the log keeps Windows Installer's own code.
+  if (Dword failed =
+          context.os.MsiGetProductInfo(productCode, kVersionStringProperty, nullptr, &length)) {
+    context.log.InstalledVersion(productCode, failed, L"");
     ReportPackageError(context, silent, kNoOwner, msg::kInstalledVersionUnknown);
     return kExitInstalledVersionUnknown;
   }

@@ -9,13 +9,23 @@ namespace {
 
 constexpr Word kRussianRussia = 0x0419;
 
-// The first entry of `folder` (ending in a backslash or empty) that matches `pattern`.
-bool FindInFolder(RunContext& context, const std::wstring& folder, const std::wstring& pattern,
-                  std::wstring* path) {
+// 0 when the search found something; 232 when it found nothing; else the error that kept
+// the folder from being searched.
+Dword SearchResult(RunContext& context, const FileSearch& search) {
+  if (search.Found()) return kErrorSuccess;
+  const Dword error = context.os.GetLastError();
+  return error == kErrorFileNotFound || error == kErrorPathNotFound || error == kErrorNoMoreFiles
+             ? kErrorNoData
+             : error;
+}
+
+// The first entry of `folder` (ending in a backslash) that matches `pattern`.
+Dword FindInFolder(RunContext& context, const std::wstring& folder, const std::wstring& pattern,
+                   std::wstring* path) {
   FileSearch search(context, folder + pattern);
-  if (!search.Found()) return false;
-  *path = folder + search.Entry().fileName;
-  return true;
+  const Dword result = SearchResult(context, search);
+  if (result == kErrorSuccess) *path = folder + search.Entry().fileName;
+  return result;
 }
 
 bool IsSearchedSubfolder(const FindData& entry) {
@@ -23,18 +33,18 @@ bool IsSearchedSubfolder(const FindData& entry) {
          entry.fileName[0] != L'.';
 }
 
-bool FindInSubfolders(RunContext& context, const std::wstring& folder, const std::wstring& pattern,
-                      std::wstring* path) {
+Dword FindInSubfolders(RunContext& context, const std::wstring& folder, const std::wstring& pattern,
+                       std::wstring* path) {
   FileSearch listing(context, folder + L"*");
-  if (!listing.Found()) return false;
+  Dword result = SearchResult(context, listing);
+  if (result != kErrorSuccess) return result;
   do {
     const FindData& entry = listing.Entry();
-    if (IsSearchedSubfolder(entry) &&
-        FindInFolder(context, folder + entry.fileName + L"\\", pattern, path)) {
-      return true;
-    }
+    if (!IsSearchedSubfolder(entry)) continue;
+    result = FindInFolder(context, folder + entry.fileName + L"\\", pattern, path);
+    if (result != kErrorNoData) return result;
   } while (listing.Next());
-  return false;
+  return kErrorNoData;
 }
 
 // Once a release build has checked its files, each search gives what it gave then: a file
@@ -49,17 +59,15 @@ const PinnedSearch* FindPinnedSearch(RunContext& context, const std::wstring& pa
 }  // namespace
 
 Dword FindPackageFile(RunContext& context, const std::wstring& pattern, std::wstring* path) {
-  std::wstring folder = ProgramFolder(context);
+  std::wstring folder;
   std::wstring found;
-  Dword result = kErrorNoData;
+  Dword result = ProgramFolder(context, &folder);
   if (const PinnedSearch* pinned = FindPinnedSearch(context, pattern)) {
     result = pinned->result;
     found = pinned->path;
-  } else {
-    if (FindInFolder(context, folder, pattern, &found) ||
-        FindInSubfolders(context, folder, pattern, &found)) {
-      result = kErrorSuccess;
-    }
+  } else if (result == kErrorSuccess) {
+    result = FindInFolder(context, folder, pattern, &found);
+    if (result == kErrorNoData) result = FindInSubfolders(context, folder, pattern, &found);
     if (context.pinSearches) context.pinnedSearches.push_back({pattern, result, found});
   }
   context.log.PackageSearch(folder + pattern, result, found);

@@ -28,6 +28,7 @@ constexpr Dword kErrorDiskFull = 112;
 constexpr Dword kErrorEnvVarNotFound = 203;
 constexpr Dword kErrorFilenameExceedsRange = 206;
 constexpr Dword kErrorNoData = 232;
+constexpr Dword kErrorNoMoreFiles = 18;
 constexpr Dword kErrorProcNotFound = 127;
 constexpr Dword kErrorMoreData = 234;
 constexpr Dword kErrorNoMoreItems = 259;

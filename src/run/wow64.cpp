@@ -9,8 +9,11 @@ ProcAddress IsWow64ProcessAddress(RunContext& context) {
   Wow64Lookup& lookup = context.wow64;
   if (lookup.state == Wow64Lookup::State::kNotLookedUp) {
     ModuleHandle kernel32 = context.os.GetModuleHandle(L"kernel32");
-    if (kernel32 == 0) return 0;
-    lookup.address = context.os.GetProcAddress(kernel32, "IsWow64Process");
+    if (kernel32 != 0) lookup.address = context.os.GetProcAddress(kernel32, "IsWow64Process");
+    if (lookup.address == 0) {
+      context.log.Fact("IsWow64Process", {"not found (error ", context.os.GetLastError(), ")"});
+    }
+    if (kernel32 == 0) return 0;  // looked up again next time
     lookup.state = lookup.address != 0 ? Wow64Lookup::State::kPresent : Wow64Lookup::State::kAbsent;
   }
   return lookup.state == Wow64Lookup::State::kPresent ? lookup.address : 0;
@@ -21,7 +24,12 @@ ProcAddress IsWow64ProcessAddress(RunContext& context) {
 bool IsWow64(RunContext& context) {
   ProcAddress isWow64Process = IsWow64ProcessAddress(context);
   bool wow64 = false;
-  return isWow64Process != 0 && context.os.CallIsWow64Process(isWow64Process, &wow64) && wow64;
+  if (isWow64Process == 0) return false;
+  const bool called = context.os.CallIsWow64Process(isWow64Process, &wow64);
+  if (!called) {
+    context.log.Fact("IsWow64Process", {"failed (error ", context.os.GetLastError(), ")"});
+  }
+  return called && wow64;
 }
 
 }  // namespace boot

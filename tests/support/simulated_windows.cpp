@@ -28,6 +28,16 @@ const wchar_t kInstallerMutex[] = L"Global\\_MSIExecute";
 constexpr IconHandle kIcon = 0x1C0;
 constexpr Long kErrorAccessDenied = 5;
 constexpr Dword kProductCodeChars = 39;
+// What the fault switch makes calls fail with.
+constexpr Dword kErrorNotEnoughMemory = 8;
+constexpr Dword kErrorModNotFound = 126;
+constexpr Dword kErrorNotOwner = 288;
+constexpr Dword kErrorInvalidWindowHandle = 1400;
+constexpr Dword kErrorNoSuchPrivilege = 1313;
+constexpr Dword kErrorBadConfiguration = 1610;
+constexpr Long kStatusAccessDenied = static_cast<Long>(0xC0000022);
+constexpr Long kStatusNoMemory = static_cast<Long>(0xC0000017);
+constexpr Dword kNteNoMemory = 0x8009000E;
 
 std::wstring FolderOf(const std::wstring& path) {
   auto slash = path.find_last_of(L'\\');
@@ -180,6 +190,17 @@ SimulatedWindows::SimulatedWindows() : dialog(SimulatedDialog::CspSetupTemplate(
   AddKey(L"Software");
 }
 
+// ---- The fault switch ----
+
+bool SimulatedWindows::Faulted(const std::wstring& call, Dword error) {
+  if (++failableCalls != faultAt) return false;
+  lastError = error;
+  faultedCall = call;
+  faultedError = error;
+  events.push_back(L"fault:" + call);
+  return true;
+}
+
 // ---- Files and registry ----
 
 void SimulatedWindows::AddFile(const std::wstring& path) {
@@ -244,6 +265,7 @@ std::wstring SimulatedWindows::GetCommandLine() { return commandLine; }
 
 bool SimulatedWindows::CommandLineToArgv(const std::wstring& line,
                                          std::vector<std::wstring>* args) {
+  if (Faulted(L"CommandLineToArgv", kErrorNotEnoughMemory)) return false;
   if (commandLineSplitFails) return false;
   *args = SplitCommandLine(line);
   return true;
@@ -261,6 +283,7 @@ void SimulatedWindows::Exit(Dword exitCode) {
 WindowHandle SimulatedWindows::CreateWindowEx(Dword exStyle, const std::wstring& className,
                                               const std::wstring& windowName, Dword style, int x,
                                               int y, int width, int height) {
+  if (Faulted(L"CreateWindowEx", kErrorNotEnoughMemory)) return 0;
   events.push_back(L"window:" + Decimal(exStyle) + L"," + className + L"," + windowName + L"," +
                    Decimal(style) + L"," + std::to_wstring(x) + L"," + std::to_wstring(y) + L"," +
                    std::to_wstring(width) + L"," + std::to_wstring(height));
@@ -269,6 +292,7 @@ WindowHandle SimulatedWindows::CreateWindowEx(Dword exStyle, const std::wstring&
 
 int SimulatedWindows::MessageBox(WindowHandle owner, const std::wstring& text,
                                  const std::wstring& caption, Dword type) {
+  if (Faulted(L"MessageBox", kErrorNotEnoughMemory)) return 0;
   boxes.push_back(RecordedBox{owner, text, caption, type});
   events.push_back(L"box:" + caption + L":" + text);
   if (!boxAnswers.empty()) {
@@ -281,16 +305,19 @@ int SimulatedWindows::MessageBox(WindowHandle owner, const std::wstring& text,
 
 std::intptr_t SimulatedWindows::DialogBoxParam(int templateId, WindowHandle owner,
                                                DialogHandler* handler, std::intptr_t initParam) {
+  if (Faulted(L"DialogBoxParam", kErrorNotEnoughMemory)) return -1;
   events.push_back(L"dialog:" + std::to_wstring(templateId));
   return dialog.Run(templateId, owner, handler, initParam);
 }
 
 bool SimulatedWindows::EndDialog(WindowHandle, std::intptr_t result) {
+  if (Faulted(L"EndDialog", kErrorInvalidWindowHandle)) return false;
   dialog.End(result);
   return true;
 }
 
 WindowHandle SimulatedWindows::GetDlgItem(WindowHandle, int controlId) {
+  if (Faulted(L"GetDlgItem", kErrorInvalidWindowHandle)) return 0;
   return dialog.controls.count(controlId) ? static_cast<WindowHandle>(0x10000 + controlId) : 0;
 }
 
@@ -303,6 +330,7 @@ bool SimulatedWindows::ShowWindow(WindowHandle window, int command) {
 }
 
 bool SimulatedWindows::CheckDlgButton(WindowHandle, int controlId, unsigned check) {
+  if (Faulted(L"CheckDlgButton", kErrorInvalidWindowHandle)) return false;
   dialog.At(controlId).checked = check;
   return true;
 }
@@ -317,6 +345,7 @@ std::wstring SimulatedWindows::GetDlgItemText(WindowHandle, int controlId, int m
 }
 
 bool SimulatedWindows::SetDlgItemText(WindowHandle, int controlId, const std::wstring& text) {
+  if (Faulted(L"SetDlgItemText", kErrorInvalidWindowHandle)) return false;
   dialog.At(controlId).text = text;
   return true;
 }
@@ -329,6 +358,7 @@ std::intptr_t SimulatedWindows::SendMessage(WindowHandle, unsigned message, std:
 
 IconHandle SimulatedWindows::LoadOwnImage(int resourceId, unsigned type, int cx, int cy,
                                           unsigned flags) {
+  if (Faulted(L"LoadOwnImage", kErrorNotEnoughMemory)) return 0;
   events.push_back(L"load-image:" + std::to_wstring(resourceId) + L"," + Decimal(type) + L"," +
                    std::to_wstring(cx) + L"x" + std::to_wstring(cy) + L"," + Decimal(flags));
   return iconPresent && resourceId == 100 && type == kImageIcon ? kIcon : 0;
@@ -341,6 +371,7 @@ bool SimulatedWindows::DestroyIcon(IconHandle icon) {
 
 std::vector<std::uint8_t> SimulatedWindows::FindOwnResource(Word type, Word blockNumber,
                                                             Word language) {
+  if (Faulted(L"FindOwnResource", kErrorNotEnoughMemory)) return {};
   if (language != 0) return {};
   if (type == kRtRcdata && blockNumber == IDR_RELEASE_MANIFEST) {
     return std::vector<std::uint8_t>(releaseManifest.begin(), releaseManifest.end());
@@ -354,6 +385,7 @@ std::vector<std::uint8_t> SimulatedWindows::FindOwnResource(Word type, Word bloc
 // ---- Modules ----
 
 ModuleHandle SimulatedWindows::GetModuleHandle(const std::wstring& moduleName) {
+  if (Faulted(L"GetModuleHandle", kErrorModNotFound)) return 0;
   moduleLookups.push_back(moduleName);
   auto name = FoldCase(moduleName);
   if (name == L"kernel32" || name == L"kernel32.dll") return kernel32Loaded ? kKernel32 : 0;
@@ -366,11 +398,13 @@ ModuleHandle SimulatedWindows::GetModuleHandle(const std::wstring& moduleName) {
 }
 
 ModuleHandle SimulatedWindows::LoadLibrary(const std::wstring& fileName) {
+  if (Faulted(L"LoadLibrary", kErrorModNotFound)) return 0;
   librariesLoaded.push_back(fileName);
   return FoldCase(fileName) == L"advapi32.dll" ? kAdvapi32 : 0;
 }
 
 ProcAddress SimulatedWindows::GetProcAddress(ModuleHandle module, const std::string& procName) {
+  if (Faulted(L"GetProcAddress", kErrorProcNotFound)) return 0;
   if (missingProcedures.count(procName)) return 0;
   if (module == kKernel32 && procName == "IsWow64Process") {
     return isWow64ProcessPresent ? kIsWow64Process : 0;
@@ -388,6 +422,7 @@ ProcAddress SimulatedWindows::GetProcAddress(ModuleHandle module, const std::str
 }
 
 bool SimulatedWindows::CallIsWow64Process(ProcAddress isWow64Process, bool* result) {
+  if (Faulted(L"CallIsWow64Process", kErrorAccessDenied)) return false;
   events.push_back(L"is-wow64-process");
   if (isWow64Process != kIsWow64Process || isWow64ProcessFails) return false;
   *result = wow64;
@@ -397,6 +432,8 @@ bool SimulatedWindows::CallIsWow64Process(ProcAddress isWow64Process, bool* resu
 Long SimulatedWindows::CallRegDeleteKeyEx(ProcAddress regDeleteKeyEx, RegKey key,
                                           const std::wstring& subKey, Dword samDesired,
                                           Dword reserved) {
+  if (Faulted(L"CallRegDeleteKeyEx", kErrorAccessDenied))
+    return static_cast<Long>(kErrorAccessDenied);
   if (regDeleteKeyEx != kRegDeleteKeyEx) return kErrorAccessDenied;
   auto path = KeyPath(key, subKey);
   registryCalls.push_back(RegistryCall{L"delete-ex", path, samDesired, reserved});
@@ -405,6 +442,8 @@ Long SimulatedWindows::CallRegDeleteKeyEx(ProcAddress regDeleteKeyEx, RegKey key
 
 Long SimulatedWindows::CallRegDeleteKey(ProcAddress regDeleteKey, RegKey key,
                                         const std::wstring& subKey) {
+  if (Faulted(L"CallRegDeleteKey", kErrorAccessDenied))
+    return static_cast<Long>(kErrorAccessDenied);
   if (regDeleteKey != kRegDeleteKey) return kErrorAccessDenied;
   auto path = KeyPath(key, subKey);
   registryCalls.push_back(RegistryCall{L"delete", path, 0, 0});
@@ -425,7 +464,10 @@ Long SimulatedWindows::DeleteKey(const std::wstring& path) {
 
 // ---- System facts ----
 
-bool SimulatedWindows::IsUserAnAdmin() { return administrator; }
+bool SimulatedWindows::IsUserAnAdmin() {
+  if (Faulted(L"IsUserAnAdmin", 0)) return false;  // it sets no error
+  return administrator;
+}
 
 std::uint64_t SimulatedWindows::VerSetConditionMask(std::uint64_t conditionMask, Dword typeMask,
                                                     std::uint8_t condition) {
@@ -440,6 +482,7 @@ std::uint64_t SimulatedWindows::VerSetConditionMask(std::uint64_t conditionMask,
 
 bool SimulatedWindows::VerifyVersionInfo(const OsVersionInfoEx& info, Dword typeMask,
                                          std::uint64_t conditionMask) {
+  if (Faulted(L"VerifyVersionInfo", kErrorNotEnoughMemory)) return false;
   versionChecks.push_back(VersionCheck{info, typeMask, conditionMask});
   if (verifyVersionFails) return false;
   const std::pair<Dword, std::pair<Dword, Dword>> fields[] = {
@@ -465,6 +508,7 @@ void SimulatedWindows::RtlGetNtVersionNumbers(Dword* major, Dword* minor, Dword*
 Word SimulatedWindows::GetSystemDefaultUILanguage() { return uiLanguage; }
 
 bool SimulatedWindows::GetVersionEx(OsVersionInfoEx* info) {
+  if (Faulted(L"GetVersionEx", kErrorNotEnoughMemory)) return false;
   info->majorVersion = majorVersion;
   info->minorVersion = minorVersion;
   info->buildNumber = 19045;
@@ -475,6 +519,7 @@ bool SimulatedWindows::GetVersionEx(OsVersionInfoEx* info) {
 }
 
 bool SimulatedWindows::GetUserName(wchar_t* buffer, Dword* size) {
+  if (Faulted(L"GetUserName", kErrorNotEnoughMemory)) return false;
   if (*size <= userName.size()) return false;
   std::copy(userName.begin(), userName.end(), buffer);
   buffer[userName.size()] = L'\0';
@@ -483,11 +528,13 @@ bool SimulatedWindows::GetUserName(wchar_t* buffer, Dword* size) {
 }
 
 bool SimulatedWindows::ProcessIdToSessionId(Dword* session) {
+  if (Faulted(L"ProcessIdToSessionId", kErrorAccessDenied)) return false;
   if (sessionKnown) *session = sessionId;
   return sessionKnown;
 }
 
 bool SimulatedWindows::GetProcessWindowStationFlags(Dword* flags) {
+  if (Faulted(L"GetProcessWindowStationFlags", kErrorAccessDenied)) return false;
   if (!stationFlagsRead) {
     lastError = kErrorAccessDenied;
     return false;
@@ -499,6 +546,7 @@ bool SimulatedWindows::GetProcessWindowStationFlags(Dword* flags) {
 std::uint64_t SimulatedWindows::GetSystemTimeAsFileTime() { return FileTimeNow(); }
 
 bool SimulatedWindows::CallGetTickCount64(ProcAddress getTickCount64, std::uint64_t* milliseconds) {
+  if (Faulted(L"CallGetTickCount64", kErrorProcNotFound)) return false;
   if (getTickCount64 != kGetTickCount64) return false;
   *milliseconds = tickCount64;
   return true;
@@ -508,6 +556,7 @@ bool SimulatedWindows::CallGetTickCount64(ProcAddress getTickCount64, std::uint6
 Long SimulatedWindows::CallNtQuerySystemInformation(ProcAddress ntQuerySystemInformation,
                                                     Dword informationClass,
                                                     std::vector<std::uint8_t>* buffer) {
+  if (Faulted(L"CallNtQuerySystemInformation", kErrorAccessDenied)) return kStatusAccessDenied;
   events.push_back(L"nt-query-system:" + Decimal(informationClass) + L"," +
                    Decimal(buffer->size()));
   if (ntQuerySystemInformation != kNtQuerySystemInformation || ntQuerySystemStatus != 0) {
@@ -523,11 +572,13 @@ Long SimulatedWindows::CallNtQuerySystemInformation(ProcAddress ntQuerySystemInf
 // ---- Files ----
 
 Dword SimulatedWindows::GetModuleFileName(std::wstring* path, Dword bufferChars) {
+  if (Faulted(L"GetModuleFileName", kErrorNotEnoughMemory)) return 0;
   *path = moduleFileName.substr(0, bufferChars);
   return static_cast<Dword>(path->size());
 }
 
 KernelHandle SimulatedWindows::FindFirstFile(const std::wstring& pattern, FindData* data) {
+  if (Faulted(L"FindFirstFile", kErrorAccessDenied)) return 0;
   events.push_back(L"find:" + pattern);
   Search search;
   for (const auto& entry : ListFolder(FolderOf(pattern))) {
@@ -546,6 +597,7 @@ KernelHandle SimulatedWindows::FindFirstFile(const std::wstring& pattern, FindDa
 }
 
 bool SimulatedWindows::FindNextFile(KernelHandle find, FindData* data) {
+  if (Faulted(L"FindNextFile", kErrorAccessDenied)) return false;
   auto& search = searches_.at(find);
   if (search.next >= search.entries.size()) {
     lastError = 18;  // ERROR_NO_MORE_FILES
@@ -557,12 +609,17 @@ bool SimulatedWindows::FindNextFile(KernelHandle find, FindData* data) {
 
 bool SimulatedWindows::FindClose(KernelHandle find) {
   searches_.erase(find);
-  return openKernelHandles_.erase(find) == 1;
+  const bool closed = openKernelHandles_.erase(find) == 1;
+  return !Faulted(L"FindClose", kErrorInvalidHandle) && closed;
 }
 
-bool SimulatedWindows::FileExists(const std::wstring& path) { return PathExists(path); }
+bool SimulatedWindows::FileExists(const std::wstring& path) {
+  if (Faulted(L"FileExists", kErrorAccessDenied)) return false;
+  return PathExists(path);
+}
 
 bool SimulatedWindows::DeleteFile(const std::wstring& path) {
+  if (Faulted(L"DeleteFile", kErrorAccessDenied)) return false;
   events.push_back(L"delete-file:" + path);
   auto entries = folders_.find(FoldCase(FolderOf(path)));
   if (entries == folders_.end()) return false;
@@ -577,6 +634,7 @@ bool SimulatedWindows::DeleteFile(const std::wstring& path) {
 }
 
 bool SimulatedWindows::CreateDirectory(const std::wstring& path, const std::wstring& sddl) {
+  if (Faulted(L"CreateDirectory", kErrorAccessDenied)) return false;
   events.push_back(L"create-folder:" + path + (sddl.empty() ? L"" : L"," + sddl));
   if (PathExists(path) || !PathExists(FolderOf(path))) {
     lastError = PathExists(path) ? kErrorAlreadyExists : kErrorPathNotFound;
@@ -588,6 +646,7 @@ bool SimulatedWindows::CreateDirectory(const std::wstring& path, const std::wstr
 }
 
 bool SimulatedWindows::RemoveDirectory(const std::wstring& path) {
+  if (Faulted(L"RemoveDirectory", kErrorAccessDenied)) return false;
   events.push_back(L"remove-folder:" + path);
   auto folder = folders_.find(FoldCase(path));
   if (folder == folders_.end() || (!folder->second.empty() && !links.count(FoldCase(path)))) {
@@ -605,6 +664,7 @@ bool SimulatedWindows::RemoveDirectory(const std::wstring& path) {
 }
 
 Dword SimulatedWindows::GetFileAttributes(const std::wstring& path) {
+  if (Faulted(L"GetFileAttributes", kErrorAccessDenied)) return kInvalidFileAttributes;
   if (!PathExists(path)) {
     lastError = kErrorFileNotFound;
     return kInvalidFileAttributes;
@@ -614,6 +674,7 @@ Dword SimulatedWindows::GetFileAttributes(const std::wstring& path) {
 }
 
 Long SimulatedWindows::GetFolderPath(int csidl, std::wstring* path) {
+  if (Faulted(L"GetFolderPath", kErrorAccessDenied)) return static_cast<Long>(0x80070005);
   if (csidl != kCsidlCommonAppData || commonAppData.empty()) return static_cast<Long>(0x80070002);
   *path = commonAppData;
   return 0;
@@ -622,6 +683,7 @@ Long SimulatedWindows::GetFolderPath(int csidl, std::wstring* path) {
 KernelHandle SimulatedWindows::CreateFile(const std::wstring& path, Dword desiredAccess,
                                           Dword shareMode, Dword creationDisposition,
                                           Dword flagsAndAttributes) {
+  if (Faulted(L"CreateFile " + path, kErrorAccessDenied)) return 0;
   events.push_back(L"create-file:" + path + L"," + Decimal(desiredAccess) + L"," +
                    Decimal(shareMode) + L"," + Decimal(creationDisposition) + L"," +
                    Decimal(flagsAndAttributes));
@@ -662,6 +724,10 @@ KernelHandle SimulatedWindows::CreateFile(const std::wstring& path, Dword desire
 }
 
 bool SimulatedWindows::WriteFile(KernelHandle file, const void* data, Dword size, Dword* written) {
+  if (Faulted(L"WriteFile " + (openFiles_.count(file) ? openFiles_[file] : L""), kErrorDiskFull)) {
+    *written = 0;
+    return false;
+  }
   *written = 0;
   auto found = openFiles_.find(file);
   if (found == openFiles_.end()) {
@@ -679,6 +745,7 @@ bool SimulatedWindows::WriteFile(KernelHandle file, const void* data, Dword size
 }
 
 bool SimulatedWindows::ReadFile(KernelHandle file, void* buffer, Dword size, Dword* read) {
+  if (Faulted(L"ReadFile", kErrorAccessDenied)) return false;
   *read = 0;
   auto found = openFiles_.find(file);
   if (found == openFiles_.end()) return false;
@@ -700,6 +767,7 @@ Dword CopyDirectory(const std::wstring& value, std::vector<wchar_t>* buffer, Dwo
 }  // namespace
 
 Dword SimulatedWindows::GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) {
+  if (Faulted(L"GetSystemDirectory", kErrorNotEnoughMemory)) return 0;
   if (systemDirectoryError != 0) {
     lastError = systemDirectoryError;
     buffer->assign(size, L'\0');
@@ -709,6 +777,7 @@ Dword SimulatedWindows::GetSystemDirectory(std::vector<wchar_t>* buffer, Dword s
 }
 
 Dword SimulatedWindows::GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword size) {
+  if (Faulted(L"GetWindowsDirectory", kErrorNotEnoughMemory)) return 0;
   if (windowsDirectory.empty()) {
     lastError = kErrorPathNotFound;
     buffer->assign(size, L'\0');
@@ -721,6 +790,7 @@ Dword SimulatedWindows::GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword 
 
 Dword SimulatedWindows::GetEnvironmentVariable(const std::wstring& name, wchar_t* buffer,
                                                Dword size) {
+  if (Faulted(L"GetEnvironmentVariable", kErrorNotEnoughMemory)) return 0;
   events.push_back(L"getenv:" + name);
   auto found = environment.find(name);
   if (found == environment.end()) {
@@ -735,6 +805,7 @@ Dword SimulatedWindows::GetEnvironmentVariable(const std::wstring& name, wchar_t
 }
 
 bool SimulatedWindows::GetRuntimeEnvironment(const std::wstring& name, std::wstring* value) {
+  if (Faulted(L"GetRuntimeEnvironment", kErrorNotEnoughMemory)) return false;
   auto found = environment.find(name);
   if (found == environment.end()) return false;
   *value = found->second;
@@ -746,6 +817,7 @@ std::time_t SimulatedWindows::Time() { return now; }
 Dword SimulatedWindows::GetTickCount() { return tickCount; }
 
 bool SimulatedWindows::LocalTime(std::time_t time, std::tm* local) {
+  if (Faulted(L"LocalTime", kErrorNotEnoughMemory)) return false;
   std::time_t shifted = time + utcOffsetSeconds;
   return gmtime_r(&shifted, local) != nullptr;
 }
@@ -761,6 +833,7 @@ bool SimulatedWindows::CreateProcess(const std::wstring& applicationName,
                                      std::vector<wchar_t>* commandLine, Dword creationFlags,
                                      const std::wstring& currentDirectory,
                                      ProcessInformation* information) {
+  if (Faulted(L"CreateProcess", kErrorNotEnoughMemory)) return false;
   std::wstring line(commandLine->data());
   children.push_back(RecordedChild{line, creationFlags, applicationName, currentDirectory});
   events.push_back(L"run:" + line);
@@ -800,6 +873,7 @@ Dword SimulatedWindows::ExitCodeOfStart(const std::wstring& program,
 }
 
 Dword SimulatedWindows::WaitForSingleObject(KernelHandle handle, Dword milliseconds) {
+  if (Faulted(L"WaitForSingleObject", kErrorInvalidHandle)) return kWaitFailed;
   events.push_back(L"wait:" + Decimal(milliseconds));
   if (mutexHandles_.count(handle)) return WaitForMutex(handle, milliseconds);
   ThrowIfDeadlocked();
@@ -839,6 +913,7 @@ void SimulatedWindows::ThrowIfDeadlocked() const {
 Dword SimulatedWindows::MsgWaitForMultipleObjects(const std::vector<KernelHandle>& handles,
                                                   bool waitAll, Dword milliseconds,
                                                   Dword wakeMask) {
+  if (Faulted(L"MsgWaitForMultipleObjects", kErrorInvalidHandle)) return kWaitFailed;
   events.push_back(L"msg-wait:" + Decimal(handles.size()) + L"," + Decimal(waitAll) + L"," +
                    Decimal(milliseconds) + L"," + Decimal(wakeMask));
   if (msgWaitFails) {
@@ -889,6 +964,7 @@ std::intptr_t SimulatedWindows::DispatchMessage(const WindowMessage& message) {
 }
 
 bool SimulatedWindows::GetExitCodeProcess(KernelHandle process, Dword* exitCode) {
+  if (Faulted(L"GetExitCodeProcess", kErrorInvalidHandle)) return false;
   auto found = processes_.find(process);
   lastError = found == processes_.end() ? 6 : found->second.behaviour.exitCodeError;
   if (lastError == 0) *exitCode = found->second.waited ? found->second.behaviour.exitCode : 259;
@@ -897,19 +973,18 @@ bool SimulatedWindows::GetExitCodeProcess(KernelHandle process, Dword* exitCode)
 
 bool SimulatedWindows::CloseHandle(KernelHandle handle) {
   readPositions_.erase(handle);
-  if (openFiles_.erase(handle) == 1) {
-    events.push_back(L"close-file");
-    return true;
-  }
   mutexHandles_.erase(handle);
-  events.push_back(L"close-handle");
-  return openKernelHandles_.erase(handle) == 1;
+  const bool file = openFiles_.erase(handle) == 1;
+  events.push_back(file ? L"close-file" : L"close-handle");
+  const bool closed = file || openKernelHandles_.erase(handle) == 1;
+  return !Faulted(L"CloseHandle", kErrorInvalidHandle) && closed;
 }
 
 // ---- Mutexes (names compare without case, as the object manager's do) ----
 
 KernelHandle SimulatedWindows::CreateMutex(const std::wstring& sddl, bool initialOwner,
                                            const std::wstring& name) {
+  if (Faulted(L"CreateMutex", kErrorAccessDenied)) return 0;
   events.push_back(L"create-mutex:" + name + L"," + sddl + L"," + Decimal(initialOwner));
   const bool existed = mutexes.count(name) != 0;
   if (existed && (mutexes[name].refusesFullAccess || mutexes[name].refusesSynchronize)) {
@@ -922,6 +997,7 @@ KernelHandle SimulatedWindows::CreateMutex(const std::wstring& sddl, bool initia
 }
 
 KernelHandle SimulatedWindows::OpenMutex(Dword desiredAccess, const std::wstring& name) {
+  if (Faulted(L"OpenMutex", kErrorAccessDenied)) return 0;
   events.push_back(L"open-mutex:" + name + L"," + Decimal(desiredAccess));
   auto found = mutexes.find(name);
   const bool refused = found != mutexes.end() &&
@@ -937,6 +1013,7 @@ KernelHandle SimulatedWindows::OpenMutex(Dword desiredAccess, const std::wstring
 }
 
 bool SimulatedWindows::ReleaseMutex(KernelHandle mutex) {
+  if (Faulted(L"ReleaseMutex", kErrorNotOwner)) return false;
   auto found = mutexHandles_.find(mutex);
   if (found == mutexHandles_.end()) return false;
   SimulatedMutex& held = mutexes[found->second];
@@ -949,6 +1026,7 @@ bool SimulatedWindows::ReleaseMutex(KernelHandle mutex) {
 // ---- Token and shutdown ----
 
 bool SimulatedWindows::OpenProcessToken(Dword desiredAccess, KernelHandle* token) {
+  if (Faulted(L"OpenProcessToken", kErrorAccessDenied)) return false;
   events.push_back(L"open-token:" + Decimal(desiredAccess));
   if (!tokenOpens) {
     lastError = kErrorAccessDenied;
@@ -960,18 +1038,21 @@ bool SimulatedWindows::OpenProcessToken(Dword desiredAccess, KernelHandle* token
 }
 
 bool SimulatedWindows::LookupPrivilegeValue(const std::wstring& name, Luid* luid) {
+  if (Faulted(L"LookupPrivilegeValue", kErrorNoSuchPrivilege)) return false;
   events.push_back(L"lookup-privilege:" + name);
   *luid = Luid{19, 0};
   return true;
 }
 
 bool SimulatedWindows::AdjustTokenPrivileges(KernelHandle, const Luid& luid, Dword attributes) {
+  if (Faulted(L"AdjustTokenPrivileges", kErrorAccessDenied)) return false;
   events.push_back(L"adjust-privilege:" + Decimal(luid.lowPart) + L"," + Decimal(attributes));
   lastError = holdsShutdownPrivilege ? 0 : kErrorNotAllAssigned;
   return true;
 }
 
 bool SimulatedWindows::ExitWindowsEx(Dword flags, Dword reason) {
+  if (Faulted(L"ExitWindowsEx", kErrorAccessDenied)) return false;
   exitWindowsCalls.emplace_back(flags, reason);
   events.push_back(L"exit-windows:" + Decimal(flags) + L"," + Decimal(reason));
   lastError = exitWindowsError;
@@ -979,6 +1060,7 @@ bool SimulatedWindows::ExitWindowsEx(Dword flags, Dword reason) {
 }
 
 bool SimulatedWindows::GetTokenUserSid(KernelHandle, std::wstring* sid) {
+  if (Faulted(L"GetTokenUserSid", kErrorAccessDenied)) return false;
   events.push_back(L"token-user");
   if (tokenInformationFails) return false;
   *sid = tokenUserSid;
@@ -986,6 +1068,7 @@ bool SimulatedWindows::GetTokenUserSid(KernelHandle, std::wstring* sid) {
 }
 
 bool SimulatedWindows::GetTokenSessionId(KernelHandle, Dword* sessionId) {
+  if (Faulted(L"GetTokenSessionId", kErrorAccessDenied)) return false;
   events.push_back(L"token-session");
   if (tokenInformationFails) return false;
   *sessionId = tokenSessionId;
@@ -994,6 +1077,7 @@ bool SimulatedWindows::GetTokenSessionId(KernelHandle, Dword* sessionId) {
 
 Dword SimulatedWindows::CallInitiateShutdown(ProcAddress initiateShutdown, Dword gracePeriod,
                                              Dword shutdownFlags, Dword reason) {
+  if (Faulted(L"CallInitiateShutdown", kErrorAccessDenied)) return kErrorAccessDenied;
   if (initiateShutdown != kInitiateShutdown) return kErrorAccessDenied;
   events.push_back(L"initiate-shutdown:" + Decimal(gracePeriod) + L"," + Decimal(shutdownFlags) +
                    L"," + Decimal(reason));
@@ -1003,6 +1087,7 @@ Dword SimulatedWindows::CallInitiateShutdown(ProcAddress initiateShutdown, Dword
 bool SimulatedWindows::CallInitiateSystemShutdownEx(ProcAddress initiateSystemShutdownEx,
                                                     Dword timeout, bool forceAppsClosed,
                                                     bool rebootAfterShutdown, Dword reason) {
+  if (Faulted(L"CallInitiateSystemShutdownEx", kErrorAccessDenied)) return false;
   if (initiateSystemShutdownEx != kInitiateSystemShutdownEx) return false;
   events.push_back(L"initiate-system-shutdown:" + Decimal(timeout) + L"," +
                    Decimal(forceAppsClosed) + L"," + Decimal(rebootAfterShutdown) + L"," +
@@ -1023,6 +1108,7 @@ std::wstring SimulatedWindows::KeyPath(RegKey key, const std::wstring& subKey) c
 
 Long SimulatedWindows::RegOpenKeyEx(RegKey key, const std::wstring& subKey, Dword options,
                                     Dword samDesired, RegKey* result) {
+  if (Faulted(L"RegOpenKeyEx", kErrorAccessDenied)) return static_cast<Long>(kErrorAccessDenied);
   auto path = KeyPath(key, subKey);
   registryCalls.push_back(RegistryCall{L"open", path, samDesired, options});
   if (!KeyExists(path)) return static_cast<Long>(kErrorFileNotFound);
@@ -1033,6 +1119,7 @@ Long SimulatedWindows::RegOpenKeyEx(RegKey key, const std::wstring& subKey, Dwor
 
 Long SimulatedWindows::RegCreateKeyEx(RegKey key, const std::wstring& subKey, Dword options,
                                       Dword samDesired, RegKey* result, Dword* disposition) {
+  if (Faulted(L"RegCreateKeyEx", kErrorAccessDenied)) return static_cast<Long>(kErrorAccessDenied);
   auto path = KeyPath(key, subKey);
   registryCalls.push_back(RegistryCall{L"create", path, samDesired, options});
   bool existed = KeyExists(path);
@@ -1045,11 +1132,13 @@ Long SimulatedWindows::RegCreateKeyEx(RegKey key, const std::wstring& subKey, Dw
 }
 
 Long SimulatedWindows::RegCloseKey(RegKey key) {
-  return openKeys_.erase(key) == 1 ? 0 : static_cast<Long>(6);
+  const bool closed = openKeys_.erase(key) == 1;
+  return Faulted(L"RegCloseKey", kErrorInvalidHandle) || !closed ? static_cast<Long>(6) : 0;
 }
 
 Long SimulatedWindows::RegSetValueEx(RegKey key, const std::wstring& name,
                                      const std::wstring& text) {
+  if (Faulted(L"RegSetValueEx", kErrorAccessDenied)) return static_cast<Long>(kErrorAccessDenied);
   auto open = openKeys_.find(key);
   if (open == openKeys_.end()) return 6;  // ERROR_INVALID_HANDLE
   events.push_back(L"reg-set:" + open->second + L"," + name + L"=" + text);
@@ -1059,6 +1148,7 @@ Long SimulatedWindows::RegSetValueEx(RegKey key, const std::wstring& name,
 
 Long SimulatedWindows::RegQueryValueEx(RegKey key, const std::wstring& name, Dword* type,
                                        std::vector<wchar_t>* buffer, Dword* size) {
+  if (Faulted(L"RegQueryValueEx", kErrorAccessDenied)) return static_cast<Long>(kErrorAccessDenied);
   auto open = openKeys_.find(key);
   if (open == openKeys_.end()) return 6;  // ERROR_INVALID_HANDLE
   const auto& values = registryValues[FoldCase(open->second)];
@@ -1074,6 +1164,7 @@ Long SimulatedWindows::RegQueryValueEx(RegKey key, const std::wstring& name, Dwo
 }
 
 Long SimulatedWindows::RegDeleteValue(RegKey key, const std::wstring& name) {
+  if (Faulted(L"RegDeleteValue", kErrorAccessDenied)) return static_cast<Long>(kErrorAccessDenied);
   auto open = openKeys_.find(key);
   if (open == openKeys_.end()) return 6;  // ERROR_INVALID_HANDLE
   events.push_back(L"reg-delete-value:" + open->second + L"," + name);
@@ -1083,6 +1174,8 @@ Long SimulatedWindows::RegDeleteValue(RegKey key, const std::wstring& name) {
 }
 
 Long SimulatedWindows::RegQueryInfoKeyLastWriteTime(RegKey key, std::uint64_t* lastWriteTime) {
+  if (Faulted(L"RegQueryInfoKeyLastWriteTime", kErrorAccessDenied))
+    return static_cast<Long>(kErrorAccessDenied);
   auto open = openKeys_.find(key);
   if (open == openKeys_.end()) return 6;  // ERROR_INVALID_HANDLE
   *lastWriteTime = keys_.at(FoldCase(open->second));
@@ -1092,6 +1185,7 @@ Long SimulatedWindows::RegQueryInfoKeyLastWriteTime(RegKey key, std::uint64_t* l
 // ---- Windows Installer ----
 
 int SimulatedWindows::MsiSetInternalUI(int uiLevel) {
+  if (Faulted(L"MsiSetInternalUI", 0)) return 0;
   events.push_back(L"msi-ui:" + std::to_wstring(uiLevel));
   int previous = msiInternalUiLevel;
   msiInternalUiLevel = uiLevel;
@@ -1100,6 +1194,8 @@ int SimulatedWindows::MsiSetInternalUI(int uiLevel) {
 
 Dword SimulatedWindows::MsiOpenPackageEx(const std::wstring& packagePath, Dword options,
                                          MsiHandle* handle) {
+  if (Faulted(L"MsiOpenPackageEx", kErrorInstallPackageOpenFailed))
+    return kErrorInstallPackageOpenFailed;
   events.push_back(L"msi-open:" + packagePath + L"," + Decimal(options));
   for (const auto& [path, package] : packages) {
     if (FoldCase(path) != FoldCase(packagePath)) continue;
@@ -1113,6 +1209,7 @@ Dword SimulatedWindows::MsiOpenPackageEx(const std::wstring& packagePath, Dword 
 
 Dword SimulatedWindows::MsiGetProperty(MsiHandle install, const std::wstring& name, wchar_t* value,
                                        Dword* size) {
+  if (Faulted(L"MsiGetProperty", kErrorInvalidHandle)) return kErrorInvalidHandle;
   auto open = openMsiHandles_.find(install);
   if (open == openMsiHandles_.end()) return 6;  // ERROR_INVALID_HANDLE
   events.push_back(L"msi-property:" + name + L"," + Decimal(*size));
@@ -1123,6 +1220,7 @@ Dword SimulatedWindows::MsiGetProperty(MsiHandle install, const std::wstring& na
 
 Dword SimulatedWindows::MsiEnumRelatedProducts(const std::wstring& upgradeCode, Dword,
                                                Dword productIndex, wchar_t* productBuffer) {
+  if (Faulted(L"MsiEnumRelatedProducts", kErrorBadConfiguration)) return kErrorBadConfiguration;
   Dword index = 0;
   for (const auto& product : products) {
     if (product.upgradeCode != upgradeCode) continue;
@@ -1133,11 +1231,15 @@ Dword SimulatedWindows::MsiEnumRelatedProducts(const std::wstring& upgradeCode, 
   return kErrorNoMoreItems;
 }
 
-Dword SimulatedWindows::MsiViewClose(MsiHandle) { return kErrorSuccess; }
+Dword SimulatedWindows::MsiViewClose(MsiHandle) {
+  return Faulted(L"MsiViewClose", kErrorInvalidHandle) ? kErrorInvalidHandle : kErrorSuccess;
+}
 
 Dword SimulatedWindows::MsiCloseHandle(MsiHandle handle) {
   events.push_back(L"msi-close:" + Decimal(handle));
-  return openMsiHandles_.erase(handle) == 1 ? kErrorSuccess : 6;
+  const bool closed = openMsiHandles_.erase(handle) == 1;
+  return Faulted(L"MsiCloseHandle", kErrorInvalidHandle) || !closed ? kErrorInvalidHandle
+                                                                    : kErrorSuccess;
 }
 
 const SimulatedProduct* SimulatedWindows::FindProduct(const std::wstring& productCode) const {
@@ -1149,6 +1251,7 @@ const SimulatedProduct* SimulatedWindows::FindProduct(const std::wstring& produc
 
 Dword SimulatedWindows::MsiGetProductInfo(const std::wstring& product, const std::wstring& property,
                                           wchar_t* value, Dword* size) {
+  if (Faulted(L"MsiGetProductInfo", kErrorBadConfiguration)) return kErrorBadConfiguration;
   const auto* found = FindProduct(product);
   if (found == nullptr || product.empty()) return kErrorUnknownProduct;
   if (property != L"VersionString") return 1608;  // ERROR_UNKNOWN_PROPERTY
@@ -1157,12 +1260,14 @@ Dword SimulatedWindows::MsiGetProductInfo(const std::wstring& product, const std
 }
 
 int SimulatedWindows::MsiQueryProductState(const std::wstring& product) {
+  if (Faulted(L"MsiQueryProductState", 0)) return -1;
   const auto* found = FindProduct(product);
   return found == nullptr || product.empty() ? -1 : found->state;
 }
 
 int SimulatedWindows::MsiQueryFeatureState(const std::wstring& product,
                                            const std::wstring& feature) {
+  if (Faulted(L"MsiQueryFeatureState", 0)) return -1;
   const auto* found = FindProduct(product);
   if (found == nullptr) return -1;
   auto state = found->features.find(feature);
@@ -1170,6 +1275,7 @@ int SimulatedWindows::MsiQueryFeatureState(const std::wstring& product,
 }
 
 Dword SimulatedWindows::MsiSourceListClearAll(const std::wstring& product, Dword reserved) {
+  if (Faulted(L"MsiSourceListClearAll", kErrorBadConfiguration)) return kErrorBadConfiguration;
   events.push_back(L"msi-source-clear:" + product + L"," + Decimal(reserved));
   return FindProduct(product) ? kErrorSuccess : kErrorUnknownProduct;
 }
@@ -1177,6 +1283,7 @@ Dword SimulatedWindows::MsiSourceListClearAll(const std::wstring& product, Dword
 Dword SimulatedWindows::MsiSourceListSetInfo(const std::wstring& product, int context,
                                              Dword options, const std::wstring& property,
                                              const std::wstring& value) {
+  if (Faulted(L"MsiSourceListSetInfo", kErrorBadConfiguration)) return kErrorBadConfiguration;
   events.push_back(L"msi-source-set:" + product + L"," + std::to_wstring(context) + L"," +
                    Decimal(options) + L"," + property + L"=" + value);
   return FindProduct(product) ? kErrorSuccess : kErrorUnknownProduct;
@@ -1220,6 +1327,8 @@ bool SimulatedWindows::CloseHash(KernelHandle hash) {
 
 Long SimulatedWindows::BCryptOpenAlgorithmProvider(KernelHandle* algorithm,
                                                    const std::wstring& algorithmId, Dword flags) {
+  if (Faulted(L"BCryptOpenAlgorithmProvider", static_cast<Dword>(kStatusNoMemory)))
+    return kStatusNoMemory;
   events.push_back(L"bcrypt-open:" + algorithmId + L"," + Decimal(flags));
   *algorithm = OpenHandle();
   return 0;
@@ -1227,53 +1336,69 @@ Long SimulatedWindows::BCryptOpenAlgorithmProvider(KernelHandle* algorithm,
 
 Long SimulatedWindows::BCryptGetProperty(KernelHandle, const std::wstring& property,
                                          std::uint8_t* output, Dword size, Dword* result) {
+  if (Faulted(L"BCryptGetProperty", static_cast<Dword>(kStatusNoMemory))) return kStatusNoMemory;
   std::memcpy(output, &kHashObjectBytes, *result = 4);
   return Status(property == L"ObjectLength" && size == 4);
 }
 
 Long SimulatedWindows::BCryptCreateHash(KernelHandle algorithm, KernelHandle* hash,
                                         std::uint8_t* hashObject, Dword hashObjectSize) {
+  if (Faulted(L"BCryptCreateHash", static_cast<Dword>(kStatusNoMemory))) return kStatusNoMemory;
   return Status(hashObject && hashObjectSize >= kHashObjectBytes && NewHash(algorithm, hash));
 }
 
 Long SimulatedWindows::BCryptHashData(KernelHandle hash, const std::uint8_t* input, Dword size) {
+  if (Faulted(L"BCryptHashData", static_cast<Dword>(kStatusNoMemory))) return kStatusNoMemory;
   return Status(AddToHash(hash, input, size));
 }
 
 Long SimulatedWindows::BCryptFinishHash(KernelHandle hash, std::uint8_t* output, Dword size) {
+  if (Faulted(L"BCryptFinishHash", static_cast<Dword>(kStatusNoMemory))) return kStatusNoMemory;
   return Status(FinishHash(hash, output, size));
 }
 
-Long SimulatedWindows::BCryptDestroyHash(KernelHandle hash) { return Status(CloseHash(hash)); }
+Long SimulatedWindows::BCryptDestroyHash(KernelHandle hash) {
+  const bool closed = CloseHash(hash);
+  return Status(!Faulted(L"BCryptDestroyHash", kErrorInvalidHandle) && closed);
+}
 
 Long SimulatedWindows::BCryptCloseAlgorithmProvider(KernelHandle algorithm) {
-  return Status(openKernelHandles_.erase(algorithm) == 1);
+  const bool closed = openKernelHandles_.erase(algorithm) == 1;
+  return Status(!Faulted(L"BCryptCloseAlgorithmProvider", kErrorInvalidHandle) && closed);
 }
 
 bool SimulatedWindows::CryptAcquireContext(KernelHandle* provider, Dword providerType,
                                            Dword flags) {
+  if (Faulted(L"CryptAcquireContext", kNteNoMemory)) return false;
   events.push_back(L"crypt-acquire:" + Decimal(providerType) + L"," + Decimal(flags));
   *provider = OpenHandle();
   return true;
 }
 
 bool SimulatedWindows::CryptCreateHash(KernelHandle provider, Dword algorithm, KernelHandle* hash) {
+  if (Faulted(L"CryptCreateHash", kNteNoMemory)) return false;
   return algorithm == kCalgSha256 && NewHash(provider, hash);
 }
 
 bool SimulatedWindows::CryptHashData(KernelHandle hash, const std::uint8_t* data, Dword size) {
+  if (Faulted(L"CryptHashData", kNteNoMemory)) return false;
   return AddToHash(hash, data, size);
 }
 
 bool SimulatedWindows::CryptGetHashParam(KernelHandle hash, Dword parameter, std::uint8_t* data,
                                          Dword* size) {
+  if (Faulted(L"CryptGetHashParam", kNteNoMemory)) return false;
   return parameter == kHpHashVal && FinishHash(hash, data, *size);
 }
 
-bool SimulatedWindows::CryptDestroyHash(KernelHandle hash) { return CloseHash(hash); }
+bool SimulatedWindows::CryptDestroyHash(KernelHandle hash) {
+  const bool closed = CloseHash(hash);
+  return !Faulted(L"CryptDestroyHash", kErrorInvalidHandle) && closed;
+}
 
 bool SimulatedWindows::CryptReleaseContext(KernelHandle provider) {
-  return openKernelHandles_.erase(provider) == 1;
+  const bool closed = openKernelHandles_.erase(provider) == 1;
+  return !Faulted(L"CryptReleaseContext", kErrorInvalidHandle) && closed;
 }
 
 }  // namespace boot::sim

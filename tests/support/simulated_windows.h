@@ -193,6 +193,17 @@ class SimulatedWindows : public Platform {
   std::uint64_t FileTimeNow() const;  // `now` as a FILETIME
   bool KeyExists(const std::wstring& pathBelowCurrentUser) const;
 
+  // ---- The fault switch ----
+  // The faultAt-th call of the run that can fail (counted from 1; 0: none) fails as that call
+  // documents its failure: the value that means failure, and a plausible error for
+  // GetLastError (or the code a Windows Installer, CNG or registry call returns). A close
+  // that fails has closed all the same. failableCalls counts the calls; faultedCall names the
+  // one that failed (with the file, for CreateFile and WriteFile) and faultedError its error.
+  int faultAt = 0;
+  int failableCalls = 0;
+  std::wstring faultedCall;
+  Dword faultedError = 0;
+
   // ---- Records ----
   std::vector<std::wstring> events;
   std::vector<RecordedBox> boxes;
@@ -203,6 +214,11 @@ class SimulatedWindows : public Platform {
   std::vector<std::wstring> standardOutput;
   std::map<std::wstring, std::string> fileContents;  // by the path it was created with
   int openFiles() const { return static_cast<int>(openFiles_.size()); }
+  std::vector<std::wstring> openFilePaths() const {
+    std::vector<std::wstring> paths;
+    for (const auto& [handle, path] : openFiles_) paths.push_back(path);
+    return paths;
+  }
   std::vector<std::wstring> moduleLookups;
   std::vector<std::wstring> librariesLoaded;
   int msiInternalUiLevel = 0;
@@ -359,6 +375,7 @@ class SimulatedWindows : public Platform {
     bool waited = false;  // until then it is still running (STILL_ACTIVE)
   };
 
+  bool Faulted(const std::wstring& call, Dword error);
   const SimulatedProduct* FindProduct(const std::wstring& productCode) const;
   std::wstring KeyPath(RegKey key, const std::wstring& subKey) const;
   Long DeleteKey(const std::wstring& path);

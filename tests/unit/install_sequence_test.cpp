@@ -402,11 +402,9 @@ TEST_F(InstallSequenceTest, UnattendedMachines) {
          w.boxAnswers = {kIdYes, kIdOk};
        },
        L"", 0, 1, false, 2, L" /qb ", "desktop: visible"},
-      {"station of unknown visibility is counted as seen",
-       [](W& w) {
-         w.stationFlagsRead = false, w.boxAnswers = {kIdYes, kIdOk};
-       },
-       L"", 0, 1, false, 2, L" /qb ", "unknown visibility (error 5)"},
+      {"station of unknown visibility: nobody is taken to see",
+       [](W& w) { w.stationFlagsRead = false; }, L"", 0, 1, false, 0, L" /qn ",
+       "unknown visibility (error 5), counted as not visible"},
       {"help due where nobody can see", [](W& w) { w.stationFlags = 0; }, L"-silent -Reinstall",
        1639, 0, false, 0, nullptr, "argument not recognised: -Reinstall"},
       {"marker from before the machine's start, -norestart or not",

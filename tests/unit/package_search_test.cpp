@@ -100,11 +100,14 @@ TEST_F(PackageSearchTest, PathsWithBlanksAndCyrillicLetters) {
             L"C:\\Program Files\\Установка ЭЦП\\Пакеты 1\\quorlcom-x64.msi");
 }
 
-TEST_F(PackageSearchTest, AModulePathWithoutBackslashSearchesThePatternAlone) {
+// A relative pattern would search the current folder (System32 for a start-up script).
+TEST_F(PackageSearchTest, AModulePathWithoutBackslashIsNoFolderToSearch) {
   windows.moduleFileName = L"bootstrapper.exe";
   windows.AddFile(L"quorlcom-x64.msi");
-  EXPECT_EQ(Find(L"quorlcom*x64*"), L"quorlcom-x64.msi");
-  EXPECT_EQ(sim::EventsWith(windows, L"find:"), std::vector<std::wstring>{L"find:quorlcom*x64*"});
+  std::wstring path = L"untouched";
+  EXPECT_EQ(FindPackageFile(context, L"quorlcom*x64*", &path), kErrorPathNotFound);
+  EXPECT_EQ(path, L"untouched");
+  EXPECT_TRUE(sim::EventsWith(windows, L"find:").empty());
 }
 
 struct ArchitectureCase {

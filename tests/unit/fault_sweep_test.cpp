@@ -99,6 +99,7 @@ Outcome RunFaulted(const SweptRun& run, int faultAt, SimulatedWindows& w) {
   const bool markerBefore = std::string(run.name).find("restart") != std::string::npos;
   const bool restarted = !w.exitWindowsCalls.empty() && w.exitWindowsError == 0;
   problem(markerBefore && !w.KeyExists(kMarker) && !restarted, "lost the pending restart");
+  problem(!markerBefore && !w.exitWindowsCalls.empty(), "restarted Windows with none pending");
   problem(w.openKernelHandles() != 0 || w.openRegistryKeys() != 0 || w.openMsiHandles() != 0,
           "left a handle open");
   for (const auto& path : w.openFilePaths()) {

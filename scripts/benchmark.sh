@@ -14,7 +14,8 @@
 #      and for the shipped i686 build as a WoW64 process (qemu), the program's own log on;
 #  (g) what a release's check costs: the same -csp run with the 20 MB package and a csp
 #      folder of 50 MB, by a release build (its manifest lists them: every file is hashed,
-#      the csp folder copied into the release's protected folder) and by a developer's build.
+#      the csp folder copied into the release's protected folder) and by a developer's build;
+#  (h) the fault sweep's line: whole runs with each Windows call failing in turn.
 # Takes about five minutes. Usage: scripts/benchmark.sh [--no-build] [--runs N] [--wow64-runs N]
 set -euo pipefail
 # Wine as the tests start it, without address-space randomization (CONTRIBUTING.md: a heap
@@ -240,6 +241,7 @@ i686-w64-mingw32-objdump -p "$work/stripped.exe" >"$work/imports.txt"
   echo "small_package=$(stat -c %s "$drive/small/quorlcom-win32.msi")"
   echo "large_package=$(stat -c %s "$drive/large/quorlcom-win32.msi")"
   echo "bare_command=msiexec $(msiexec_arguments small | tr "'" '"')"
+  echo "sweep=$(build/native/unit_tests --gtest_filter='FaultSweepTest.*' | grep '^fault sweep:')"
 } >"$work/facts.txt"
 mkdir -p docs
 python3 - "$work" docs/figures.md "$runs" "$large_runs" "$root/tests/wine" "$wow64_runs" <<'EOF'
@@ -478,6 +480,17 @@ recorded folder again. The plug-in is uninstalled before every run, as in (a).
 
 The check and the copy add {check_ms:.0f} ms, {check_share:.1%} of the developer's build's
 run; goal at most 10 %: {'met' if check_share <= 0.10 else 'not met'}.
+
+## (h) Every Windows call failing in turn
+
+`FaultSweepTest` (unit tier, `tests/unit/fault_sweep_test.cpp`) runs a silent fresh install, a
+silent upgrade, a silent install with the CSP, a release with its manifest and the CSP, and a
+run nobody sees with a restart pending, each again with every call to Windows that can fail
+failing in turn, as that call fails; no run may end with a success for what it did not do,
+show a box, lose the pending restart, leave a handle open, or end for a failure its log does
+not name:
+
+    {facts['sweep']}
 
 ## (d) The shipped i686 program
 

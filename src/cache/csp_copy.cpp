@@ -117,11 +117,14 @@ std::wstring CopyIntoCspCopy(RunContext& context, FileDigester& digester,
   if (original == 0) return Nothing(L"the file cannot be opened", context.os.GetLastError());
   const KernelHandle copy =
       context.os.CreateFile(target, kGenericWrite, 0, kCreateAlways, kFileAttributeNormal);
-  const std::wstring found = copy == 0
-                                 ? Nothing(L"the copy cannot be made", context.os.GetLastError())
-                                 : digester.Digest(original, copy);
+  if (copy == 0) {
+    const Dword error = context.os.GetLastError();
+    context.os.CloseHandle(original);
+    return Nothing(L"the copy cannot be made", error);
+  }
+  const std::wstring found = digester.Digest(original, copy);
   context.os.CloseHandle(original);
-  if (copy != 0) context.os.CloseHandle(copy);
+  context.os.CloseHandle(copy);
   if (found != expected) context.os.DeleteFile(target);
   return found;
 }

@@ -6,7 +6,7 @@ Dword ProgramFolder(RunContext& context, std::wstring* folder) {
   std::wstring modulePath;
   const Dword length = context.os.GetModuleFileName(&modulePath, kMaxPath);
   const auto slash = modulePath.find_last_of(L'\\');
-  if (length == 0 || slash == std::wstring::npos) {
+  if (slash == std::wstring::npos) {  // no path at all, or one without a folder
     const Dword error = length == 0 ? context.os.GetLastError() : kErrorPathNotFound;
     context.log.Fact("program's folder", {"unknown (error ", error, ")"});
     return error != kErrorSuccess ? error : kErrorPathNotFound;

@@ -104,7 +104,7 @@ class RunLog {
  private:
   // One line: the milliseconds since the start, a blank, the pieces, CRLF.
   void Line(std::initializer_list<LogPiece> pieces);
-  bool Write(const std::string& bytes);
+  void Write(const std::string& bytes);
   void Close();
 
   Platform& os_;

@@ -26,23 +26,22 @@ bool RunLog::Open(const std::wstring& pathWithoutExtension) {
     file_ = os_.CreateFile(path, kGenericWrite, kFileShareRead, kCreateNew, kFileAttributeNormal);
     if (file_ != 0) {
       path_ = path;
-      return Write(kUtf8ByteOrderMark);
+      Write(kUtf8ByteOrderMark);
+      return IsOpen();
     }
     if (!NameTaken(os_.GetLastError())) return false;
   }
   return false;
 }
 
-// One WriteFile per line and no buffer of our own: what a killed run wrote stays written.
-bool RunLog::Write(const std::string& bytes) {
-  if (file_ == 0) return false;
+// One WriteFile per line and no buffer of our own: what a killed run wrote stays written. A
+// write that fails closes the log: the rest of the run goes on without it.
+void RunLog::Write(const std::string& bytes) {
   Dword written = 0;
-  if (os_.WriteFile(file_, bytes.data(), static_cast<Dword>(bytes.size()), &written) &&
-      written == bytes.size()) {
-    return true;
+  if (!os_.WriteFile(file_, bytes.data(), static_cast<Dword>(bytes.size()), &written) ||
+      written != bytes.size()) {
+    Close();
   }
-  Close();
-  return false;
 }
 
 void RunLog::Line(std::initializer_list<LogPiece> pieces) {

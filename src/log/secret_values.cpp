@@ -79,9 +79,11 @@ std::wstring MaskSecretValues(const std::wstring& text) {
   HideInstallerSecrets(text, mask);
   HideArgumentSecrets(text, mask);
   std::wstring masked;
+  bool inValue = false;  // the character before was hidden
   for (std::size_t at = 0; at <= text.size(); ++at) {
-    if (mask.from[at] && (at == 0 || !mask.hidden[at - 1])) masked += L"***";
-    if (at < text.size() && !mask.hidden[at]) masked += text[at];
+    if (mask.from[at] && !inValue) masked += L"***";
+    inValue = at < text.size() && mask.hidden[at];
+    if (at < text.size() && !inValue) masked += text[at];
   }
   return masked;
 }

@@ -16,7 +16,7 @@ constexpr std::size_t kTimeOfDayInformationSize = 32;
 bool ReadFromTickCount64(RunContext& context, std::uint64_t* startTime) {
   const ProcAddress tickCount64 = FindLoadedFunction(context, L"kernel32.dll", "GetTickCount64");
   std::uint64_t milliseconds = 0;
-  if (tickCount64 == 0 || !context.os.CallGetTickCount64(tickCount64, &milliseconds)) return false;
+  if (!context.os.CallGetTickCount64(tickCount64, &milliseconds)) return false;
   *startTime = context.os.GetSystemTimeAsFileTime() - milliseconds * kFileTimePerMillisecond;
   return true;
 }

@@ -15,18 +15,16 @@ constexpr std::uint64_t kClockCorrection = 60 * kFileTimeSecond;
 
 // Newer Windows keeps RegDeleteKeyExW in the local-registry API set; when that is not
 // loaded, the plain RegDeleteKeyW of advapi32 does. Returns the registry's result, or
-// ERROR_PROC_NOT_FOUND when no delete function was found.
+// ERROR_PROC_NOT_FOUND when no delete function was found (the seam calls no address 0).
 Long DeleteSubKey(RunContext& context, RegKey parent, const wchar_t* name) {
   ModuleHandle apiSet = context.os.GetModuleHandle(L"API-MS-Win-Core-LocalRegistry-L1-1-0.dll");
   if (apiSet != 0) {
     ProcAddress deleteEx = context.os.GetProcAddress(apiSet, "RegDeleteKeyExW");
-    if (deleteEx == 0) return static_cast<Long>(kErrorProcNotFound);
     return context.os.CallRegDeleteKeyEx(deleteEx, parent, name, 0, 0);
   }
   ModuleHandle advapi = context.os.LoadLibrary(L"advapi32.dll");
   if (advapi == 0) return static_cast<Long>(kErrorProcNotFound);
   ProcAddress deletePlain = context.os.GetProcAddress(advapi, "RegDeleteKeyW");
-  if (deletePlain == 0) return static_cast<Long>(kErrorProcNotFound);
   return context.os.CallRegDeleteKey(deletePlain, parent, name);
 }
 

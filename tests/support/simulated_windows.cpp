@@ -192,6 +192,15 @@ SimulatedWindows::SimulatedWindows() : dialog(SimulatedDialog::CspSetupTemplate(
 
 // ---- The fault switch ----
 
+// Windows' own function at `address`: the seam refuses 0 as a function that was not found;
+// any other address but the function's own would crash the program.
+bool SimulatedWindows::Callable(ProcAddress address, ProcAddress function) {
+  if (address == function) return true;
+  if (address != 0) throw std::logic_error("a call through an address that is no function's");
+  lastError = kErrorProcNotFound;
+  return false;
+}
+
 bool SimulatedWindows::Faulted(const std::wstring& call, Dword error) {
   if (++failableCalls != faultAt) return false;
   lastError = error;
@@ -424,7 +433,7 @@ ProcAddress SimulatedWindows::GetProcAddress(ModuleHandle module, const std::str
 bool SimulatedWindows::CallIsWow64Process(ProcAddress isWow64Process, bool* result) {
   if (Faulted(L"CallIsWow64Process", kErrorAccessDenied)) return false;
   events.push_back(L"is-wow64-process");
-  if (isWow64Process != kIsWow64Process || isWow64ProcessFails) return false;
+  if (!Callable(isWow64Process, kIsWow64Process) || isWow64ProcessFails) return false;
   *result = wow64;
   return true;
 }
@@ -434,7 +443,7 @@ Long SimulatedWindows::CallRegDeleteKeyEx(ProcAddress regDeleteKeyEx, RegKey key
                                           Dword reserved) {
   if (Faulted(L"CallRegDeleteKeyEx", kErrorAccessDenied))
     return static_cast<Long>(kErrorAccessDenied);
-  if (regDeleteKeyEx != kRegDeleteKeyEx) return kErrorAccessDenied;
+  if (!Callable(regDeleteKeyEx, kRegDeleteKeyEx)) return static_cast<Long>(kErrorProcNotFound);
   auto path = KeyPath(key, subKey);
   registryCalls.push_back(RegistryCall{L"delete-ex", path, samDesired, reserved});
   return DeleteKey(path);
@@ -444,7 +453,7 @@ Long SimulatedWindows::CallRegDeleteKey(ProcAddress regDeleteKey, RegKey key,
                                         const std::wstring& subKey) {
   if (Faulted(L"CallRegDeleteKey", kErrorAccessDenied))
     return static_cast<Long>(kErrorAccessDenied);
-  if (regDeleteKey != kRegDeleteKey) return kErrorAccessDenied;
+  if (!Callable(regDeleteKey, kRegDeleteKey)) return static_cast<Long>(kErrorProcNotFound);
   auto path = KeyPath(key, subKey);
   registryCalls.push_back(RegistryCall{L"delete", path, 0, 0});
   return DeleteKey(path);
@@ -547,7 +556,7 @@ std::uint64_t SimulatedWindows::GetSystemTimeAsFileTime() { return FileTimeNow()
 
 bool SimulatedWindows::CallGetTickCount64(ProcAddress getTickCount64, std::uint64_t* milliseconds) {
   if (Faulted(L"CallGetTickCount64", kErrorProcNotFound)) return false;
-  if (getTickCount64 != kGetTickCount64) return false;
+  if (!Callable(getTickCount64, kGetTickCount64)) return false;
   *milliseconds = tickCount64;
   return true;
 }
@@ -559,9 +568,10 @@ Long SimulatedWindows::CallNtQuerySystemInformation(ProcAddress ntQuerySystemInf
   if (Faulted(L"CallNtQuerySystemInformation", kErrorAccessDenied)) return kStatusAccessDenied;
   events.push_back(L"nt-query-system:" + Decimal(informationClass) + L"," +
                    Decimal(buffer->size()));
-  if (ntQuerySystemInformation != kNtQuerySystemInformation || ntQuerySystemStatus != 0) {
-    return ntQuerySystemStatus != 0 ? ntQuerySystemStatus : -1;
+  if (!Callable(ntQuerySystemInformation, kNtQuerySystemInformation)) {
+    return static_cast<Long>(0xC000007A);  // STATUS_PROCEDURE_NOT_FOUND
   }
+  if (ntQuerySystemStatus != 0) return ntQuerySystemStatus;
   std::uint64_t started = FileTimeNow() - tickCount64 * 10000;
   for (std::size_t byte = 0; byte < 8; ++byte, started >>= 8) {
     (*buffer)[byte] = static_cast<std::uint8_t>(started & 0xFF);
@@ -835,7 +845,8 @@ bool SimulatedWindows::CreateProcess(const std::wstring& applicationName,
                                      ProcessInformation* information) {
   if (Faulted(L"CreateProcess", kErrorNotEnoughMemory)) return false;
   std::wstring line(commandLine->data());
-  children.push_back(RecordedChild{line, creationFlags, applicationName, currentDirectory});
+  children.push_back(RecordedChild{line, creationFlags, applicationName, currentDirectory,
+                                   applicationName.empty() || PathExists(applicationName)});
   events.push_back(L"run:" + line);
   auto program = applicationName.empty() ? SplitCommandLine(line).front() : applicationName;
   ChildBehaviour behaviour;
@@ -1078,7 +1089,7 @@ bool SimulatedWindows::GetTokenSessionId(KernelHandle, Dword* sessionId) {
 Dword SimulatedWindows::CallInitiateShutdown(ProcAddress initiateShutdown, Dword gracePeriod,
                                              Dword shutdownFlags, Dword reason) {
   if (Faulted(L"CallInitiateShutdown", kErrorAccessDenied)) return kErrorAccessDenied;
-  if (initiateShutdown != kInitiateShutdown) return kErrorAccessDenied;
+  if (!Callable(initiateShutdown, kInitiateShutdown)) return kErrorProcNotFound;
   events.push_back(L"initiate-shutdown:" + Decimal(gracePeriod) + L"," + Decimal(shutdownFlags) +
                    L"," + Decimal(reason));
   return initiateShutdownResult;
@@ -1088,7 +1099,7 @@ bool SimulatedWindows::CallInitiateSystemShutdownEx(ProcAddress initiateSystemSh
                                                     Dword timeout, bool forceAppsClosed,
                                                     bool rebootAfterShutdown, Dword reason) {
   if (Faulted(L"CallInitiateSystemShutdownEx", kErrorAccessDenied)) return false;
-  if (initiateSystemShutdownEx != kInitiateSystemShutdownEx) return false;
+  if (!Callable(initiateSystemShutdownEx, kInitiateSystemShutdownEx)) return false;
   events.push_back(L"initiate-system-shutdown:" + Decimal(timeout) + L"," +
                    Decimal(forceAppsClosed) + L"," + Decimal(rebootAfterShutdown) + L"," +
                    Decimal(reason));

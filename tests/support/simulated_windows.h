@@ -45,6 +45,7 @@ struct RecordedChild {
   Dword creationFlags = 0;
   std::wstring applicationName;
   std::wstring currentDirectory;
+  bool applicationThere = true;  // no application name, or a file of that name existed
 };
 
 // A message that reaches the program's thread while a child runs. A sent one (a broadcast
@@ -376,6 +377,7 @@ class SimulatedWindows : public Platform {
   };
 
   bool Faulted(const std::wstring& call, Dword error);
+  bool Callable(ProcAddress address, ProcAddress function);
   const SimulatedProduct* FindProduct(const std::wstring& productCode) const;
   std::wstring KeyPath(RegKey key, const std::wstring& subKey) const;
   Long DeleteKey(const std::wstring& path);

@@ -102,6 +102,9 @@ Outcome RunFaulted(const SweptRun& run, int faultAt, SimulatedWindows& w) {
   problem(!markerBefore && !w.exitWindowsCalls.empty(), "restarted Windows with none pending");
   problem(w.openKernelHandles() != 0 || w.openRegistryKeys() != 0 || w.openMsiHandles() != 0,
           "left a handle open");
+  for (const auto& child : w.children) {
+    problem(!child.applicationThere, "started a program that is not there");
+  }
   for (const auto& path : w.openFilePaths()) {
     problem(path.rfind(L"C:\\Setup\\", 0) != 0, "left a file open that it does not hold");
   }

@@ -476,6 +476,12 @@ TEST_F(InstallSequenceTest, UnattendedMachines) {
          w.mutexes[kInstaller] = {false, true, w.tickCount + 350000, false};
        },
        L"-silent", 1618, 0, false, 0, nullptr, "Global\\_MSIExecute), at most 100000 ms"},
+      {"msiexec meets another installation when the time for waiting is spent",
+       [&](W& w) {
+         w.mutexes[kRunMutex] = {false, true, w.tickCount + 297000, false};
+         w.childBehaviours[sim::kMsiexec].firstExitCodes = {1618};
+       },
+       L"-silent", 1618, 1, false, 0, nullptr, "1618), and the time for waiting is spent)"},
       {"msiexec meets another installation once",
        [](W& w) { w.childBehaviours[sim::kMsiexec].firstExitCodes = {1618}; }, L"-silent", 0, 2,
        false, 0, nullptr, "decision: start msiexec again"},

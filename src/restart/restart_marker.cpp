@@ -23,7 +23,6 @@ Long DeleteSubKey(RunContext& context, RegKey parent, const wchar_t* name) {
     return context.os.CallRegDeleteKeyEx(deleteEx, parent, name, 0, 0);
   }
   ModuleHandle advapi = context.os.LoadLibrary(L"advapi32.dll");
-  if (advapi == 0) return static_cast<Long>(kErrorProcNotFound);
   ProcAddress deletePlain = context.os.GetProcAddress(advapi, "RegDeleteKeyW");
   return context.os.CallRegDeleteKey(deletePlain, parent, name);
 }

@@ -113,7 +113,7 @@ TEST(InstallerOptionsTest, TokensAsMsiexecReadsThem) {
       {L"X=\"a /qb /l\" \"/qb\" ", false, true, L"X=\"a /qb /l\" /qn "},
       {L"X=\"a \"\"/qb\" -Qr /passive -PASSIVE /qn+ /quiet ", false, true,
        L"X=\"a \"\"/qb\" /qn /qn /qn /qn /qn "},
-      {L"X=\\l / l /Lv!", true, false, L"X=\\l / l /Lv!"},
+      {L"X=\\l / l /Lv! /package", true, false, L"X=\\l / l /Lv! /package"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(HoldsLogOption(c.options), c.log) << c.options;

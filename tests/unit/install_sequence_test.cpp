@@ -470,6 +470,11 @@ TEST_F(InstallSequenceTest, UnattendedMachines) {
        },
        L"-silent", 0, 1, false, 0, L"open-mutex:Global\\_MSIExecute,1048576",
        "(mutex Global\\_MSIExecute): free (its owner ended without giving it back) after 8000"},
+      {"Windows Installer busy for 8 s, then given back",
+       [&](W& w) {
+         w.mutexes[kInstaller] = {false, true, w.tickCount + 8000, false};
+       },
+       L"-silent", 0, 1, false, 0, nullptr, "(mutex Global\\_MSIExecute): free after 8000 ms"},
       {"both waits share the budget",
        [&](W& w) {
          w.mutexes[kRunMutex] = {false, true, w.tickCount + 200000, false};

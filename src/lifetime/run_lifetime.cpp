@@ -69,12 +69,23 @@ void LogAccount(RunContext& context) {
   context.log.Fact("account", {user, ", session ", known ? LogPiece(session) : "unknown"});
 }
 
+// The machine Windows runs on, and the package that it takes.
+void LogMachine(RunContext& context) {
+  const MachineArchitecture machine = ReadMachineArchitecture(context);
+  const char* arm64 = machine.x64Package ? " (ARM64, runs x64 code)" : " (ARM64, runs no x64 code)";
+  context.log.Fact("native machine",
+                   {machine.nativeKnown ? LogPiece(Hex4(machine.nativeMachine)) : "unknown",
+                    machine.nativeMachine == kImageFileMachineArm64 ? arm64 : "",
+                    machine.x64Package ? "; package: x64" : "; package: win32"});
+}
+
 void WriteStartFacts(RunContext& context, const std::wstring& modulePath, const std::wstring& tmp) {
   RunLog& log = context.log;
   log.Fact("program", {modulePath, ", file version " BOOT_VERSION_TEXT});
   log.CommandLine(context.os.GetCommandLine());
   LogWindowsRelease(context);
   log.Fact("WoW64 process", {IsWow64(context) ? "yes" : "no"});
+  LogMachine(context);
   log.Fact("UI language", {Hex4(context.os.GetSystemDefaultUILanguage())});
   LogAccount(context);
   log.Fact("TMP", {tmp});

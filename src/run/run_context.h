@@ -10,11 +10,14 @@
 
 namespace boot {
 
-// Where IsWow64Process was found, remembered for the rest of the run.
+// Where IsWow64Process was found, remembered for the rest of the run; with it IsWow64Process2
+// (from Windows 10) and GetMachineTypeAttributes (from Windows 11), 0 where absent.
 struct Wow64Lookup {
   enum class State { kNotLookedUp, kAbsent, kPresent };
   State state = State::kNotLookedUp;
   ProcAddress address = 0;
+  ProcAddress isWow64Process2 = 0;
+  ProcAddress getMachineTypeAttributes = 0;
 };
 
 // The time a run may spend, in all, waiting for other installations to end: another run of

@@ -493,6 +493,14 @@ TEST_F(InstallSequenceTest, UnattendedMachines) {
        "decision: end the run, a restart under way"},
       {"another refusal", refusedAsSystem(5), L"-silent", 7, 1, true, 0, nullptr,
        "box 111 suppressed by -silent"},
+      {"Windows 10 on ARM64 runs no x64 code: the win32 package",
+       [](W& w) {
+         w.nativeMachine = kImageFileMachineArm64,
+         w.missingProcedures = {"GetMachineTypeAttributes"};
+         sim::AddPluginPackageFile(w, L"C:\\Setup\\quorlcom-win32.msi");
+       },
+       L"-silent", 0, 1, false, 0, L"/i \"C:\\Setup\\quorlcom-win32.msi\"",
+       "native machine: 0xAA64 (ARM64, runs no x64 code); package: win32"},
       {"the CSP's Setup.exe asks for a restart",
        [](W& w) { w.childBehaviours[L"C:\\Setup\\csp\\Setup.exe"].exitCode = 3010; },
        L"-csp -silent -norestart", 0, 1, true, 0, L"csp\\Setup.exe -args \"/qb", nullptr},

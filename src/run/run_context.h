@@ -53,6 +53,8 @@ struct RunContext {
   // Nobody can see the run's windows (a window station that is not visible, or session 0):
   // decided once at start. No box is shown then, and msiexec gets no interface.
   bool nobodyCanSee = false;
+  // The full path of the folder that -log named: every log of the run goes there, not to TMP.
+  std::wstring logFolder;
   Dword waitBudget = kWaitBudgetMilliseconds;  // what is left of it
   KernelHandle runMutex = 0;                   // held from when it is taken to the end
   // A release build's files, checked and held open, for reading only, until the process

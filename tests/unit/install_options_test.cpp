@@ -70,15 +70,39 @@ TEST(ParseCommandLineTest, HelpCarriesTheCspLinesOnlyAfterCsp) {
   EXPECT_EQ(Parse(Started(L"-CSPArgs x")).boxes.at(0).text, kHelpWithoutCsp);
   EXPECT_EQ(Parse(Started(L"-csp -unknown")).boxes.at(0).text,
             std::wstring(kHelpWithoutCsp) + kCspHelpLines);
+  EXPECT_EQ(Parse(Started(L"-csp -Uninstall")).boxes.at(0).text,
+            std::wstring(kHelpWithoutCsp) + kCspHelpLines);
 }
 
 TEST(ParseCommandLineTest, ArgumentsThatShowTheHelp) {
   const wchar_t* cases[] = {
-      L"-help",      L"--help",        L"/help",         L"-HELP",
-      L"-?",         L"-REINSTALL",    L"-Reinstall",    L"-silent -REINSTALL",
-      L"-vbscript",  L"-QuorlArgs",    L"-csp -CSPArgs", L"-csp -KC",
-      L"-csp -Lang", L"-KC kc1 -csp",  L"-Lang rus",     L"-CSPArgs /qn",
-      L"unknown",    L"-silent extra", L"\"\"",          L"-silent -help -norestart",
+      L"-help",
+      L"--help",
+      L"/help",
+      L"-HELP",
+      L"-?",
+      L"-REINSTALL",
+      L"-Reinstall",
+      L"-silent -REINSTALL",
+      L"-vbscript",
+      L"-QuorlArgs",
+      L"-csp -CSPArgs",
+      L"-csp -KC",
+      L"-csp -Lang",
+      L"-KC kc1 -csp",
+      L"-Lang rus",
+      L"-CSPArgs /qn",
+      L"unknown",
+      L"-silent extra",
+      L"\"\"",
+      L"-silent -help -norestart",
+      // -log's value missing; -uninstall beside an option of installing, in either order.
+      L"-log",
+      L"-log C:\\x -log",
+      L"-uninstall -csp",
+      L"-reinstall -uninstall",
+      L"-uninstall -selectDlg",
+      L"-uninstall -vbscript \"\"",
   };
   for (const wchar_t* arguments : cases) {
     auto parsed = Parse(Started(arguments));
@@ -135,6 +159,20 @@ TEST(ParseCommandLineTest, TextOptionsAccumulate) {
     EXPECT_EQ(parsed.options.quorlArgs, c.quorlArgs) << c.arguments;
     EXPECT_EQ(parsed.options.vbscript, c.vbscript) << c.arguments;
   }
+}
+
+TEST(ParseCommandLineTest, UninstallAndTheLastLogFolder) {
+  auto parsed = Parse(Started(L"-UnInstall -log a -LOG \"C:\\My Logs\" -silent -QuorlArgs /qn"));
+  ASSERT_FALSE(parsed.helpShown);
+  EXPECT_TRUE(parsed.options.uninstall);
+  EXPECT_TRUE(parsed.options.logFolderGiven);
+  EXPECT_EQ(parsed.options.logFolder, L"C:\\My Logs");
+  EXPECT_TRUE(parsed.options.silent);
+  parsed = Parse(Started(L"-log \"\" -norestart"));
+  EXPECT_TRUE(parsed.options.logFolderGiven);
+  EXPECT_EQ(parsed.options.logFolder, L"");
+  EXPECT_FALSE(parsed.options.uninstall);
+  EXPECT_FALSE(Parse(Started(L"-silent")).options.logFolderGiven);
 }
 
 TEST(ParseCommandLineTest, ValueIsNeverReadAsAnOption) {

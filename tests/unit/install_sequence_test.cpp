@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <functional>
 #include <iterator>
 
@@ -353,6 +354,150 @@ TEST_F(InstallSequenceTest, ScriptFailureDoesNotFailTheRun) {
   EXPECT_TRUE(MsiexecRan());
 }
 
+// -uninstall, seen by a user: question 156, every product of the family removed one after
+// the other, then the install's end with texts of removal. Each msiexec /x drops the whole
+// family from Windows Installer's list, as Wine does: the run has listed it before.
+struct RemovalBox {
+  const wchar_t* text;
+  Dword style;
+};
+
+struct RemovalCase {
+  const char* name;
+  std::function<void(sim::SimulatedWindows&)> arrange;
+  std::deque<int> answers;
+  Dword exitCode;
+  std::vector<RemovalBox> boxes;
+  std::size_t removals;
+};
+
+const wchar_t kRemoved[] = L"Сталвер ЭЦП Browser plug-in удалён.";
+const wchar_t kRemoveQuestion[] = L"Удалить Сталвер ЭЦП Browser plug-in?";
+const std::wstring kRemovalLog = L"C:\\Temp\\quorlcom-uninstall_" +
+                                 std::wstring(sim::kOtherProductCode) + L"_2027-03-01-09-05-03.log";
+
+TEST_F(InstallSequenceTest, Removals) {
+  const wchar_t* const kFailed = L"В процессе удаления Сталвер ЭЦП Browser plug-in возникла ошибка";
+  const std::wstring failed1603 = kFailed + (L": 1603.\nInstall log: " + kRemovalLog);
+  const std::wstring failed232 = kFailed + std::wstring(L": 232.\n");
+  const RemovalCase cases[] = {
+      {"Yes: both removed, then 159",
+       [](sim::SimulatedWindows&) {},
+       {kIdYes, kIdOk},
+       0,
+       {{kRemoveQuestion, 0x50004}, {kRemoved, 0x50000}},
+       2},
+      {"No to 156 ends with 0",
+       [](sim::SimulatedWindows&) {},
+       {kIdNo},
+       0,
+       {{kRemoveQuestion, 0x50004}},
+       0},
+      {"a restart asked: 158, No",
+       [](sim::SimulatedWindows& w) { sim::ScriptMsiexec(w, 3010); },
+       {kIdYes, kIdNo},
+       0,
+       {{kRemoveQuestion, 0x50004},
+        {L"Сталвер ЭЦП Browser plug-in удалён.\nДля завершения удаления необходимо перезагрузить "
+         L"компьютер.\nПроизвести перезагрузку сейчас?",
+         0x50034}},
+       2},
+      {"1605, gone already, counts as removed",
+       [](sim::SimulatedWindows& w) { sim::ScriptMsiexec(w, kErrorUnknownProduct); },
+       {kIdYes, kIdOk},
+       0,
+       {{kRemoveQuestion, 0x50004}, {kRemoved, 0x50000}},
+       2},
+      {"a failure stops at the first product: 157 with its log",
+       [](sim::SimulatedWindows& w) { sim::ScriptMsiexec(w, kErrorInstallFailure); },
+       {kIdYes, kIdOk},
+       1603,
+       {{kRemoveQuestion, 0x50004}, {failed1603.c_str(), 0x50010}},
+       1},
+      {"no package beside the program: 151, then 157 with 232",
+       [](sim::SimulatedWindows& w) { w.packages.clear(), w.DeleteFile(sim::kPackagePath); },
+       {kIdYes, kIdOk, kIdOk},
+       232,
+       {{kRemoveQuestion, 0x50004},
+        {L"Невозможно найти ProductCode msi-пакета.", 0x50010},
+        {failed232.c_str(), 0x50010}},
+       0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::SimulatedWindows machine;
+    sim::AddPluginPackage(machine, L"3.0.0.0");
+    sim::ScriptMsiexec(machine, 0);
+    sim::AddInstalledPlugin(machine, sim::kOtherProductCode, L"1.0");
+    sim::AddInstalledPlugin(machine, sim::kNewProductCode, L"2.0");
+    machine.childBehaviours[sim::kMsiexec].effect = [&machine] { machine.products.clear(); };
+    c.arrange(machine);
+    machine.boxAnswers = c.answers;
+    EXPECT_EQ(RunBootstrapper(machine, L"-uninstall -QuorlArgs X=1"), c.exitCode);
+    ASSERT_EQ(machine.boxes.size(), c.boxes.size());
+    for (std::size_t i = 0; i < c.boxes.size(); ++i) {
+      EXPECT_EQ(machine.boxes[i].text, c.boxes[i].text) << i;
+      EXPECT_EQ(machine.boxes[i].style, c.boxes[i].style) << i;
+      const bool packageError =
+          c.boxes[i].text == std::wstring(L"Невозможно найти ProductCode msi-пакета.");
+      EXPECT_EQ(machine.boxes[i].caption, packageError ? L"Ошибка" : kPluginCaption) << i;
+    }
+    ASSERT_EQ(machine.children.size(), c.removals);
+    const wchar_t* codes[] = {sim::kOtherProductCode, sim::kNewProductCode};
+    for (std::size_t i = 0; i < c.removals; ++i) {
+      const std::wstring code = codes[i];
+      EXPECT_EQ(machine.children[i].commandLine,
+                L"\"C:\\Windows\\system32\\msiexec.exe\" /x \"" + code +
+                    L"\" /Lv! \"C:\\Temp\\quorlcom-uninstall_" + code +
+                    L"_2027-03-01-09-05-03.log\" REBOOT=R  /qb X=1 ");
+    }
+    EXPECT_FALSE(machine.KeyExists(kMarker));
+  }
+}
+
+// -log: the run's own log from its first line, msiexec's and Setup.exe's go to the folder,
+// made where missing and taken from the current folder when relative; nothing goes to TMP.
+TEST_F(InstallSequenceTest, EveryLogGoesToTheLogFolder) {
+  const std::wstring folder = L"C:\\Setup\\logs\\new";
+  EXPECT_EQ(RunBootstrapper(windows, L"-csp -silent -log logs\\new\\"), 0u);
+  EXPECT_EQ(
+      sim::EventsWith(windows, L"create-folder:C:\\Setup\\"),
+      (std::vector<std::wstring>{L"create-folder:C:\\Setup\\logs", L"create-folder:" + folder}));
+  EXPECT_EQ(sim::EventsWith(windows, L"create-file:")
+                .at(0)
+                .rfind(L"create-file:" + folder + L"\\bootstrapper_2027-03-01-09-05-03.log,", 0),
+            0u);
+  ASSERT_EQ(windows.children.size(), 2u);
+  EXPECT_NE(windows.children[0].commandLine.find(L"/Lv! \"\"\"" + folder +
+                                                 L"\\csp_2027-03-01-09-05-03.log\"\"\""),
+            std::wstring::npos);
+  EXPECT_NE(windows.children[1].commandLine.find(L"/Lv! \"" + folder +
+                                                 L"\\quorlcom-x64.msi_2027-03-01-09-05-03.log\""),
+            std::wstring::npos);
+  EXPECT_TRUE(sim::EventsWith(windows, L"create-file:C:\\Temp").empty());
+  const std::string& log =
+      windows.fileContents.at(folder + L"\\bootstrapper_2027-03-01-09-05-03.log");
+  EXPECT_NE(log.find("\r\n0 log folder: C:\\Setup\\logs\\new\r\n"), std::string::npos);
+}
+
+// A folder that cannot be made ends the run at once, before the question: message 160.
+// A wrong command line is judged first, whatever the folder: no folder is made then.
+TEST_F(InstallSequenceTest, AnUnwritableLogFolderEndsWith1622) {
+  windows.boxAnswers = {kIdOk};
+  EXPECT_EQ(RunBootstrapper(windows, L"-log Q:\\logs"), 1622u);
+  ASSERT_EQ(windows.boxes.size(), 1u);
+  EXPECT_EQ(windows.boxes[0].text, L"Невозможно записать журналы установки в папку Q:\\logs.");
+  EXPECT_EQ(windows.boxes[0].caption, L"Ошибка");
+  EXPECT_EQ(windows.boxes[0].style, 0x50010u);
+  EXPECT_EQ(windows.boxes[0].owner, windows.ownerWindowHandle);
+  EXPECT_TRUE(windows.children.empty());
+  EXPECT_TRUE(windows.mutexes.empty());
+  sim::SimulatedWindows wrong;
+  EXPECT_EQ(RunBootstrapper(wrong, L"-log C:\\logs -bogus"), 0u);
+  EXPECT_EQ(wrong.boxes.at(0).caption, L"Справка");
+  EXPECT_TRUE(sim::EventsWith(wrong, L"create-folder:").empty());
+}
+
 // Unattended machines: what nobody can see, the restart marker's age, the restarts that
 // Windows refuses, the waits for other installations. Every row ends by itself, restarts
 // nothing and holds no mutex at its end.
@@ -500,7 +645,25 @@ TEST_F(InstallSequenceTest, UnattendedMachines) {
          sim::AddPluginPackageFile(w, L"C:\\Setup\\quorlcom-win32.msi");
        },
        L"-silent", 0, 1, false, 0, L"/i \"C:\\Setup\\quorlcom-win32.msi\"",
-       "native machine: 0xAA64 (ARM64, runs no x64 code); package: win32"},
+       "native machine: 0xAA64, package: win32"},
+      {"-uninstall where nobody can see: /qn, every product of the family, no box",
+       [](W& w) {
+         w.stationFlags = 0;
+         sim::AddInstalledPlugin(w, sim::kOtherProductCode, L"1.0");
+         sim::AddInstalledPlugin(w, sim::kNewProductCode, L"2.0");
+       },
+       L"-uninstall", 0, 2, false, 0,
+       L"/x \"{11111111-2222-3333-4444-555555555555}\" /Lv! \"C:\\Temp\\quorlcom-uninstall_"
+       L"{11111111-2222-3333-4444-555555555555}_2027-03-01-09-05-03.log\" REBOOT=R  /qn",
+       "box 159 suppressed by -silent"},
+      {"-uninstall with nothing installed", [](W&) {}, L"-uninstall -silent", 0, 0, false, 0,
+       nullptr, "decision: remove nothing (no product of the plug-in family is installed)"},
+      {"-uninstall beside -csp where nobody can see", [](W& w) { w.stationFlags = 0; },
+       L"-csp -uninstall", 1639, 0, false, 0, nullptr,
+       "decision: show the help (-uninstall with -csp, -selectDlg, -reinstall or -vbscript)"},
+      {"-log on a drive that is not there: 1622 before anything runs, its log in TMP", [](W&) {},
+       L"-silent -log Q:\\logs\\new", 1622, 0, false, 0, L"create-folder:Q:\\logs\\new",
+       "log folder: Q:\\logs\\new could NOT be made or written (error 3): the run ends"},
       {"the CSP's Setup.exe asks for a restart",
        [](W& w) { w.childBehaviours[L"C:\\Setup\\csp\\Setup.exe"].exitCode = 3010; },
        L"-csp -silent -norestart", 0, 1, true, 0, L"csp\\Setup.exe -args \"/qb", nullptr},

@@ -267,8 +267,8 @@ def test_fresh_silent_install(session: WineSession) -> None:
     package = f"C:\\{FOLDER}\\{PACKAGE}"
     search = f"package search C:\\{FOLDER}\\*win32**.msi: found {package}"
     expect_log_lines(run.result, log_start(program, "-silent") + [
-        "options: -silent=yes -norestart=no -reinstall=no -csp=no -selectDlg=no "
-        '-QuorlArgs="" -CSPArgs="" -vbscript=""',
+        "options: -silent=yes -norestart=no -reinstall=no -csp=no -selectDlg=no -uninstall=no "
+        '-QuorlArgs="" -CSPArgs="" -vbscript="" -log=""',
         "check administrator: passed",
         "check not Windows 2000 below Service Pack 4: passed",
         "check not Windows XP below Service Pack 2: passed",

@@ -737,15 +737,9 @@ Dword SimulatedWindows::GetFullPathName(const std::wstring& fileName, std::vecto
     lastError = 123;  // ERROR_INVALID_NAME
     return 0;
   }
-  const bool unc = fileName.compare(0, 2, L"\\\\") == 0;
-  const bool drive = fileName.size() > 1 && fileName[1] == L':';
-  std::wstring full = fileName;
-  if (fileName[0] == L'\\' && !unc) {
-    full = currentDirectory.substr(0, 2) + fileName;  // below the current drive's root
-  } else if (!unc && !drive) {
-    full = currentDirectory + L"\\" + fileName;
-  }
-  return CopyDirectory(full, buffer, size);
+  // A path with a drive or a server is full; any other is taken from the current folder.
+  const bool full = fileName.compare(0, 2, L"\\\\") == 0 || fileName.find(L':') == 1;
+  return CopyDirectory(full ? fileName : currentDirectory + L"\\" + fileName, buffer, size);
 }
 
 Dword SimulatedWindows::GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword size) {

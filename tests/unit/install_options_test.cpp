@@ -76,33 +76,11 @@ TEST(ParseCommandLineTest, HelpCarriesTheCspLinesOnlyAfterCsp) {
 
 TEST(ParseCommandLineTest, ArgumentsThatShowTheHelp) {
   const wchar_t* cases[] = {
-      L"-help",
-      L"--help",
-      L"/help",
-      L"-HELP",
-      L"-?",
-      L"-REINSTALL",
-      L"-Reinstall",
-      L"-silent -REINSTALL",
-      L"-vbscript",
-      L"-QuorlArgs",
-      L"-csp -CSPArgs",
-      L"-csp -KC",
-      L"-csp -Lang",
-      L"-KC kc1 -csp",
-      L"-Lang rus",
-      L"-CSPArgs /qn",
-      L"unknown",
-      L"-silent extra",
-      L"\"\"",
-      L"-silent -help -norestart",
-      // -log's value missing; -uninstall beside an option of installing, in either order.
-      L"-log",
-      L"-log C:\\x -log",
-      L"-uninstall -csp",
-      L"-reinstall -uninstall",
-      L"-uninstall -selectDlg",
-      L"-uninstall -vbscript \"\"",
+      L"-help",      L"--help",        L"/help",         L"-HELP",
+      L"-?",         L"-REINSTALL",    L"-Reinstall",    L"-silent -REINSTALL",
+      L"-vbscript",  L"-QuorlArgs",    L"-csp -CSPArgs", L"-csp -KC",
+      L"-csp -Lang", L"-KC kc1 -csp",  L"-Lang rus",     L"-CSPArgs /qn",
+      L"unknown",    L"-silent extra", L"\"\"",          L"-silent -help -norestart",
   };
   for (const wchar_t* arguments : cases) {
     auto parsed = Parse(Started(arguments));
@@ -162,17 +140,18 @@ TEST(ParseCommandLineTest, TextOptionsAccumulate) {
 }
 
 TEST(ParseCommandLineTest, UninstallAndTheLastLogFolder) {
-  auto parsed = Parse(Started(L"-UnInstall -log a -LOG \"C:\\My Logs\" -silent -QuorlArgs /qn"));
-  ASSERT_FALSE(parsed.helpShown);
-  EXPECT_TRUE(parsed.options.uninstall);
-  EXPECT_TRUE(parsed.options.logFolderGiven);
+  auto parsed = Parse(Started(L"-UnInstall -log a -LOG \"C:\\My Logs\" -QuorlArgs /qn"));
+  EXPECT_TRUE(parsed.options.uninstall && parsed.options.logFolderGiven);
   EXPECT_EQ(parsed.options.logFolder, L"C:\\My Logs");
-  EXPECT_TRUE(parsed.options.silent);
-  parsed = Parse(Started(L"-log \"\" -norestart"));
-  EXPECT_TRUE(parsed.options.logFolderGiven);
-  EXPECT_EQ(parsed.options.logFolder, L"");
-  EXPECT_FALSE(parsed.options.uninstall);
+  parsed = Parse(Started(L"-log \"\""));
+  EXPECT_TRUE(!parsed.options.uninstall && parsed.options.logFolderGiven);
   EXPECT_FALSE(Parse(Started(L"-silent")).options.logFolderGiven);
+  // -log without its value; -uninstall beside an option of installing, in either order.
+  for (const wchar_t* arguments :
+       {L"-log", L"-log x -log", L"-uninstall -csp", L"-reinstall -uninstall",
+        L"-uninstall -selectDlg", L"-vbscript \"\" -uninstall"}) {
+    EXPECT_TRUE(Parse(Started(arguments)).helpShown) << arguments;
+  }
 }
 
 TEST(ParseCommandLineTest, ValueIsNeverReadAsAnOption) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <deque>
 #include <functional>
 #include <iterator>
 
@@ -354,148 +353,68 @@ TEST_F(InstallSequenceTest, ScriptFailureDoesNotFailTheRun) {
   EXPECT_TRUE(MsiexecRan());
 }
 
-// -uninstall, seen by a user: question 156, every product of the family removed one after
-// the other, then the install's end with texts of removal. Each msiexec /x drops the whole
-// family from Windows Installer's list, as Wine does: the run has listed it before.
-struct RemovalBox {
+// -uninstall where someone sees: message 156, every product of the family removed (each msiexec
+// /x drops the family from the list, as Wine does: the run has listed it first), and the
+// install's end with texts of removal.
+struct SeenBox {
   const wchar_t* text;
+  const wchar_t* caption;
   Dword style;
 };
 
-struct RemovalCase {
+struct SeenRun {
   const char* name;
-  std::function<void(sim::SimulatedWindows&)> arrange;
-  std::deque<int> answers;
+  const wchar_t* arguments;
+  Dword msiexecCode;
   Dword exitCode;
-  std::vector<RemovalBox> boxes;
   std::size_t removals;
+  const SeenBox* last;  // after 156
 };
 
-const wchar_t kRemoved[] = L"Сталвер ЭЦП Browser plug-in удалён.";
-const wchar_t kRemoveQuestion[] = L"Удалить Сталвер ЭЦП Browser plug-in?";
-const std::wstring kRemovalLog = L"C:\\Temp\\quorlcom-uninstall_" +
-                                 std::wstring(sim::kOtherProductCode) + L"_2027-03-01-09-05-03.log";
-
-TEST_F(InstallSequenceTest, Removals) {
-  const wchar_t* const kFailed = L"В процессе удаления Сталвер ЭЦП Browser plug-in возникла ошибка";
-  const std::wstring failed1603 = kFailed + (L": 1603.\nInstall log: " + kRemovalLog);
-  const std::wstring failed232 = kFailed + std::wstring(L": 232.\n");
-  const RemovalCase cases[] = {
-      {"Yes: both removed, then 159",
-       [](sim::SimulatedWindows&) {},
-       {kIdYes, kIdOk},
-       0,
-       {{kRemoveQuestion, 0x50004}, {kRemoved, 0x50000}},
-       2},
-      {"No to 156 ends with 0",
-       [](sim::SimulatedWindows&) {},
-       {kIdNo},
-       0,
-       {{kRemoveQuestion, 0x50004}},
-       0},
-      {"a restart asked: 158, No",
-       [](sim::SimulatedWindows& w) { sim::ScriptMsiexec(w, 3010); },
-       {kIdYes, kIdNo},
-       0,
-       {{kRemoveQuestion, 0x50004},
-        {L"Сталвер ЭЦП Browser plug-in удалён.\nДля завершения удаления необходимо перезагрузить "
-         L"компьютер.\nПроизвести перезагрузку сейчас?",
-         0x50034}},
-       2},
-      {"1605, gone already, counts as removed",
-       [](sim::SimulatedWindows& w) { sim::ScriptMsiexec(w, kErrorUnknownProduct); },
-       {kIdYes, kIdOk},
-       0,
-       {{kRemoveQuestion, 0x50004}, {kRemoved, 0x50000}},
-       2},
-      {"a failure stops at the first product: 157 with its log",
-       [](sim::SimulatedWindows& w) { sim::ScriptMsiexec(w, kErrorInstallFailure); },
-       {kIdYes, kIdOk},
-       1603,
-       {{kRemoveQuestion, 0x50004}, {failed1603.c_str(), 0x50010}},
-       1},
-      {"no package beside the program: 151, then 157 with 232",
-       [](sim::SimulatedWindows& w) { w.packages.clear(), w.DeleteFile(sim::kPackagePath); },
-       {kIdYes, kIdOk, kIdOk},
-       232,
-       {{kRemoveQuestion, 0x50004},
-        {L"Невозможно найти ProductCode msi-пакета.", 0x50010},
-        {failed232.c_str(), 0x50010}},
-       0},
+TEST_F(InstallSequenceTest, SeenRemovals) {
+  const std::wstring log = std::wstring(L"C:\\Temp\\quorlcom-uninstall_") + sim::kOtherProductCode +
+                           L"_2027-03-01-09-05-03.log";
+  const std::wstring failed =
+      L"В процессе удаления Сталвер ЭЦП Browser plug-in возникла ошибка: 1603.\nInstall log: " +
+      log;
+  const SeenBox ask = {L"Удалить Сталвер ЭЦП Browser plug-in?", kPluginCaption, 0x50004};
+  const SeenBox removed = {L"Сталвер ЭЦП Browser plug-in удалён.", kPluginCaption, 0x50000};
+  const SeenBox restart = {
+      L"Сталвер ЭЦП Browser plug-in удалён.\nДля завершения удаления "
+      L"необходимо перезагрузить компьютер.\nПроизвести перезагрузку сейчас?",
+      kPluginCaption, 0x50034};
+  const SeenBox failure = {failed.c_str(), kPluginCaption, 0x50010};
+  const wchar_t* const remove = L"-uninstall -QuorlArgs X=1";
+  const SeenRun cases[] = {
+      {"1605, gone already, counts as removed", remove, 1605, 0, 2, &removed},
+      {"a restart asked: 158, then the restart", remove, 3010, 0, 2, &restart},
+      {"a failure stops the removals: 157 with its log", remove, 1603, 1603, 1, &failure},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     sim::SimulatedWindows machine;
     sim::AddPluginPackage(machine, L"3.0.0.0");
-    sim::ScriptMsiexec(machine, 0);
+    sim::ScriptMsiexec(machine, c.msiexecCode);
     sim::AddInstalledPlugin(machine, sim::kOtherProductCode, L"1.0");
     sim::AddInstalledPlugin(machine, sim::kNewProductCode, L"2.0");
     machine.childBehaviours[sim::kMsiexec].effect = [&machine] { machine.products.clear(); };
-    c.arrange(machine);
-    machine.boxAnswers = c.answers;
-    EXPECT_EQ(RunBootstrapper(machine, L"-uninstall -QuorlArgs X=1"), c.exitCode);
-    ASSERT_EQ(machine.boxes.size(), c.boxes.size());
-    for (std::size_t i = 0; i < c.boxes.size(); ++i) {
-      EXPECT_EQ(machine.boxes[i].text, c.boxes[i].text) << i;
-      EXPECT_EQ(machine.boxes[i].style, c.boxes[i].style) << i;
-      const bool packageError =
-          c.boxes[i].text == std::wstring(L"Невозможно найти ProductCode msi-пакета.");
-      EXPECT_EQ(machine.boxes[i].caption, packageError ? L"Ошибка" : kPluginCaption) << i;
+    EXPECT_EQ(RunBootstrapper(machine, c.arguments), c.exitCode);
+    const SeenBox* expected[] = {&ask, c.last};
+    ASSERT_EQ(machine.boxes.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+      EXPECT_EQ(machine.boxes[i].text + L"|" + machine.boxes[i].caption,
+                expected[i]->text + (L"|" + std::wstring(expected[i]->caption)));
+      EXPECT_EQ(machine.boxes[i].style, expected[i]->style);
     }
     ASSERT_EQ(machine.children.size(), c.removals);
-    const wchar_t* codes[] = {sim::kOtherProductCode, sim::kNewProductCode};
     for (std::size_t i = 0; i < c.removals; ++i) {
-      const std::wstring code = codes[i];
+      const std::wstring code = i == 0 ? sim::kOtherProductCode : sim::kNewProductCode;
       EXPECT_EQ(machine.children[i].commandLine,
                 L"\"C:\\Windows\\system32\\msiexec.exe\" /x \"" + code +
                     L"\" /Lv! \"C:\\Temp\\quorlcom-uninstall_" + code +
                     L"_2027-03-01-09-05-03.log\" REBOOT=R  /qb X=1 ");
     }
-    EXPECT_FALSE(machine.KeyExists(kMarker));
   }
-}
-
-// -log: the run's own log from its first line, msiexec's and Setup.exe's go to the folder,
-// made where missing and taken from the current folder when relative; nothing goes to TMP.
-TEST_F(InstallSequenceTest, EveryLogGoesToTheLogFolder) {
-  const std::wstring folder = L"C:\\Setup\\logs\\new";
-  EXPECT_EQ(RunBootstrapper(windows, L"-csp -silent -log logs\\new\\"), 0u);
-  EXPECT_EQ(
-      sim::EventsWith(windows, L"create-folder:C:\\Setup\\"),
-      (std::vector<std::wstring>{L"create-folder:C:\\Setup\\logs", L"create-folder:" + folder}));
-  EXPECT_EQ(sim::EventsWith(windows, L"create-file:")
-                .at(0)
-                .rfind(L"create-file:" + folder + L"\\bootstrapper_2027-03-01-09-05-03.log,", 0),
-            0u);
-  ASSERT_EQ(windows.children.size(), 2u);
-  EXPECT_NE(windows.children[0].commandLine.find(L"/Lv! \"\"\"" + folder +
-                                                 L"\\csp_2027-03-01-09-05-03.log\"\"\""),
-            std::wstring::npos);
-  EXPECT_NE(windows.children[1].commandLine.find(L"/Lv! \"" + folder +
-                                                 L"\\quorlcom-x64.msi_2027-03-01-09-05-03.log\""),
-            std::wstring::npos);
-  EXPECT_TRUE(sim::EventsWith(windows, L"create-file:C:\\Temp").empty());
-  const std::string& log =
-      windows.fileContents.at(folder + L"\\bootstrapper_2027-03-01-09-05-03.log");
-  EXPECT_NE(log.find("\r\n0 log folder: C:\\Setup\\logs\\new\r\n"), std::string::npos);
-}
-
-// A folder that cannot be made ends the run at once, before the question: message 160.
-// A wrong command line is judged first, whatever the folder: no folder is made then.
-TEST_F(InstallSequenceTest, AnUnwritableLogFolderEndsWith1622) {
-  windows.boxAnswers = {kIdOk};
-  EXPECT_EQ(RunBootstrapper(windows, L"-log Q:\\logs"), 1622u);
-  ASSERT_EQ(windows.boxes.size(), 1u);
-  EXPECT_EQ(windows.boxes[0].text, L"Невозможно записать журналы установки в папку Q:\\logs.");
-  EXPECT_EQ(windows.boxes[0].caption, L"Ошибка");
-  EXPECT_EQ(windows.boxes[0].style, 0x50010u);
-  EXPECT_EQ(windows.boxes[0].owner, windows.ownerWindowHandle);
-  EXPECT_TRUE(windows.children.empty());
-  EXPECT_TRUE(windows.mutexes.empty());
-  sim::SimulatedWindows wrong;
-  EXPECT_EQ(RunBootstrapper(wrong, L"-log C:\\logs -bogus"), 0u);
-  EXPECT_EQ(wrong.boxes.at(0).caption, L"Справка");
-  EXPECT_TRUE(sim::EventsWith(wrong, L"create-folder:").empty());
 }
 
 // Unattended machines: what nobody can see, the restart marker's age, the restarts that
@@ -511,6 +430,7 @@ struct UnattendedCase {
   std::size_t boxes;
   const wchar_t* event;  // within one of the events (a child's start: its command line)
   const char* logged;    // in the run's log
+  const wchar_t* runLog = L"C:\\Temp\\bootstrapper_2027-03-01-09-05-03.log";
 };
 
 TEST_F(InstallSequenceTest, UnattendedMachines) {
@@ -650,20 +570,18 @@ TEST_F(InstallSequenceTest, UnattendedMachines) {
        [](W& w) {
          w.stationFlags = 0;
          sim::AddInstalledPlugin(w, sim::kOtherProductCode, L"1.0");
-         sim::AddInstalledPlugin(w, sim::kNewProductCode, L"2.0");
        },
-       L"-uninstall", 0, 2, false, 0,
-       L"/x \"{11111111-2222-3333-4444-555555555555}\" /Lv! \"C:\\Temp\\quorlcom-uninstall_"
-       L"{11111111-2222-3333-4444-555555555555}_2027-03-01-09-05-03.log\" REBOOT=R  /qn",
-       "box 159 suppressed by -silent"},
-      {"-uninstall with nothing installed", [](W&) {}, L"-uninstall -silent", 0, 0, false, 0,
-       nullptr, "decision: remove nothing (no product of the plug-in family is installed)"},
-      {"-uninstall beside -csp where nobody can see", [](W& w) { w.stationFlags = 0; },
-       L"-csp -uninstall", 1639, 0, false, 0, nullptr,
-       "decision: show the help (-uninstall with -csp, -selectDlg, -reinstall or -vbscript)"},
-      {"-log on a drive that is not there: 1622 before anything runs, its log in TMP", [](W&) {},
-       L"-silent -log Q:\\logs\\new", 1622, 0, false, 0, L"create-folder:Q:\\logs\\new",
-       "log folder: Q:\\logs\\new could NOT be made or written (error 3): the run ends"},
+       L"-uninstall", 0, 1, false, 0, L"REBOOT=R  /qn", "box 159 suppressed by -silent"},
+      {"-uninstall beside -csp", [](W& w) { w.stationFlags = 0; }, L"-csp -uninstall", 1639, 0,
+       false, 0, nullptr, "show the help (-uninstall with -csp, -selectDlg, -reinstall or"},
+      // Every log in the -log folder, made where missing, taken from the current folder.
+      {"-log relative", [](W&) {}, L"-csp -silent -log logs\\new\\", 0, 1, false, 0,
+       L"csp\\Setup.exe -args \"/qb /Lv! \"\"\"C:\\Setup\\logs\\new\\csp_2027-03-01-09-05-03.log",
+       "0 log folder: C:\\Setup\\logs\\new\r\n",
+       L"C:\\Setup\\logs\\new\\bootstrapper_2027-03-01-09-05-03.log"},
+      // The command line is judged first: no folder is made, the run's log stays in TMP.
+      {"-log beside a wrong argument", [](W& w) { w.stationFlags = 0; }, L"-log C:\\L -bogus", 1639,
+       0, false, 0, nullptr, "argument not recognised: -bogus"},
       {"the CSP's Setup.exe asks for a restart",
        [](W& w) { w.childBehaviours[L"C:\\Setup\\csp\\Setup.exe"].exitCode = 3010; },
        L"-csp -silent -norestart", 0, 1, true, 0, L"csp\\Setup.exe -args \"/qb", nullptr},
@@ -684,7 +602,7 @@ TEST_F(InstallSequenceTest, UnattendedMachines) {
           [&](const std::wstring& event) { return event.find(c.event) != std::wstring::npos; }));
     }
     if (c.logged != nullptr) {
-      const auto& log = machine.fileContents.at(L"C:\\Temp\\bootstrapper_2027-03-01-09-05-03.log");
+      const auto& log = machine.fileContents.at(c.runLog);
       EXPECT_NE(log.find(c.logged), std::string::npos);
     }
     EXPECT_TRUE(sim::EventsWith(machine, L"msiexec-met-").empty());

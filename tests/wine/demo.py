@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """A demonstration of the bootstrapper under Wine: a silent install of release 1.0.0.0 of
 a sample plug-in package, a silent upgrade to release 2.0.0.0 (same UpgradeCode), then a
-silent removal with -uninstall of whatever version is installed, in a fresh Wine prefix with its own Xvfb and wineserver, both ended at the close. Prints each
-command line, exit code, time stamp, install log and the installed versions; ends with 1
-when a step does not give what it should. Run by scripts/demo.sh after the build.
+silent removal with -uninstall of whatever version is installed, in a fresh Wine prefix
+with its own Xvfb and wineserver, both ended at the close. Prints each command line, exit
+code, time stamp, install log and the installed versions; ends with 1 when a step does not
+give what it should. Run by scripts/demo.sh after the build.
 
 The program shown is the shipped i686 build, run as a WoW64 process as on 64-bit Windows,
 so it installs quorlcom-x64.msi. Where 32-bit Wine cannot run, the demonstration says why in

@@ -16,6 +16,7 @@ import re
 import time
 import zipfile
 
+import test_plugin
 from expect import ExpectedBox, expect_equal, expect_log_lines, expect_run, expect_tmp_files
 from harness import DEFAULT_TMP, WineSession
 from packages import OTHER_PRODUCT_CODE, PRODUCT_CODE, PluginPackage
@@ -26,8 +27,7 @@ from test_plugin import (ERROR_CAPTION, INSTALLED_INFO, NOTHING_INSTALLED, RELEA
                          RELEASE_1_INSTALLED, RELEASE_2, RELEASE_2_INSTALLED, RESTART_QUESTION,
                          TimedRun, expect_installed, expect_logged_run, expect_msiexec_command,
                          expect_no_restart, expect_nothing_run, expect_removals, lay_out,
-                         logs_in_a_folder_of_their_own, package_files, preinstall,
-                         uninstall_every_version, upgrade_question)
+                         package_files, preinstall, upgrade_question)
 from test_release import PLANTED_MARKER, PREFER_NATIVE_MSI
 from test_session0 import (STATION, concurrent_runs_on_a_service_station,
                            deploy_on_a_service_station)
@@ -326,8 +326,8 @@ def test_uninstall_and_the_log_folder(session: WineSession) -> None:
     """test_plugin's scenarios of -uninstall and -log for the shipped program and the x64
     package: every version of the family removed, also where nobody can see; every log of a
     run in the -log folder, and 1622 where it cannot be made."""
-    uninstall_every_version(session, X64_PACKAGE)
-    logs_in_a_folder_of_their_own(session, X64_PACKAGE, wow64=True)
+    test_plugin.test_uninstall_removes_every_version(session, X64_PACKAGE)
+    test_plugin.test_log_folder_holds_every_log(session, X64_PACKAGE, wow64=True)
 
 
 def test_deployment_on_a_service_station(session: WineSession) -> None:

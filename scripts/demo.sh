@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The demonstration: builds everything, then, in a fresh Wine prefix, installs release 1.0.0.0
-# of a sample plug-in package silently with the bootstrapper and upgrades it silently to
-# release 2.0.0.0, printing each command line, exit code, install log and installed version.
+# of a sample plug-in package silently with the bootstrapper, upgrades it silently to release
+# 2.0.0.0 and removes it with -uninstall -silent, printing each command line, exit code,
+# install log and installed version.
 # Ends non-zero when a step does not give the expected result.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

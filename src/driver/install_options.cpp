@@ -5,6 +5,8 @@
 namespace boot {
 namespace {
 
+const wchar_t kUninstall[] = L"-uninstall";
+
 wchar_t FoldAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c; }
 
 // _wcsicmp as the C runtime's default locale does it: ASCII letters fold, nothing else.
@@ -22,12 +24,19 @@ class ArgumentReader {
   ArgumentReader(RunContext& context, std::vector<std::wstring> args, InstallOptions* options)
       : context_(context), args_(std::move(args)), options_(*options) {}
 
-  void ReadAll() {
+  bool ReadAll(std::wstring* refused) {
     for (index_ = 1; index_ < args_.size(); ++index_) {
       if (ReadOne(args_[index_])) continue;
-      if (!IsHelpRequest(args_[index_])) context_.log.UnrecognisedArgument(args_[index_]);
-      ShowHelpAndExit(context_, options_.csp);
+      if (!IsHelpRequest(args_[index_])) *refused = args_[index_];
+      return false;
     }
+    // Removal takes none of the options that only installing knows.
+    if (options_.uninstall &&
+        (options_.csp || options_.selectDlg || options_.reinstall || scriptGiven_)) {
+      *refused = kUninstall;
+      return false;
+    }
+    return true;
   }
 
  private:
@@ -44,6 +53,7 @@ class ArgumentReader {
     if (is(L"-silent")) return options_.silent = true;
     if (arg == L"-reinstall") return options_.reinstall = true;
     if (is(L"-norestart")) return options_.noRestart = true;
+    if (is(kUninstall)) return options_.uninstall = true;
     std::wstring value;
     if (options_.csp && is(L"-CSPArgs") && TakeValue(&value)) {
       options_.cspArgs += value + L" ";
@@ -63,9 +73,9 @@ class ArgumentReader {
     }
     if (is(L"-vbscript") && TakeValue(&value)) {
       options_.vbscript += value;
-      return true;
+      return scriptGiven_ = true;
     }
-    return false;
+    return is(L"-log") && (options_.logFolderGiven = TakeValue(&options_.logFolder));
   }
 
   bool TakeValue(std::wstring* value) {
@@ -78,19 +88,41 @@ class ArgumentReader {
   std::vector<std::wstring> args_;
   InstallOptions& options_;
   std::size_t index_ = 1;
+  bool scriptGiven_ = false;
 };
 
 }  // namespace
 
-Dword ParseCommandLine(RunContext& context, InstallOptions* options) {
+bool ReadCommandLine(RunContext& context, InstallOptions* options, std::wstring* refused,
+                     Dword* splitError) {
   std::vector<std::wstring> args;
+  *splitError = kErrorSuccess;
   if (!context.os.CommandLineToArgv(context.os.GetCommandLine(), &args)) {
     const Dword error = context.os.GetLastError();
-    context.log.Decision("end the run", {"the command line cannot be split (error ", error, ")"});
-    return error != kErrorSuccess ? error : kErrorInvalidCommandLine;
+    *splitError = error != kErrorSuccess ? error : kErrorInvalidCommandLine;
+    return true;
   }
-  ArgumentReader(context, std::move(args), options).ReadAll();
-  return kErrorSuccess;
+  return ArgumentReader(context, std::move(args), options).ReadAll(refused);
+}
+
+void RefuseCommandLine(RunContext& context, const InstallOptions& options,
+                       const std::wstring& refused) {
+  if (refused == kUninstall) {
+    context.log.Decision("show the help",
+                         "-uninstall with -csp, -selectDlg, -reinstall or -vbscript");
+  } else if (!refused.empty()) {
+    context.log.UnrecognisedArgument(refused);
+  }
+  ShowHelpAndExit(context, options.csp);
+}
+
+Dword ParseCommandLine(RunContext& context, InstallOptions* options) {
+  std::wstring refused;
+  Dword splitError = kErrorSuccess;
+  if (!ReadCommandLine(context, options, &refused, &splitError)) {
+    RefuseCommandLine(context, *options, refused);
+  }
+  return splitError;
 }
 
 }  // namespace boot

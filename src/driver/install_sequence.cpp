@@ -10,6 +10,7 @@
 #include "driver/visibility.h"
 #include "lifetime/run_lifetime.h"
 #include "package/install_plugin.h"
+#include "package/uninstall_plugin.h"
 #include "restart/restart_computer.h"
 #include "restart/restart_marker.h"
 #include "run/box_styles.h"
@@ -29,15 +30,25 @@ class InstallSequence {
 
   Dword Run(const std::wstring& commandTail) {
     CreateOwnerWindow();
-    StartRunLog(context_);
+    // The command line is judged before -log makes any folder; its log then starts there.
+    std::wstring refusedArgument;
+    Dword splitError = kErrorSuccess;
+    const bool valid =
+        commandTail.empty() || ReadCommandLine(context_, &options_, &refusedArgument, &splitError);
+    const Dword logFolderError =
+        StartRunLog(context_, valid && options_.logFolderGiven ? &options_.logFolder : nullptr);
     RemoveStaleRestartMarker(context_);
     DecideVisibility(context_);
-    if (!commandTail.empty()) {
-      if (Dword error = ParseCommandLine(context_, &options_)) return error;
+    if (splitError != kErrorSuccess) {
+      context_.log.Decision("end the run",
+                            {"the command line cannot be split (error ", splitError, ")"});
+      return splitError;
     }
+    if (!valid) RefuseCommandLine(context_, options_, refusedArgument);
     options_.silent = options_.silent || context_.nobodyCanSee;
     LogOptions();
     caption_ = LoadMessage(context_, options_.csp ? msg::kCspCaption : msg::kPluginCaption);
+    if (logFolderError != kErrorSuccess) return RefuseLogFolder();
     if (Dword refused = CheckAdministrator(context_, options_.silent, caption_)) return refused;
     if (Dword refused = CheckWindowsRelease(context_, options_.silent)) return refused;
     context_.os.MsiSetInternalUI(kInstallUiLevelNone);
@@ -52,8 +63,10 @@ class InstallSequence {
     }
     RunScript();
     std::wstring logPath;
-    Dword result =
-        InstallPlugin(context_, options_.silent, logPath, options_.quorlArgs, options_.reinstall);
+    Dword result = options_.uninstall
+                       ? UninstallPlugin(context_, options_.silent, logPath, options_.quorlArgs)
+                       : InstallPlugin(context_, options_.silent, logPath, options_.quorlArgs,
+                                       options_.reinstall);
     if (result == kErrorInstallUserExit || result == kErrorProductVersion) return result;
     if (result != 0) return ReportPluginFailure(result, logPath);
     return FinishWithRestartDecision();
@@ -70,10 +83,25 @@ class InstallSequence {
                           {"-norestart", options_.noRestart},
                           {"-reinstall", options_.reinstall},
                           {"-csp", options_.csp},
-                          {"-selectDlg", options_.selectDlg}},
+                          {"-selectDlg", options_.selectDlg},
+                          {"-uninstall", options_.uninstall}},
                          {{"-QuorlArgs", &options_.quorlArgs},
                           {"-CSPArgs", &options_.cspArgs},
-                          {"-vbscript", &options_.vbscript}});
+                          {"-vbscript", &options_.vbscript},
+                          {"-log", &options_.logFolder}});
+  }
+
+  // Which of the run's three kinds of text: plug-in, CSP and plug-in, or removal.
+  Word MessageOfRun(Word plugin, Word cspAndPlugin, Word removal) const {
+    return options_.uninstall ? removal : options_.csp ? cspAndPlugin : plugin;
+  }
+
+  Dword RefuseLogFolder() {
+    ShowBox(
+        context_, options_.silent, context_.ownerWindow, msg::kLogFolderUnwritable,
+        FillPlaceholders(LoadMessage(context_, msg::kLogFolderUnwritable), {options_.logFolder}),
+        LoadMessage(context_, msg::kErrorCaption), kErrorBox);
+    return kExitLogFolderUnwritable;
   }
 
   // A question answered Yes when the run is silent; other boxes are only skipped then.
@@ -87,14 +115,16 @@ class InstallSequence {
   }
 
   Dword ReportPluginFailure(Dword result, const std::wstring& logPath) {
-    Show(msg::kPluginInstallFailed,
-         BuildFailureReport(context_, msg::kPluginInstallFailed, result, logPath), kErrorBox);
+    const Word report =
+        options_.uninstall ? msg::kPluginUninstallFailed : msg::kPluginInstallFailed;
+    Show(report, BuildFailureReport(context_, report, result, logPath), kErrorBox);
     return result;
   }
 
   bool Confirmed() {
-    Word question = options_.csp ? msg::kInstallCspAndPluginQuestion : msg::kInstallPluginQuestion;
-    return Show(question, kQuestionBox) != kIdNo;
+    return Show(MessageOfRun(msg::kInstallPluginQuestion, msg::kInstallCspAndPluginQuestion,
+                             msg::kUninstallPluginQuestion),
+                kQuestionBox) != kIdNo;
   }
 
   // The script runs through wscript.exe; its exit code and any start error are ignored. Where
@@ -113,10 +143,12 @@ class InstallSequence {
     bool restartPending = RestartMarkerPresent(context_);
     if (!restartPending || options_.noRestart) {
       if (restartPending) context_.log.RestartMarker("kept for a later run (-norestart)");
-      Show(options_.csp ? msg::kCspAndPluginInstalled : msg::kPluginInstalled, kPlainBox);
+      Show(MessageOfRun(msg::kPluginInstalled, msg::kCspAndPluginInstalled, msg::kPluginRemoved),
+           kPlainBox);
       return kExitSuccess;
     }
-    Word question = options_.csp ? msg::kCspAndPluginRestartQuestion : msg::kPluginRestartQuestion;
+    Word question = MessageOfRun(msg::kPluginRestartQuestion, msg::kCspAndPluginRestartQuestion,
+                                 msg::kPluginRemovedRestartQuestion);
     Dword error = kErrorSuccess;
     // The marker goes once the restart is declined or under way; a restart that Windows
     // refuses is still pending, for a later run or for whoever reads the key.

@@ -35,8 +35,8 @@ Dword ReadTmpFolder(RunContext& context, std::wstring* folder) {
 
 Dword MakeLogPath(RunContext& context, bool silent, const std::wstring& baseName,
                   std::wstring& logPath) {
-  std::wstring folder;
-  if (Dword error = ReadTmpFolder(context, &folder)) {
+  std::wstring folder = context.logFolder;
+  if (Dword error = folder.empty() ? ReadTmpFolder(context, &folder) : kErrorSuccess) {
     ReportPackageError(context, silent, context.ownerWindow, msg::kEnvironmentVariableUnknown);
     return error;
   }

@@ -9,8 +9,9 @@
 
 namespace boot {
 
-// logPath becomes %TMP%\<baseName>_<time stamp>.log; returns 0. When TMP cannot be read,
-// shows message 144 unless silent, leaves logPath as it was and returns the system error.
+// logPath becomes %TMP%\<baseName>_<time stamp>.log (in the folder of -log, when given);
+// returns 0. When TMP cannot be read, shows message 144 unless silent, leaves logPath as it
+// was and returns the system error.
 Dword MakeLogPath(RunContext& context, bool silent, const std::wstring& baseName,
                   std::wstring& logPath);
 

@@ -4,6 +4,7 @@
 
 #include "cache/csp_copy.h"
 #include "files/install_log.h"
+#include "files/log_folder.h"
 #include "log/decimal_text.h"
 #include "resources/version.h"
 #include "run/wow64.h"
@@ -69,28 +70,56 @@ void LogAccount(RunContext& context) {
   context.log.Fact("account", {user, ", session ", known ? LogPiece(session) : "unknown"});
 }
 
+// The machine Windows runs on (IMAGE_FILE_MACHINE_*: 0x8664 x64, 0xAA64 ARM64), and the
+// package that this Windows takes.
+void LogMachine(RunContext& context) {
+  const MachineArchitecture machine = ReadMachineArchitecture(context);
+  context.log.Fact("native machine",
+                   {machine.nativeKnown ? LogPiece(Hex4(machine.nativeMachine)) : "not told",
+                    machine.x64Package ? ", package: x64" : ", package: win32"});
+}
+
 void WriteStartFacts(RunContext& context, const std::wstring& modulePath, const std::wstring& tmp) {
   RunLog& log = context.log;
   log.Fact("program", {modulePath, ", file version " BOOT_VERSION_TEXT});
   log.CommandLine(context.os.GetCommandLine());
   LogWindowsRelease(context);
   log.Fact("WoW64 process", {IsWow64(context) ? "yes" : "no"});
+  LogMachine(context);
   log.Fact("UI language", {Hex4(context.os.GetSystemDefaultUILanguage())});
   LogAccount(context);
   log.Fact("TMP", {tmp});
+  if (!context.logFolder.empty()) log.Fact("log folder", {context.logFolder});
+}
+
+// Makes the folder of -log and opens the run's log there; from then on it holds every log of
+// the run. 0, or the error that kept the log out of it.
+Dword OpenLogIn(RunContext& context, const std::wstring& given, const std::wstring& name) {
+  Dword error = MakeLogFolder(context, given, &context.logFolder);
+  if (!context.logFolder.empty() && context.log.Open(context.logFolder + name)) {
+    return kErrorSuccess;
+  }
+  context.logFolder.clear();
+  if (error == kErrorSuccess) error = context.os.GetLastError();
+  return error != kErrorSuccess ? error : kErrorInstallLogFailure;
 }
 
 }  // namespace
 
-void StartRunLog(RunContext& context) {
-  std::wstring tmp;
-  if (ReadTmpFolder(context, &tmp) != kErrorSuccess) return;
+Dword StartRunLog(RunContext& context, const std::wstring* logFolder) {
   std::wstring modulePath;
   context.os.GetModuleFileName(&modulePath, kMaxPath);
-  if (!context.log.Open(tmp + L"\\" + ProgramName(modulePath) + L"_" + LocalTimestamp(context))) {
-    return;
-  }
+  const std::wstring name = L"\\" + ProgramName(modulePath) + L"_" + LocalTimestamp(context);
+  const Dword refused = logFolder != nullptr ? OpenLogIn(context, *logFolder, name) : 0;
+  std::wstring tmp;
+  const bool tmpRead = ReadTmpFolder(context, &tmp) == kErrorSuccess;
+  if (context.logFolder.empty() && !(tmpRead && context.log.Open(tmp + name))) return refused;
   WriteStartFacts(context, modulePath, tmp);
+  if (refused != kErrorSuccess) {
+    context.log.Fact("log folder", {*logFolder, " could NOT be made or written (error ", refused,
+                                    "): the run ends"});
+  }
+  return refused;
 }
 
 void EndRun(RunContext& context, Dword exitCode) {

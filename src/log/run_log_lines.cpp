@@ -116,6 +116,7 @@ constexpr ExitMeaning kExitMeanings[] = {
     {232, "no plug-in package found"},
     {1602, "cancelled by the user, or the reinstall was declined"},
     {1620, "a file beside the program is not the release's, or this Windows cannot check it"},
+    {1622, "the folder of -log could not be made or written"},
     {1603, "the installation failed"},
     {1618, "another installation is in progress"},
     {1638, "another version of the product is installed"},

@@ -54,10 +54,12 @@ std::wstring BuildPluginArguments(const InstalledProduct& product, const std::ws
           (product.sameProductCode ? kAddComponentsOfSameProduct : kAddAllFeatures) + arguments;
     }
   }
-  if (!HoldsUiOption(arguments)) {
-    arguments = (nobodyCanSee ? kNoUi : kBasicUi) + arguments;
-  }
+  AddUiOption(&arguments, nobodyCanSee);
   return arguments;
+}
+
+void AddUiOption(std::wstring* arguments, bool nobodyCanSee) {
+  if (!HoldsUiOption(*arguments)) *arguments = (nobodyCanSee ? kNoUi : kBasicUi) + *arguments;
 }
 
 }  // namespace boot

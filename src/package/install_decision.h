@@ -31,8 +31,12 @@ struct InstalledProduct {
   bool pluginFeatureAbsent = false;  // its NPQUORL feature reports absent (2)
 };
 
-// The msiexec argument text: the property fragments and, unless a token of the text starts
-// with "/q", " /qb" (" /qn" when nobody can see), each put in front of the user's `quorlArgs`.
+// Puts " /qb" (" /qn" when nobody can see) in front of `arguments`, unless a token of them
+// starts with "/q".
+void AddUiOption(std::wstring* arguments, bool nobodyCanSee);
+
+// The msiexec argument text: the property fragments and the UI option (AddUiOption), each
+// put in front of the user's `quorlArgs`.
 std::wstring BuildPluginArguments(const InstalledProduct& product, const std::wstring& quorlArgs,
                                   bool nobodyCanSee);
 

@@ -10,9 +10,9 @@ namespace boot {
 // The verbose log option put in front of the arguments: /Lv! "<logPath>"
 std::wstring LogOption(const std::wstring& logPath);
 
-// "<systemDirectory>\msiexec.exe" /i "<packagePath>" <arguments>
-std::wstring BuildMsiexecCommandLine(const std::wstring& systemDirectory,
-                                     const std::wstring& packagePath,
-                                     const std::wstring& arguments);
+// "<systemDirectory>\msiexec.exe" <operation> "<target>" <arguments>: /i and the package's
+// path, or /x and a product code.
+std::wstring BuildMsiexecCommandLine(const std::wstring& systemDirectory, const wchar_t* operation,
+                                     const std::wstring& target, const std::wstring& arguments);
 
 }  // namespace boot

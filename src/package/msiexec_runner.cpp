@@ -54,21 +54,15 @@ ChildResult RunMsiexecChild(RunContext& context, const std::wstring& commandLine
   return msiexec;
 }
 
-}  // namespace
-
-Dword RunMsiexec(RunContext& context, bool silent, std::wstring& logPath,
-                 const std::wstring& installedProductCode, const std::wstring& pluginPattern,
-                 std::wstring msiexecArgs) {
-  std::wstring packagePath;
-  Dword found = FindPackageFile(context, pluginPattern, &packagePath);
-  if (found != kErrorSuccess) {
-    ReportPackageError(context, silent, context.ownerWindow, msg::kPackageNotFound);
-    return found;
-  }
-  msiexecArgs = L" REBOOT=R " + msiexecArgs;
-  std::wstring packageFileName = FileNameOf(packagePath);
+// The log named (unless the arguments hold a log option) and made, the system directory
+// read: msiexec's command line for `operation` on `target`, or the failing step's code.
+Dword BuildCommand(RunContext& context, bool silent, std::wstring& logPath,
+                   const std::wstring& logBaseName, const wchar_t* operation,
+                   const std::wstring& target, const std::wstring& userArgs,
+                   std::wstring* commandLine) {
+  std::wstring msiexecArgs = L" REBOOT=R " + userArgs;
   if (!HoldsLogOption(msiexecArgs)) {
-    Dword named = MakeLogPath(context, silent, packageFileName, logPath);
+    Dword named = MakeLogPath(context, silent, logBaseName, logPath);
     if (named != kErrorSuccess) return named;
   }
   std::wstring systemDirectory;
@@ -76,8 +70,13 @@ Dword RunMsiexec(RunContext& context, bool silent, std::wstring& logPath,
   if (read != kErrorSuccess) return read;
   CreateInstallLog(context, logPath);
   if (!logPath.empty()) msiexecArgs = LogOption(logPath) + msiexecArgs;
-  std::wstring commandLine = BuildMsiexecCommandLine(systemDirectory, packagePath, msiexecArgs);
-  PointSourceListAt(context, installedProductCode, packageFileName);
+  *commandLine = BuildMsiexecCommandLine(systemDirectory, operation, target, msiexecArgs);
+  return kErrorSuccess;
+}
+
+// msiexec's exit code or start error; a restart request becomes the restart marker and 0.
+Dword RunCommand(RunContext& context, const std::wstring& logPath,
+                 const std::wstring& commandLine) {
   ChildResult msiexec = RunMsiexecChild(context, commandLine);
   RemoveUnusedInstallLog(context, logPath, msiexec);
   Dword code = msiexec.code;
@@ -85,6 +84,34 @@ Dword RunMsiexec(RunContext& context, bool silent, std::wstring& logPath,
   context.log.Decision("success, restart pending", "msiexec asked for a restart");
   CreateRestartMarker(context);
   return kErrorSuccess;
+}
+
+}  // namespace
+
+Dword RunMsiexec(RunContext& context, bool silent, std::wstring& logPath,
+                 const std::wstring& installedProductCode, const std::wstring& pluginPattern,
+                 const std::wstring& msiexecArgs) {
+  std::wstring packagePath;
+  Dword found = FindPackageFile(context, pluginPattern, &packagePath);
+  if (found != kErrorSuccess) {
+    ReportPackageError(context, silent, context.ownerWindow, msg::kPackageNotFound);
+    return found;
+  }
+  std::wstring packageFileName = FileNameOf(packagePath);
+  std::wstring commandLine;
+  Dword built = BuildCommand(context, silent, logPath, packageFileName, L"/i", packagePath,
+                             msiexecArgs, &commandLine);
+  if (built != kErrorSuccess) return built;
+  PointSourceListAt(context, installedProductCode, packageFileName);
+  return RunCommand(context, logPath, commandLine);
+}
+
+Dword RemoveProduct(RunContext& context, bool silent, std::wstring& logPath,
+                    const std::wstring& productCode, const std::wstring& msiexecArgs) {
+  std::wstring commandLine;
+  Dword built = BuildCommand(context, silent, logPath, L"quorlcom-uninstall_" + productCode, L"/x",
+                             productCode, msiexecArgs, &commandLine);
+  return built != kErrorSuccess ? built : RunCommand(context, logPath, commandLine);
 }
 
 }  // namespace boot

@@ -14,6 +14,12 @@ namespace boot {
 // Messages 139, 144 and 152 (owned by the owner window) unless silent.
 Dword RunMsiexec(RunContext& context, bool silent, std::wstring& logPath,
                  const std::wstring& installedProductCode, const std::wstring& pluginPattern,
-                 std::wstring msiexecArgs);
+                 const std::wstring& msiexecArgs);
+
+// Removes one installed product: msiexec /x with `productCode`, by the same rules (the log,
+// named quorlcom-uninstall_<productCode>_<time stamp>.log, REBOOT=R, the restart marker);
+// msiexec's exit code, or the failing step's code.
+Dword RemoveProduct(RunContext& context, bool silent, std::wstring& logPath,
+                    const std::wstring& productCode, const std::wstring& msiexecArgs);
 
 }  // namespace boot

@@ -90,18 +90,27 @@ Dword GetNewProductCode(RunContext& context, std::wstring* productCode) {
   return package.GetProperty(L"ProductCode", productCode);
 }
 
-Dword GetInstalledProductCode(RunContext& context, std::wstring* productCode) {
+Dword GetUpgradeCode(RunContext& context, std::wstring* upgradeCode) {
   PackageInfo package(context);
   Dword opened = OpenProductCodePackage(context, &package);
   if (opened != kErrorSuccess) return opened;
-  std::wstring upgradeCode;
-  Dword read = package.GetProperty(L"UpgradeCode", &upgradeCode);
-  if (read != kErrorSuccess) return read;
+  return package.GetProperty(L"UpgradeCode", upgradeCode);
+}
+
+Dword GetRelatedProduct(RunContext& context, const std::wstring& upgradeCode, Dword index,
+                        std::wstring* productCode) {
   std::vector<wchar_t> buffer(kProductCodeBufferChars, L'\0');
-  Dword result = context.os.MsiEnumRelatedProducts(upgradeCode, 0, 0, buffer.data());
+  Dword result = context.os.MsiEnumRelatedProducts(upgradeCode, 0, index, buffer.data());
   if (result == kErrorSuccess) *productCode = TextBeforeNul(buffer);
   context.log.RelatedProduct(upgradeCode, result, *productCode);
   return result;
+}
+
+Dword GetInstalledProductCode(RunContext& context, std::wstring* productCode) {
+  std::wstring upgradeCode;
+  Dword read = GetUpgradeCode(context, &upgradeCode);
+  if (read != kErrorSuccess) return read;
+  return GetRelatedProduct(context, upgradeCode, 0, productCode);
 }
 
 Dword ReadNewProductNameAndVersion(RunContext& context, const std::wstring& basePattern,

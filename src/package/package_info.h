@@ -44,6 +44,14 @@ Dword FindNamePackage(RunContext& context, const std::wstring& basePattern, std:
 // The ProductCode of the architecture-matched package file.
 Dword GetNewProductCode(RunContext& context, std::wstring* productCode);
 
+// The UpgradeCode of the architecture-matched package file.
+Dword GetUpgradeCode(RunContext& context, std::wstring* upgradeCode);
+
+// The product code of the installed product of `upgradeCode` at `index` as Windows Installer
+// lists them; 259 and `productCode` untouched when there is none.
+Dword GetRelatedProduct(RunContext& context, const std::wstring& upgradeCode, Dword index,
+                        std::wstring* productCode);
+
 // The product code of the first installed product sharing that package's UpgradeCode;
 // 259 and `productCode` untouched when there is none.
 Dword GetInstalledProductCode(RunContext& context, std::wstring* productCode);

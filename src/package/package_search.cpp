@@ -76,7 +76,7 @@ Dword FindPackageFile(RunContext& context, const std::wstring& pattern, std::wst
 }
 
 std::wstring ArchitectureFilter(RunContext& context) {
-  return IsWow64(context) ? L"*x64*" : L"*win32*";
+  return ReadMachineArchitecture(context).x64Package ? L"*x64*" : L"*win32*";
 }
 
 std::wstring LanguageFilter(RunContext& context) {

@@ -14,7 +14,7 @@ namespace boot {
 // After a release build's check, a pattern searched then gives the same answer again.
 Dword FindPackageFile(RunContext& context, const std::wstring& pattern, std::wstring* path);
 
-// "*x64*" when this 32-bit program runs on 64-bit Windows, else "*win32*".
+// "*x64*" when this Windows takes the x64 package (ReadMachineArchitecture), else "*win32*".
 std::wstring ArchitectureFilter(RunContext& context);
 
 // "*rus*" when the system user-interface language is Russian (Russia), else "*eng*".

@@ -105,6 +105,12 @@ class Platform {
   virtual ProcAddress GetProcAddress(ModuleHandle module, const std::string& procName) = 0;
   // Calls through addresses found with GetProcAddress.
   virtual bool CallIsWow64Process(ProcAddress isWow64Process, bool* wow64) = 0;
+  // IsWow64Process2 of the current process (IMAGE_FILE_MACHINE_* values).
+  virtual bool CallIsWow64Process2(ProcAddress isWow64Process2, Word* processMachine,
+                                   Word* nativeMachine) = 0;
+  // GetMachineTypeAttributes: its HRESULT, and the MACHINE_ATTRIBUTES flags.
+  virtual Long CallGetMachineTypeAttributes(ProcAddress getMachineTypeAttributes, Word machine,
+                                            Dword* attributes) = 0;
   virtual Long CallRegDeleteKeyEx(ProcAddress regDeleteKeyEx, RegKey key,
                                   const std::wstring& subKey, Dword samDesired, Dword reserved) = 0;
   virtual Long CallRegDeleteKey(ProcAddress regDeleteKey, RegKey key,
@@ -164,6 +170,9 @@ class Platform {
   // GetSystemDirectoryW / GetWindowsDirectoryW into a buffer of `size` characters.
   virtual Dword GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) = 0;
   virtual Dword GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword size) = 0;
+  // GetFullPathNameW into a buffer of `size` characters, the file part not asked for.
+  virtual Dword GetFullPathName(const std::wstring& fileName, std::vector<wchar_t>* buffer,
+                                Dword size) = 0;
 
   // Environment.
   // GetEnvironmentVariableW: buffer may be null with size 0 to ask for the size.

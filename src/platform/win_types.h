@@ -41,6 +41,7 @@ constexpr Dword kErrorInstallFailure = 1603;
 constexpr Dword kErrorProductVersion = 1638;
 constexpr Dword kErrorInstallPackageOpenFailed = 1619;
 constexpr Dword kErrorInstallPackageInvalid = 1620;
+constexpr Dword kErrorInstallLogFailure = 1622;
 constexpr Dword kErrorShutdownInProgress = 1115;
 constexpr Dword kErrorShutdownIsScheduled = 1190;
 constexpr Dword kErrorShutdownUsersLoggedOn = 1191;
@@ -114,6 +115,9 @@ constexpr Dword kShtdnReasonMajorApplication = 0x40000;
 constexpr Dword kShtdnReasonMinorInstallation = 0x2;
 constexpr Dword kShtdnReasonFlagPlanned = 0x80000000;
 constexpr Dword kShutdownRestart = 0x4;
+constexpr Word kImageFileMachineAmd64 = 0x8664;
+constexpr Word kImageFileMachineArm64 = 0xAA64;
+constexpr Dword kMachineAttributeUserEnabled = 0x1;  // its code runs in user mode
 
 // Files.
 constexpr Dword kFileAttributeDirectory = 0x10;

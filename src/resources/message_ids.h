@@ -37,5 +37,10 @@ constexpr Word kSystemDirectoryUnknown = 152;
 constexpr Word kUpgradeQuestion = 153;
 constexpr Word kReleaseFileMismatch = 154;
 constexpr Word kReleaseFilesUncheckable = 155;  // this Windows has no SHA-256
+constexpr Word kUninstallPluginQuestion = 156;
+constexpr Word kPluginUninstallFailed = 157;
+constexpr Word kPluginRemovedRestartQuestion = 158;
+constexpr Word kPluginRemoved = 159;
+constexpr Word kLogFolderUnwritable = 160;  // %s: the folder
 
 }  // namespace boot::msg

@@ -27,5 +27,7 @@ constexpr Dword kExitInvalidCommandLine = kErrorInvalidCommandLine;  // 1639
 // A file the run would use is not one the release was made with, or this Windows has no
 // SHA-256 to tell (ERROR_INSTALL_PACKAGE_INVALID).
 constexpr Dword kExitReleaseFileMismatch = kErrorInstallPackageInvalid;
+// The folder of -log could not be made or written (ERROR_INSTALL_LOG_FAILURE); nothing ran.
+constexpr Dword kExitLogFolderUnwritable = kErrorInstallLogFailure;  // 1622
 
 }  // namespace boot

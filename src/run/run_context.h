@@ -10,11 +10,14 @@
 
 namespace boot {
 
-// Where IsWow64Process was found, remembered for the rest of the run.
+// Where IsWow64Process was found, remembered for the rest of the run; with it IsWow64Process2
+// (from Windows 10) and GetMachineTypeAttributes (from Windows 11), 0 where absent.
 struct Wow64Lookup {
   enum class State { kNotLookedUp, kAbsent, kPresent };
   State state = State::kNotLookedUp;
   ProcAddress address = 0;
+  ProcAddress isWow64Process2 = 0;
+  ProcAddress getMachineTypeAttributes = 0;
 };
 
 // The time a run may spend, in all, waiting for other installations to end: another run of
@@ -50,6 +53,8 @@ struct RunContext {
   // Nobody can see the run's windows (a window station that is not visible, or session 0):
   // decided once at start. No box is shown then, and msiexec gets no interface.
   bool nobodyCanSee = false;
+  // The full path of the folder that -log named: every log of the run goes there, not to TMP.
+  std::wstring logFolder;
   Dword waitBudget = kWaitBudgetMilliseconds;  // what is left of it
   KernelHandle runMutex = 0;                   // held from when it is taken to the end
   // A release build's files, checked and held open, for reading only, until the process

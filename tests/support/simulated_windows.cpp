@@ -22,6 +22,8 @@ constexpr ProcAddress kInitiateShutdown = 0x9004;
 constexpr ProcAddress kInitiateSystemShutdownEx = 0x9005;
 constexpr ProcAddress kGetTickCount64 = 0x9006;
 constexpr ProcAddress kNtQuerySystemInformation = 0x9007;
+constexpr ProcAddress kIsWow64Process2 = 0x9008;
+constexpr ProcAddress kGetMachineTypeAttributes = 0x9009;
 constexpr ModuleHandle kNtdll = 0x7300;
 constexpr std::uint64_t kFileTimeOf1970 = 116444736000000000;
 const wchar_t kInstallerMutex[] = L"Global\\_MSIExecute";
@@ -419,6 +421,10 @@ ProcAddress SimulatedWindows::GetProcAddress(ModuleHandle module, const std::str
     return isWow64ProcessPresent ? kIsWow64Process : 0;
   }
   if (module == kKernel32 && procName == "GetTickCount64") return kGetTickCount64;
+  if (module == kKernel32 && procName == "IsWow64Process2") return kIsWow64Process2;
+  if (module == kKernel32 && procName == "GetMachineTypeAttributes") {
+    return kGetMachineTypeAttributes;
+  }
   if (module == kNtdll && procName == "NtQuerySystemInformation") return kNtQuerySystemInformation;
   if (module == kLocalRegistry && procName == "RegDeleteKeyExW") return kRegDeleteKeyEx;
   if (module == kAdvapi32 && procName == "RegDeleteKeyW") return kRegDeleteKey;
@@ -436,6 +442,23 @@ bool SimulatedWindows::CallIsWow64Process(ProcAddress isWow64Process, bool* resu
   if (!Callable(isWow64Process, kIsWow64Process) || isWow64ProcessFails) return false;
   *result = wow64;
   return true;
+}
+
+bool SimulatedWindows::CallIsWow64Process2(ProcAddress isWow64Process2, Word* processMachine,
+                                           Word* native) {
+  events.push_back(L"wow64-process2");
+  if (isWow64Process2 != kIsWow64Process2) return false;
+  *processMachine = wow64 ? 0x14C : 0;  // IMAGE_FILE_MACHINE_I386 under WoW64
+  *native = nativeMachine;
+  return true;
+}
+
+Long SimulatedWindows::CallGetMachineTypeAttributes(ProcAddress getMachineTypeAttributes,
+                                                    Word machine, Dword* attributes) {
+  events.push_back(L"machine-attributes:" + Decimal(machine));
+  if (getMachineTypeAttributes != kGetMachineTypeAttributes) return static_cast<Long>(0x80004001);
+  *attributes = machine == kImageFileMachineAmd64 ? x64MachineAttributes : 0;
+  return 0;
 }
 
 Long SimulatedWindows::CallRegDeleteKeyEx(ProcAddress regDeleteKeyEx, RegKey key,
@@ -784,6 +807,17 @@ Dword SimulatedWindows::GetSystemDirectory(std::vector<wchar_t>* buffer, Dword s
     return 0;
   }
   return CopyDirectory(systemDirectory, buffer, size);
+}
+
+Dword SimulatedWindows::GetFullPathName(const std::wstring& fileName, std::vector<wchar_t>* buffer,
+                                        Dword size) {
+  if (fileName.empty()) {
+    lastError = 123;  // ERROR_INVALID_NAME
+    return 0;
+  }
+  // A path with a drive or a server is full; any other is taken from the current folder.
+  const bool full = fileName.compare(0, 2, L"\\\\") == 0 || fileName.find(L':') == 1;
+  return CopyDirectory(full ? fileName : currentDirectory + L"\\" + fileName, buffer, size);
 }
 
 Dword SimulatedWindows::GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword size) {

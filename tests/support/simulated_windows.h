@@ -139,6 +139,12 @@ class SimulatedWindows : public Platform {
   bool isWow64ProcessPresent = true;
   bool isWow64ProcessFails = false;
   bool wow64 = true;
+  // IsWow64Process2 (Windows 10 1511 on) and GetMachineTypeAttributes (Windows 11) exist unless
+  // named among missingProcedures: the machine Windows runs on, and what it lets x64 code do.
+  Word nativeMachine = kImageFileMachineAmd64;
+  Dword x64MachineAttributes = kMachineAttributeUserEnabled;
+  // GetFullPathNameW takes a relative path from here.
+  std::wstring currentDirectory = L"C:\\Setup";
   bool localRegistryModuleLoaded = false;
   std::set<std::string> missingProcedures;
   std::wstring moduleFileName = L"C:\\Setup\\bootstrapper.exe";
@@ -256,6 +262,10 @@ class SimulatedWindows : public Platform {
   ModuleHandle LoadLibrary(const std::wstring& fileName) override;
   ProcAddress GetProcAddress(ModuleHandle module, const std::string& procName) override;
   bool CallIsWow64Process(ProcAddress isWow64Process, bool* wow64) override;
+  bool CallIsWow64Process2(ProcAddress isWow64Process2, Word* processMachine,
+                           Word* native) override;
+  Long CallGetMachineTypeAttributes(ProcAddress getMachineTypeAttributes, Word machine,
+                                    Dword* attributes) override;
   Long CallRegDeleteKeyEx(ProcAddress regDeleteKeyEx, RegKey key, const std::wstring& subKey,
                           Dword samDesired, Dword reserved) override;
   Long CallRegDeleteKey(ProcAddress regDeleteKey, RegKey key, const std::wstring& subKey) override;
@@ -290,6 +300,8 @@ class SimulatedWindows : public Platform {
   bool ReadFile(KernelHandle file, void* buffer, Dword size, Dword* read) override;
   Dword GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) override;
   Dword GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword size) override;
+  Dword GetFullPathName(const std::wstring& fileName, std::vector<wchar_t>* buffer,
+                        Dword size) override;
   Dword GetEnvironmentVariable(const std::wstring& name, wchar_t* buffer, Dword size) override;
   bool GetRuntimeEnvironment(const std::wstring& name, std::wstring* value) override;
   std::time_t Time() override;

@@ -70,6 +70,8 @@ TEST(ParseCommandLineTest, HelpCarriesTheCspLinesOnlyAfterCsp) {
   EXPECT_EQ(Parse(Started(L"-CSPArgs x")).boxes.at(0).text, kHelpWithoutCsp);
   EXPECT_EQ(Parse(Started(L"-csp -unknown")).boxes.at(0).text,
             std::wstring(kHelpWithoutCsp) + kCspHelpLines);
+  EXPECT_EQ(Parse(Started(L"-csp -Uninstall")).boxes.at(0).text,
+            std::wstring(kHelpWithoutCsp) + kCspHelpLines);
 }
 
 TEST(ParseCommandLineTest, ArgumentsThatShowTheHelp) {
@@ -137,6 +139,21 @@ TEST(ParseCommandLineTest, TextOptionsAccumulate) {
   }
 }
 
+TEST(ParseCommandLineTest, UninstallAndTheLastLogFolder) {
+  auto parsed = Parse(Started(L"-UnInstall -log a -LOG \"C:\\My Logs\" -QuorlArgs /qn"));
+  EXPECT_TRUE(parsed.options.uninstall && parsed.options.logFolderGiven);
+  EXPECT_EQ(parsed.options.logFolder, L"C:\\My Logs");
+  parsed = Parse(Started(L"-log \"\""));
+  EXPECT_TRUE(!parsed.options.uninstall && parsed.options.logFolderGiven);
+  EXPECT_FALSE(Parse(Started(L"-silent")).options.logFolderGiven);
+  // -log without its value; -uninstall beside an option of installing, in either order.
+  for (const wchar_t* arguments :
+       {L"-log", L"-log x -log", L"-uninstall -csp", L"-reinstall -uninstall",
+        L"-uninstall -selectDlg", L"-vbscript \"\" -uninstall"}) {
+    EXPECT_TRUE(Parse(Started(arguments)).helpShown) << arguments;
+  }
+}
+
 TEST(ParseCommandLineTest, ValueIsNeverReadAsAnOption) {
   auto parsed = Parse(Started(L"-vbscript -silent"));
   EXPECT_FALSE(parsed.options.silent);
@@ -157,13 +174,15 @@ TEST(ParseCommandLineTest, TheProgramPathIsNeverAnOption) {
   EXPECT_TRUE(parsed.options.silent);
 }
 
-TEST(ParseCommandLineTest, UnsplittableCommandLineKeepsTheDefaults) {
+// The options it holds are unknown: the run ends rather than ask where -silent may stand.
+TEST(ParseCommandLineTest, UnsplittableCommandLineSetsNothingAndGivesItsError) {
   sim::SimulatedWindows windows;
   windows.commandLine = Started(L"-silent -help");
   windows.commandLineSplitFails = true;
+  windows.lastError = 8;
   RunContext context(windows);
   InstallOptions options;
-  ParseCommandLine(context, &options);
+  EXPECT_EQ(ParseCommandLine(context, &options), 8u);
   EXPECT_FALSE(options.silent);
   EXPECT_TRUE(windows.boxes.empty());
 }

@@ -353,6 +353,70 @@ TEST_F(InstallSequenceTest, ScriptFailureDoesNotFailTheRun) {
   EXPECT_TRUE(MsiexecRan());
 }
 
+// -uninstall where someone sees: message 156, every product of the family removed (each msiexec
+// /x drops the family from the list, as Wine does: the run has listed it first), and the
+// install's end with texts of removal.
+struct SeenBox {
+  const wchar_t* text;
+  const wchar_t* caption;
+  Dword style;
+};
+
+struct SeenRun {
+  const char* name;
+  const wchar_t* arguments;
+  Dword msiexecCode;
+  Dword exitCode;
+  std::size_t removals;
+  const SeenBox* last;  // after 156
+};
+
+TEST_F(InstallSequenceTest, SeenRemovals) {
+  const std::wstring log = std::wstring(L"C:\\Temp\\quorlcom-uninstall_") + sim::kOtherProductCode +
+                           L"_2027-03-01-09-05-03.log";
+  const std::wstring failed =
+      L"В процессе удаления Сталвер ЭЦП Browser plug-in возникла ошибка: 1603.\nInstall log: " +
+      log;
+  const SeenBox ask = {L"Удалить Сталвер ЭЦП Browser plug-in?", kPluginCaption, 0x50004};
+  const SeenBox removed = {L"Сталвер ЭЦП Browser plug-in удалён.", kPluginCaption, 0x50000};
+  const SeenBox restart = {
+      L"Сталвер ЭЦП Browser plug-in удалён.\nДля завершения удаления "
+      L"необходимо перезагрузить компьютер.\nПроизвести перезагрузку сейчас?",
+      kPluginCaption, 0x50034};
+  const SeenBox failure = {failed.c_str(), kPluginCaption, 0x50010};
+  const wchar_t* const remove = L"-uninstall -QuorlArgs X=1";
+  const SeenRun cases[] = {
+      {"1605, gone already, counts as removed", remove, 1605, 0, 2, &removed},
+      {"a restart asked: 158, then the restart", remove, 3010, 0, 2, &restart},
+      {"a failure stops the removals: 157 with its log", remove, 1603, 1603, 1, &failure},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::SimulatedWindows machine;
+    sim::AddPluginPackage(machine, L"3.0.0.0");
+    sim::ScriptMsiexec(machine, c.msiexecCode);
+    sim::AddInstalledPlugin(machine, sim::kOtherProductCode, L"1.0");
+    sim::AddInstalledPlugin(machine, sim::kNewProductCode, L"2.0");
+    machine.childBehaviours[sim::kMsiexec].effect = [&machine] { machine.products.clear(); };
+    EXPECT_EQ(RunBootstrapper(machine, c.arguments), c.exitCode);
+    const SeenBox* expected[] = {&ask, c.last};
+    ASSERT_EQ(machine.boxes.size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+      EXPECT_EQ(machine.boxes[i].text + L"|" + machine.boxes[i].caption,
+                expected[i]->text + (L"|" + std::wstring(expected[i]->caption)));
+      EXPECT_EQ(machine.boxes[i].style, expected[i]->style);
+    }
+    ASSERT_EQ(machine.children.size(), c.removals);
+    for (std::size_t i = 0; i < c.removals; ++i) {
+      const std::wstring code = i == 0 ? sim::kOtherProductCode : sim::kNewProductCode;
+      EXPECT_EQ(machine.children[i].commandLine,
+                L"\"C:\\Windows\\system32\\msiexec.exe\" /x \"" + code +
+                    L"\" /Lv! \"C:\\Temp\\quorlcom-uninstall_" + code +
+                    L"_2027-03-01-09-05-03.log\" REBOOT=R  /qb X=1 ");
+    }
+  }
+}
+
 // Unattended machines: what nobody can see, the restart marker's age, the restarts that
 // Windows refuses, the waits for other installations. Every row ends by itself, restarts
 // nothing and holds no mutex at its end.
@@ -366,6 +430,7 @@ struct UnattendedCase {
   std::size_t boxes;
   const wchar_t* event;  // within one of the events (a child's start: its command line)
   const char* logged;    // in the run's log
+  const wchar_t* runLog = L"C:\\Temp\\bootstrapper_2027-03-01-09-05-03.log";
 };
 
 TEST_F(InstallSequenceTest, UnattendedMachines) {
@@ -502,6 +567,30 @@ TEST_F(InstallSequenceTest, UnattendedMachines) {
        "decision: end the run, a restart under way"},
       {"another refusal", refusedAsSystem(5), L"-silent", 7, 1, true, 0, nullptr,
        "box 111 suppressed by -silent"},
+      {"Windows 10 on ARM64 runs no x64 code: the win32 package",
+       [](W& w) {
+         w.nativeMachine = kImageFileMachineArm64,
+         w.missingProcedures = {"GetMachineTypeAttributes"};
+         sim::AddPluginPackageFile(w, L"C:\\Setup\\quorlcom-win32.msi");
+       },
+       L"-silent", 0, 1, false, 0, L"/i \"C:\\Setup\\quorlcom-win32.msi\"",
+       "native machine: 0xAA64, package: win32"},
+      {"-uninstall where nobody can see: /qn, every product of the family, no box",
+       [](W& w) {
+         w.stationFlags = 0;
+         sim::AddInstalledPlugin(w, sim::kOtherProductCode, L"1.0");
+       },
+       L"-uninstall", 0, 1, false, 0, L"REBOOT=R  /qn", "box 159 suppressed by -silent"},
+      {"-uninstall beside -csp", [](W& w) { w.stationFlags = 0; }, L"-csp -uninstall", 1639, 0,
+       false, 0, nullptr, "show the help (-uninstall with -csp, -selectDlg, -reinstall or"},
+      // Every log in the -log folder, made where missing, taken from the current folder.
+      {"-log relative", [](W&) {}, L"-csp -silent -log logs\\new\\", 0, 1, false, 0,
+       L"csp\\Setup.exe -args \"/qb /Lv! \"\"\"C:\\Setup\\logs\\new\\csp_2027-03-01-09-05-03.log",
+       "0 log folder: C:\\Setup\\logs\\new\r\n",
+       L"C:\\Setup\\logs\\new\\bootstrapper_2027-03-01-09-05-03.log"},
+      // The command line is judged first: no folder is made, the run's log stays in TMP.
+      {"-log beside a wrong argument", [](W& w) { w.stationFlags = 0; }, L"-log C:\\L -bogus", 1639,
+       0, false, 0, nullptr, "argument not recognised: -bogus"},
       {"the CSP's Setup.exe asks for a restart",
        [](W& w) { w.childBehaviours[L"C:\\Setup\\csp\\Setup.exe"].exitCode = 3010; },
        L"-csp -silent -norestart", 0, 1, true, 0, L"csp\\Setup.exe -args \"/qb", nullptr},
@@ -522,7 +611,7 @@ TEST_F(InstallSequenceTest, UnattendedMachines) {
           [&](const std::wstring& event) { return event.find(c.event) != std::wstring::npos; }));
     }
     if (c.logged != nullptr) {
-      const auto& log = machine.fileContents.at(L"C:\\Temp\\bootstrapper_2027-03-01-09-05-03.log");
+      const auto& log = machine.fileContents.at(c.runLog);
       EXPECT_NE(log.find(c.logged), std::string::npos);
     }
     EXPECT_TRUE(sim::EventsWith(machine, L"msiexec-met-").empty());

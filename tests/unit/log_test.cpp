@@ -65,12 +65,13 @@ TEST(RunLogTest, SilentFreshInstallFromStartToEnd) {
       u8"command line: \"C:\\Setup\\bootstrapper.exe\" -silent -norestart",
       u8"Windows: 10.0 build 19045, service pack 0.0, product type 1 (workstation)",
       u8"WoW64 process: yes",
+      u8"native machine: 0x8664, package: x64",
       u8"UI language: 0x0419",
       u8"account: SYSTEM, session 1",
       u8"TMP: C:\\Temp",
       u8"desktop: visible (window station visible; session 1)",
-      u8"options: -silent=yes -norestart=yes -reinstall=no -csp=no -selectDlg=no "
-      u8"-QuorlArgs=\"\" -CSPArgs=\"\" -vbscript=\"\"",
+      u8"options: -silent=yes -norestart=yes -reinstall=no -csp=no -selectDlg=no -uninstall=no "
+      u8"-QuorlArgs=\"\" -CSPArgs=\"\" -vbscript=\"\" -log=\"\"",
       u8"check administrator: passed",
       u8"box 103 suppressed by -silent: \"Установить Сталвер ЭЦП Browser plug-in?\"; answer "
       u8"taken Yes",
@@ -178,8 +179,8 @@ TEST(RunLogTest, EachKindOfLine) {
        L"-csp -silent -CSPArgs /qn",
        2,
        {u8"account: Администратор, session unknown",
-        u8"options: -silent=yes -norestart=no -reinstall=no -csp=yes -selectDlg=no "
-        u8"-QuorlArgs=\"\" -CSPArgs=\"/qn \" -vbscript=\"\"",
+        u8"options: -silent=yes -norestart=no -reinstall=no -csp=yes -selectDlg=no -uninstall=no "
+        u8"-QuorlArgs=\"\" -CSPArgs=\"/qn \" -vbscript=\"\" -log=\"\"",
         u8"the program could not be started: error 2",
         u8"decision: end the run (the CSP installation failed)",
         u8"exit code 2: the failing step's own code (its exit code or the Windows error of its "
@@ -192,9 +193,9 @@ TEST(RunLogTest, EachKindOfLine) {
        {u8R"(command line: "C:\Setup\bootstrapper.exe" -silent -csp -CSPArgs "PASSWORD=*** )"
         u8R"(-QuorlArgs "Pin=*** X=3" -quorlargs db.PassWord=*** -QuorlArgs PROXY_PASS=*** )"
         u8R"(-QuorlArgs SQL_CREDENTIAL=***)",
-        u8R"(options: -silent=yes -norestart=no -reinstall=no -csp=yes -selectDlg=no )"
+        u8R"(options: -silent=yes -norestart=no -reinstall=no -csp=yes -selectDlg=no -uninstall=no )"
         u8R"(-QuorlArgs=" Pin=*** X=3  db.PassWord=***  PROXY_PASS=***  SQL_CREDENTIAL=*** " )"
-        u8R"(-CSPArgs="PASSWORD=*** " -vbscript="")",
+        u8R"(-CSPArgs="PASSWORD=*** " -vbscript="" -log="")",
         u8R"(starting: csp\Setup.exe -args "/qb /Lv! """C:\Temp\csp_2027-03-01-09-05-03.log""" )"
         u8"PASSWORD=*** \" -noreboot -root -silent",
         u8R"(starting: "C:\Windows\system32\msiexec.exe" /i "C:\Setup\quorlcom-x64.msi" )"

@@ -17,7 +17,7 @@ TEST_F(MessageCatalogueTest, LoadsEveryCatalogueEntryExactly) {
   for (const auto& [id, text] : sim::CatalogueTexts()) {
     EXPECT_EQ(LoadMessage(context, static_cast<Word>(id)), text) << "message " << id;
   }
-  EXPECT_EQ(sim::CatalogueTexts().size(), 46u);
+  EXPECT_EQ(sim::CatalogueTexts().size(), 51u);
 }
 
 TEST_F(MessageCatalogueTest, FirstAndLastEntriesOfABlock) {
@@ -27,7 +27,7 @@ TEST_F(MessageCatalogueTest, FirstAndLastEntriesOfABlock) {
 }
 
 TEST_F(MessageCatalogueTest, GapsAndIdsOutsideTheCatalogueAreEmpty) {
-  for (Word id : {0, 1, 100, 115, 123, 124, 125, 126, 127, 132, 140, 141, 156, 160, 0xFFFF}) {
+  for (Word id : {0, 1, 100, 115, 123, 124, 125, 126, 127, 132, 140, 141, 161, 176, 0xFFFF}) {
     EXPECT_EQ(LoadMessage(context, id), L"") << "message " << id;
   }
 }
@@ -38,6 +38,7 @@ TEST_F(MessageCatalogueTest, LineFeedsAreLoneAndExact) {
   };
   EXPECT_EQ(count(LoadMessage(context, 107), L'\n'), 2);
   EXPECT_EQ(count(LoadMessage(context, 109), L'\n'), 1);
+  EXPECT_EQ(count(LoadMessage(context, 158), L'\n'), 2);
   EXPECT_EQ(count(LoadMessage(context, 107), L'\r'), 0);
   EXPECT_EQ(LoadMessage(context, 120), LoadMessage(context, 121));
   EXPECT_EQ(LoadMessage(context, 111),

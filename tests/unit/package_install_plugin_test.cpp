@@ -66,7 +66,7 @@ TEST_F(InstallPluginTest, FreshInstall) {
   EXPECT_TRUE(windows.boxes.empty());
   EXPECT_TRUE(sim::EventsWith(windows, L"delete-file:").empty());
   EXPECT_EQ(logPath, L"C:\\Temp\\quorlcom-x64.msi_2027-03-01-09-05-03.log");
-  EXPECT_EQ(windows.moduleLookups, std::vector<std::wstring>{L"kernel32"});
+  EXPECT_EQ(windows.moduleLookups, std::vector<std::wstring>(3, L"kernel32"));
 }
 
 TEST_F(InstallPluginTest, TheInstalledCodeIsAskedBeforeThePackagesOwn) {

@@ -8,6 +8,9 @@
 namespace boot {
 namespace {
 
+// IsWow64Process, then IsWow64Process2 and GetMachineTypeAttributes, each from kernel32.
+const std::vector<std::wstring> kKernel32Thrice(3, L"kernel32");
+
 class PackageSearchTest : public ::testing::Test {
  protected:
   // The path found, or "232" when nothing was; every search must be closed again.
@@ -116,30 +119,43 @@ struct ArchitectureCase {
   bool fails;
   bool wow64;
   const wchar_t* fragment;
+  Word nativeMachine = kImageFileMachineAmd64;
+  const char* missing = "";  // a function that kernel32 lacks
+  Dword x64Attributes = kMachineAttributeUserEnabled;
 };
 
 TEST_F(PackageSearchTest, ArchitectureFragment) {
+  const Word amd64 = kImageFileMachineAmd64;
+  const Word arm64 = kImageFileMachineArm64;
   const ArchitectureCase cases[] = {
       {"64-bit Windows", true, false, true, L"*x64*"},
       {"32-bit Windows", true, false, false, L"*win32*"},
       {"call fails", true, true, true, L"*win32*"},
       {"function absent", false, false, true, L"*win32*"},
+      {"64-bit Windows 8, no IsWow64Process2", true, false, true, L"*x64*", amd64,
+       "IsWow64Process2"},
+      {"Windows 11 on ARM64 runs x64 code", true, false, true, L"*x64*", arm64},
+      {"Windows 11 on ARM64 without x64 code", true, false, true, L"*win32*", arm64, "", 0},
+      {"Windows 10 on ARM64", true, false, true, L"*win32*", arm64, "GetMachineTypeAttributes"},
   };
   for (const auto& c : cases) {
     sim::SimulatedWindows machine;
     machine.isWow64ProcessPresent = c.present;
     machine.isWow64ProcessFails = c.fails;
     machine.wow64 = c.wow64;
+    machine.nativeMachine = c.nativeMachine;
+    machine.missingProcedures = {c.missing};
+    machine.x64MachineAttributes = c.x64Attributes;
     RunContext run(machine);
     EXPECT_EQ(ArchitectureFilter(run), c.fragment) << c.name;
-    EXPECT_EQ(machine.moduleLookups, std::vector<std::wstring>{L"kernel32"}) << c.name;
+    EXPECT_EQ(machine.moduleLookups, kKernel32Thrice) << c.name;
   }
 }
 
 TEST_F(PackageSearchTest, IsWow64ProcessIsLookedUpOnceAndCalledEachTime) {
   EXPECT_EQ(ArchitectureFilter(context), L"*x64*");
   EXPECT_EQ(ArchitectureFilter(context), L"*x64*");
-  EXPECT_EQ(windows.moduleLookups, std::vector<std::wstring>{L"kernel32"});
+  EXPECT_EQ(windows.moduleLookups, kKernel32Thrice);
   EXPECT_EQ(sim::EventsWith(windows, L"is-wow64-process").size(), 2u);
   EXPECT_EQ(context.wow64.state, Wow64Lookup::State::kPresent);
 }
@@ -149,7 +165,7 @@ TEST_F(PackageSearchTest, AnAbsentIsWow64ProcessIsRememberedAsAbsent) {
   EXPECT_EQ(ArchitectureFilter(context), L"*win32*");
   windows.isWow64ProcessPresent = true;
   EXPECT_EQ(ArchitectureFilter(context), L"*win32*");
-  EXPECT_EQ(windows.moduleLookups.size(), 1u);
+  EXPECT_EQ(windows.moduleLookups, kKernel32Thrice);
   EXPECT_TRUE(sim::EventsWith(windows, L"is-wow64-process").empty());
   EXPECT_EQ(context.wow64.state, Wow64Lookup::State::kAbsent);
 }
@@ -160,7 +176,8 @@ TEST_F(PackageSearchTest, WithoutKernel32sHandleTheLookupIsRetried) {
   EXPECT_EQ(context.wow64.state, Wow64Lookup::State::kNotLookedUp);
   windows.kernel32Loaded = true;
   EXPECT_EQ(ArchitectureFilter(context), L"*x64*");
-  EXPECT_EQ(windows.moduleLookups, (std::vector<std::wstring>{L"kernel32", L"kernel32"}));
+  // Without the handle, both IsWow64Process2's and IsWow64Process's turn ask for it again.
+  EXPECT_EQ(windows.moduleLookups, std::vector<std::wstring>(5, L"kernel32"));
 }
 
 TEST_F(PackageSearchTest, LanguageFragmentComparesTheWholeLanguageIdentifier) {

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """A demonstration of the bootstrapper under Wine: a silent install of release 1.0.0.0 of
-a sample plug-in package, then a silent upgrade to release 2.0.0.0 (same UpgradeCode), in a
-fresh Wine prefix with its own Xvfb and wineserver, both ended at the close. Prints each
-command line, exit code, time stamp, install log and the installed versions; ends with 1
-when a step does not give what it should. Run by scripts/demo.sh after the build.
+a sample plug-in package, a silent upgrade to release 2.0.0.0 (same UpgradeCode), then a
+silent removal with -uninstall of whatever version is installed, in a fresh Wine prefix
+with its own Xvfb and wineserver, both ended at the close. Prints each command line, exit
+code, time stamp, install log and the installed versions; ends with 1 when a step does not
+give what it should. Run by scripts/demo.sh after the build.
 
 The program shown is the shipped i686 build, run as a WoW64 process as on 64-bit Windows,
 so it installs quorlcom-x64.msi. Where 32-bit Wine cannot run, the demonstration says why in
@@ -22,12 +23,12 @@ HERE = Path(__file__).resolve().parent
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, str(HERE))
 
-from expect import expect_equal  # noqa: E402
+from expect import expect_equal, expect_tmp_files  # noqa: E402
 from harness import DEFAULT_TMP, WineSession  # noqa: E402
 from packages import UPGRADE_CODE, PluginPackage, build_package  # noqa: E402
-from test_plugin import (RELEASE_1, RELEASE_1_INSTALLED, RELEASE_2,  # noqa: E402
-                         RELEASE_2_INSTALLED, TimedRun, expect_logged_run,
-                         expect_msiexec_command, installed_versions)
+from test_plugin import (NOTHING_INSTALLED, RELEASE_1, RELEASE_1_INSTALLED,  # noqa: E402
+                         RELEASE_2, RELEASE_2_INSTALLED, TimedRun, expect_logged_run,
+                         expect_msiexec_command, expect_removals, installed_versions)
 from wine_env import (Config, has_wow64, make_base_prefix,  # noqa: E402
                       start_wine_without_address_randomization, wine32_runs)
 
@@ -75,17 +76,10 @@ def describe_versions(versions: dict[str, str | None]) -> str:
                      for code, version in versions.items())
 
 
-def run_step(session: WineSession, title: str, release: PluginPackage, package: Path,
-             fragments: str, expected_versions: dict[str, str | None]) -> bool:
-    package_name = package.name
-    """Lays `package` beside the program, runs it with -silent, prints what happened and
-    checks it: exit 0, no box, msiexec started with the log and then `fragments`, the log
-    named after the printed time stamp, the products installed. Returns whether the step
-    gave the expected result."""
-    print(f"\n{title}")
-    program = session.install_bootstrapper(FOLDER, {package_name: package})
-    show("laid out", f"{program} and {package_name} (release {release.version})")
-    run = TimedRun(session, program, ["-silent"], describe=False)
+def show_run(session: WineSession, program: str, args: list[str]) -> TimedRun:
+    """Runs the program and prints each command line, the exit code, standard output, the
+    files in TMP and the installed products."""
+    run = TimedRun(session, program, args, describe=False)
     result = run.result
     for index, command in enumerate(result.process_trace):
         show("started" if index else "command", command)
@@ -94,19 +88,50 @@ def run_step(session: WineSession, title: str, release: PluginPackage, package: 
     for name in result.tmp_files:
         size = session.unix_path(f"{DEFAULT_TMP}\\{name}").stat().st_size
         show("TMP", f"{DEFAULT_TMP}\\{name} ({size} bytes)")
-    versions = installed_versions(session)
-    show("installed", describe_versions(versions))
+    show("installed", describe_versions(installed_versions(session)))
+    return run
+
+
+def run_step(session: WineSession, title: str, release: PluginPackage, package: Path,
+             fragments: str, expected_versions: dict[str, str | None]) -> bool:
+    """Lays `package` beside the program, runs it with -silent, prints what happened and
+    checks it: exit 0, no box, msiexec started with the log and then `fragments`, the log
+    named after the printed time stamp, the products installed. Returns whether the step
+    gave the expected result."""
+    package_name = package.name
+    print(f"\n{title}")
+    program = session.install_bootstrapper(FOLDER, {package_name: package})
+    show("laid out", f"{program} and {package_name} (release {release.version})")
+    run = show_run(session, program, ["-silent"])
+    result = run.result
     try:
         expect_equal((result.outcome, result.exit_code), ("exit-code", 0), "exit code")
         expect_equal(result.boxes, [], "boxes shown")
         log = expect_logged_run(run, package_name)
         expect_msiexec_command(run, program.rsplit("\\", 1)[0] + "\\" + package_name, log,
                                fragments)
-        expect_equal(versions, expected_versions, "installed products")
+        expect_equal(installed_versions(session), expected_versions, "installed products")
     except AssertionError as failure:
         show("FAILED", failure)
         return False
     show("result", f"as expected ({result.seconds:.2f} s)")
+    return True
+
+
+def remove_step(session: WineSession) -> bool:
+    """Runs the program beside the last release with -uninstall -silent: exit 0, no box,
+    msiexec /x once for the installed product with a log of its own, nothing installed."""
+    print("\nStep 3: silent removal with -uninstall, whatever version is installed")
+    run = show_run(session, f"C:\\{FOLDER}\\bootstrapper.exe", ["-uninstall", "-silent"])
+    try:
+        expect_equal((run.result.outcome, run.result.exit_code), ("exit-code", 0), "exit code")
+        expect_equal(run.result.boxes, [], "boxes shown")
+        expect_tmp_files(run.result, expect_removals(run))
+        expect_equal(installed_versions(session), NOTHING_INSTALLED, "installed products")
+    except AssertionError as failure:
+        show("FAILED", failure)
+        return False
+    show("result", f"as expected ({run.result.seconds:.2f} s)")
     return True
 
 
@@ -122,7 +147,8 @@ def main() -> int:
                     win64_dir=options.win64_dir.resolve(),
                     win32_dir=options.win32_dir.resolve())
     started = time.monotonic()
-    print("Сталвер ЭЦП Browser plug-in bootstrapper: silent install and upgrade under Wine")
+    print("Сталвер ЭЦП Browser plug-in bootstrapper: silent install, upgrade and removal under "
+          "Wine")
     show("base", f"{config.base_prefix} ready in {make_base_prefix(config):.2f} s")
     build = choose_build(config)
     package_name = PACKAGE_OF_BUILD[build]
@@ -143,7 +169,7 @@ def main() -> int:
              RELEASE_2_INSTALLED),
         ]
         succeeded = all(run_step(session, title, release, built[release.version], *expected)
-                        for title, release, *expected in steps)
+                        for title, release, *expected in steps) and remove_step(session)
     outcome = "succeeded" if succeeded else "FAILED"
     print(f"\nDemo {outcome} in {time.monotonic() - started:.1f} s "
           "(the prefix, its wineserver and Xvfb are gone)")

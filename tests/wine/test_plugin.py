@@ -18,7 +18,7 @@ from expect import (ExpectedBox, expect_equal, expect_log_lines, expect_run,
 from harness import DEFAULT_TMP, WineSession
 from packages import (OTHER_PRODUCT_CODE, PRODUCT_CODE, UPGRADE_CODE, PluginPackage,
                       cached_package)
-from run_result import RunResult
+from run_result import RUN_LOG_NAME, RunResult
 from test_driver import INSTALL_QUESTION, MARKER
 from wine_env import HarnessError
 
@@ -82,6 +82,7 @@ def log_start(program: str, args: str, wow64: bool = False) -> list[str | re.Pat
             f'command line: "{program}" {args}'.rstrip(),
             "Windows: 6.1 build 7601, service pack 1.0, product type 1 (workstation)",
             f"WoW64 process: {'yes' if wow64 else 'no'}",
+            f"native machine: 0x8664, package: {'x64' if wow64 else 'win32'}",
             "UI language: 0x0419",
             re.compile(r"account: \S+, session \d+"),
             f"TMP: {DEFAULT_TMP}",
@@ -267,8 +268,8 @@ def test_fresh_silent_install(session: WineSession) -> None:
     package = f"C:\\{FOLDER}\\{PACKAGE}"
     search = f"package search C:\\{FOLDER}\\*win32**.msi: found {package}"
     expect_log_lines(run.result, log_start(program, "-silent") + [
-        "options: -silent=yes -norestart=no -reinstall=no -csp=no -selectDlg=no "
-        '-QuorlArgs="" -CSPArgs="" -vbscript=""',
+        "options: -silent=yes -norestart=no -reinstall=no -csp=no -selectDlg=no -uninstall=no "
+        '-QuorlArgs="" -CSPArgs="" -vbscript="" -log=""',
         "check administrator: passed",
         "check not Windows 2000 below Service Pack 4: passed",
         "check not Windows XP below Service Pack 2: passed",
@@ -586,3 +587,87 @@ def test_win32_package_is_installed_beside_x64(session: WineSession) -> None:
     expect_msiexec_command(run, f"C:\\{FOLDER}\\{PACKAGE}", log, "")
     expect_installed(session, RELEASE_2_INSTALLED)
     expect_equal(session.product_state(X64_PRODUCT_CODE), -1, "state of the x64 product")
+
+
+# --------------------------------------------------------------------------------------
+# Removal and the log folder
+
+
+RELEASE_2_BESIDE = PluginPackage(version="2.0.0.0", product_code=OTHER_PRODUCT_CODE)  # no upgrade
+REMOVED_INFO = ExpectedBox(CAPTION, "Сталвер ЭЦП Browser plug-in удалён.", ("ok",), False, True)
+LOG_FOLDER = "C:\\logs\\new\\deeper"
+
+
+def expect_removals(run: TimedRun, ui: str = " /qb") -> list[str]:
+    """msiexec /x once for each product that the run's log lists as related, in its order,
+    each with a verbose log in TMP named after it and a time stamp the run printed. Returns
+    the logs' names."""
+    codes = [match.group(1) for line in run.result.run_log_lines()
+             if (match := re.fullmatch(r"related product of UpgradeCode \S+: (\{\S+\})", line))]
+    stamps = re.findall(r"(\d{4}(?:-\d\d){5})\r\n", run.result.stdout)
+    expect_equal(len(stamps), len(codes), f"time stamps printed for {codes}: {stamps}")
+    names = [f"quorlcom-uninstall_{code}_{stamp}.log" for code, stamp in zip(codes, stamps)]
+    expect_equal([command for command in run.result.process_trace if " /x " in command],
+                 [f'"{MSIEXEC}" /x "{code}" /Lv! "{DEFAULT_TMP}\\{name}" REBOOT=R {ui}'
+                  for code, name in zip(codes, names)], "msiexec removals")
+    return names
+
+
+def test_uninstall_removes_every_version(session: WineSession, package: str = PACKAGE) -> None:
+    """Releases 1 and 2 of the family side by side, release 1 beside the program: -uninstall
+    asks message 156, removes both with msiexec /x (listed first: Wine forgets a family's other
+    products once one goes), a log each in TMP, then message 159; exit 0. Release 1 again,
+    -uninstall where nobody can see: /qn, no box, ends by itself with 0. Nothing installed,
+    -uninstall -silent: 0, nothing run, its log says so."""
+    from test_session0 import STATION  # it imports this file
+    preinstall(session, RELEASE_1)
+    preinstall(session, RELEASE_2_BESIDE)
+    expect_installed(session, {PRODUCT_CODE: "1.0.0.0", OTHER_PRODUCT_CODE: "2.0.0.0"})
+    program = lay_out(session, {package: RELEASE_1}, SHORT_FOLDER)
+    asked = TimedRun(session, program, ["-uninstall"], answers=["yes", "ok"])
+    expect_run(asked.result, 0, [ExpectedBox(CAPTION, "Удалить Сталвер ЭЦП Browser plug-in?",
+                                             ("yes", "no"), False, True), REMOVED_INFO])
+    expect_tmp_files(asked.result, sorted(expect_removals(asked)))
+    expect_installed(session, NOTHING_INSTALLED)
+    preinstall(session, RELEASE_1)
+    unseen = TimedRun(session, program, ["-uninstall"], station=STATION)
+    expect_run(unseen.result, 0, [])
+    expect_equal(len(expect_removals(unseen, " /qn")), 1, "removals where nobody can see")
+    expect_installed(session, NOTHING_INSTALLED)
+    nothing = TimedRun(session, program, ["-uninstall", "-silent"])
+    expect_run(nothing.result, 0, [])
+    expect_nothing_run(nothing)
+    expect_log_lines(nothing.result, [
+        "decision: remove nothing (no product of the plug-in family is installed)", SUCCESS_END])
+
+
+def test_log_folder_holds_every_log(session: WineSession, package: str = PACKAGE,
+                                    wow64: bool = False) -> None:
+    """-silent -log C:\\logs\\new\\deeper, none of it there: the folders are made; the
+    run's own log from its first line and msiexec's (exact command line) lie there, nothing in
+    TMP; exit 0. A folder under a file cannot be made: message 160 under "Ошибка", exit 1622
+    before the first question, nothing run; the run's log in TMP says why."""
+    program = lay_out(session, {package: RELEASE_1}, SHORT_FOLDER)
+    run = TimedRun(session, program, ["-silent", "-log", LOG_FOLDER])
+    expect_run(run.result, 0, [])
+    expect_tmp_files(run.result, [], own_log=False)
+    stamp = run.result.stdout.strip()
+    names = sorted(path.name for path in session.unix_path(LOG_FOLDER).iterdir())
+    expect_equal([bool(RUN_LOG_NAME.fullmatch(name)) for name in names[:1]] + names[1:],
+                 [True, f"{package}_{stamp}.log"], f"files in {LOG_FOLDER}: {names}")
+    expect_msiexec_command(run, f"C:\\{SHORT_FOLDER}\\{package}",
+                           f"{LOG_FOLDER}\\{names[1]}", " ADDNPQUORL=1")
+    own_log = session.unix_path(f"{LOG_FOLDER}\\{names[0]}").read_bytes()
+    expect_log_lines(dataclasses.replace(run.result, run_log=own_log), log_start(
+        program, f"-silent -log {LOG_FOLDER}", wow64)[:8] + [f"log folder: {LOG_FOLDER}"])
+    expect_installed(session, RELEASE_1_INSTALLED)
+    session.unix_path("C:\\logs\\file").write_text("in the way\n")
+    lay_out(session, {package: RELEASE_2}, SHORT_FOLDER)
+    refused = TimedRun(session, program, ["-log", "C:\\logs\\file\\deeper"], answers=["ok"])
+    expect_run(refused.result, 1622, [ExpectedBox(
+        ERROR_CAPTION, "Невозможно записать журналы установки в папку C:\\logs\\file\\deeper.",
+        ("ok",), True, True)])
+    expect_nothing_run(refused)
+    expect_log_lines(refused.result, [re.compile(r"log folder: C:\\logs\\file\\deeper could NOT be "
+                                                 r"made or written \(error \d+\): the run ends")])
+    expect_installed(session, RELEASE_1_INSTALLED)

@@ -175,8 +175,8 @@ def test_quorl_args_with_quotes(session: WineSession) -> None:
     expect_log_lines(run.result, [
         f'command line: "{program}" -silent -QuorlArgs "USERPIN=*** -QuorlArgs PROXY_PASS=*** '
         '-QuorlArgs SQL_CREDENTIAL=*** -QuorlArgs "DB_PWD=***',
-        'options: -silent=yes -norestart=no -reinstall=no -csp=no -selectDlg=no '
-        f'-QuorlArgs="{secrets}" -CSPArgs="" -vbscript=""',
+        'options: -silent=yes -norestart=no -reinstall=no -csp=no -selectDlg=no -uninstall=no '
+        f'-QuorlArgs="{secrets}" -CSPArgs="" -vbscript="" -log=""',
         f'starting: "{MSIEXEC}" /i "C:\\{SHORT_FOLDER}\\{PACKAGE}" /Lv! "{log}" REBOOT=R  /qb '
         f'ADDNPQUORL=1{secrets}'])
     for secret in ("Hx4", "Kp9", "Pq7w", "Cr8z", "y9 z"):

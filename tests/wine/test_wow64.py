@@ -16,17 +16,18 @@ import re
 import time
 import zipfile
 
+import test_plugin
 from expect import ExpectedBox, expect_equal, expect_log_lines, expect_run, expect_tmp_files
 from harness import DEFAULT_TMP, WineSession
 from packages import OTHER_PRODUCT_CODE, PRODUCT_CODE, PluginPackage
 from test_csp import (CspFolder, expect_broadcasting_children_end, expect_dialog_views_then_next,
                       log_stamps, screenshots)
 from test_driver import HELP_BOX, INSTALL_QUESTION, MARKER
-from test_plugin import (ERROR_CAPTION, INSTALLED_INFO, MSIEXEC, NOTHING_INSTALLED, RELEASE_1,
+from test_plugin import (ERROR_CAPTION, INSTALLED_INFO, NOTHING_INSTALLED, RELEASE_1,
                          RELEASE_1_INSTALLED, RELEASE_2, RELEASE_2_INSTALLED, RESTART_QUESTION,
                          TimedRun, expect_installed, expect_logged_run, expect_msiexec_command,
-                         expect_no_restart, expect_nothing_run, lay_out, package_files,
-                         preinstall, upgrade_question)
+                         expect_no_restart, expect_nothing_run, expect_removals, lay_out,
+                         package_files, preinstall, upgrade_question)
 from test_release import PLANTED_MARKER, PREFER_NATIVE_MSI
 from test_session0 import (STATION, concurrent_runs_on_a_service_station,
                            deploy_on_a_service_station)
@@ -214,12 +215,12 @@ def expect_detection(session: WineSession, rule: str, detected: str | None,
 
 
 def remove_release(session: WineSession, folder: str) -> None:
-    """Removes the release as the engines' uninstall command does.
-    UNTIL THE PROGRAM HAS -uninstall (issue 28) this is msiexec /x of the release's x64
-    product; then it becomes a run of f"{folder}\\bootstrapper.exe" -uninstall -silent
-    that ends with 0, and this is the one place to change."""
-    removed = session.run(MSIEXEC, ["/x", PRODUCT_CODE, "/qn"])
-    expect_equal(removed.exit_code, 0, f"msiexec removing the release of {folder}")
+    """Removes the release as the engines' uninstall command does: the release's own
+    bootstrapper.exe -uninstall -silent, which removes the installed product of the family
+    with msiexec /x and ends with 0."""
+    removed = TimedRun(session, f"{folder}\\bootstrapper.exe", ["-uninstall", "-silent"])
+    expect_run(removed.result, 0, [])
+    expect_tmp_files(removed.result, expect_removals(removed))
 
 
 def test_signed_distribution_installs(session: WineSession) -> None:
@@ -319,6 +320,14 @@ def expect_csp_from_its_checked_copy(session: WineSession, folder: str) -> None:
     expect_log_lines(run.result, [f"CSP's copy {copy}: kept as the CSP's installation source",
                                   f"CSP's copy {EARLIER_COPY}: removed"])
     expect_equal(session.unix_path(EARLIER_COPY).exists(), False, "the earlier release's copy")
+
+
+def test_uninstall_and_the_log_folder(session: WineSession) -> None:
+    """test_plugin's scenarios of -uninstall and -log for the shipped program and the x64
+    package: every version of the family removed, also where nobody can see; every log of a
+    run in the -log folder, and 1622 where it cannot be made."""
+    test_plugin.test_uninstall_removes_every_version(session, X64_PACKAGE)
+    test_plugin.test_log_folder_holds_every_log(session, X64_PACKAGE, wow64=True)
 
 
 def test_deployment_on_a_service_station(session: WineSession) -> None:

@@ -17,6 +17,8 @@ using IsUserAnAdminFunction = BOOL(WINAPI*)();
 using RtlGetNtVersionNumbersFunction = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
 using ProcessIdToSessionIdFunction = BOOL(WINAPI*)(DWORD, DWORD*);
 using IsWow64ProcessFunction = decltype(&::IsWow64Process);
+using IsWow64Process2Function = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+using GetMachineTypeAttributesFunction = HRESULT(WINAPI*)(USHORT, int*);
 using GetTickCount64Function = ULONGLONG(WINAPI*)();
 using NtQuerySystemInformationFunction = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
 using RegDeleteKeyExFunction = decltype(&::RegDeleteKeyExW);
@@ -64,6 +66,28 @@ bool Win32Platform::CallIsWow64Process(ProcAddress isWow64Process, bool* wow64) 
       FunctionAt<IsWow64ProcessFunction>(isWow64Process)(::GetCurrentProcess(), &flag);
   *wow64 = flag != FALSE;
   return done != FALSE;
+}
+
+bool Win32Platform::CallIsWow64Process2(ProcAddress isWow64Process2, Word* processMachine,
+                                        Word* nativeMachine) {
+  if (isWow64Process2 == 0) return false;
+  USHORT process = 0;
+  USHORT native = 0;
+  const BOOL done = FunctionAt<IsWow64Process2Function>(isWow64Process2)(::GetCurrentProcess(),
+                                                                         &process, &native);
+  *processMachine = process;
+  *nativeMachine = native;
+  return done != FALSE;
+}
+
+Long Win32Platform::CallGetMachineTypeAttributes(ProcAddress getMachineTypeAttributes, Word machine,
+                                                 Dword* attributes) {
+  if (getMachineTypeAttributes == 0) return E_NOTIMPL;
+  int flags = 0;
+  const HRESULT result =
+      FunctionAt<GetMachineTypeAttributesFunction>(getMachineTypeAttributes)(machine, &flags);
+  *attributes = static_cast<Dword>(flags);
+  return result;
 }
 
 Long Win32Platform::CallRegDeleteKeyEx(ProcAddress regDeleteKeyEx, RegKey key,

@@ -44,6 +44,10 @@ class Win32Platform : public Platform {
   ModuleHandle LoadLibrary(const std::wstring& fileName) override;
   ProcAddress GetProcAddress(ModuleHandle module, const std::string& procName) override;
   bool CallIsWow64Process(ProcAddress isWow64Process, bool* wow64) override;
+  bool CallIsWow64Process2(ProcAddress isWow64Process2, Word* processMachine,
+                           Word* nativeMachine) override;
+  Long CallGetMachineTypeAttributes(ProcAddress getMachineTypeAttributes, Word machine,
+                                    Dword* attributes) override;
   Long CallRegDeleteKeyEx(ProcAddress regDeleteKeyEx, RegKey key, const std::wstring& subKey,
                           Dword samDesired, Dword reserved) override;
   Long CallRegDeleteKey(ProcAddress regDeleteKey, RegKey key, const std::wstring& subKey) override;
@@ -80,6 +84,8 @@ class Win32Platform : public Platform {
   bool ReadFile(KernelHandle file, void* buffer, Dword size, Dword* read) override;
   Dword GetSystemDirectory(std::vector<wchar_t>* buffer, Dword size) override;
   Dword GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword size) override;
+  Dword GetFullPathName(const std::wstring& fileName, std::vector<wchar_t>* buffer,
+                        Dword size) override;
 
   Dword GetEnvironmentVariable(const std::wstring& name, wchar_t* buffer, Dword size) override;
   bool GetRuntimeEnvironment(const std::wstring& name, std::wstring* value) override;

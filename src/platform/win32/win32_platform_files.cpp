@@ -109,6 +109,11 @@ Dword Win32Platform::GetWindowsDirectory(std::vector<wchar_t>* buffer, Dword siz
   return ::GetWindowsDirectoryW(BufferOf(buffer, size), size);
 }
 
+Dword Win32Platform::GetFullPathName(const std::wstring& fileName, std::vector<wchar_t>* buffer,
+                                     Dword size) {
+  return ::GetFullPathNameW(fileName.c_str(), size, BufferOf(buffer, size), nullptr);
+}
+
 Dword Win32Platform::GetEnvironmentVariable(const std::wstring& name, wchar_t* buffer, Dword size) {
   return ::GetEnvironmentVariableW(name.c_str(), buffer, size);
 }

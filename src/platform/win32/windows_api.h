@@ -29,6 +29,7 @@
 #undef GetDlgItemText
 #undef GetEnvironmentVariable
 #undef GetFileAttributes
+#undef GetFullPathName
 #undef GetModuleFileName
 #undef GetModuleHandle
 #undef GetSystemDirectory

@@ -47,10 +47,13 @@ bool PluginInstalled(const SimulatedWindows& w) {
          w.products[0].versionString == L"2.0.0.0";
 }
 
+bool PluginRemoved(const SimulatedWindows& w) { return w.products.empty(); }
+
 struct SweptRun {
   const char* name;
   std::function<void(SimulatedWindows&)> arrange;
   const wchar_t* arguments;
+  bool (*done)(const SimulatedWindows&) = PluginInstalled;  // what a success code claims
 };
 
 const SweptRun kRuns[] = {
@@ -75,6 +78,13 @@ const SweptRun kRuns[] = {
        w.AddKey(kMarker);
      },
      L""},
+    {"silent removal",
+     [](SimulatedWindows& w) {
+       sim::AddPluginPackage(w);
+       sim::AddInstalledPlugin(w, sim::kNewProductCode, L"2.0.0.0");
+       w.childBehaviours[sim::kMsiexec].effect = [&w] { w.products.clear(); };
+     },
+     L"-uninstall -silent", PluginRemoved},
 };
 
 struct Outcome {
@@ -168,7 +178,7 @@ TEST(FaultSweepTest, NoFailureOfWindowsIsEverReportedAsSuccess) {
       auto problem = [&](bool broken, const std::string& what) {
         if (broken) outcome.problems.push_back(what);
       };
-      problem(success && !PluginInstalled(w), "reported success, the plug-in not installed");
+      problem(success && !run.done(w), "reported success for what it did not do");
       problem(!success && code != w.faultedError && kNamedFailures.count(code) == 0,
               "ended with a code the guide does not name: " + std::to_string(code));
       problem(logFault && code != baseline.exitCode, "a failure of its log changed the result");

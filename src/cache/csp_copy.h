@@ -23,7 +23,9 @@ Dword OpenCspCopy(RunContext& context, const std::wstring& releaseId);
 
 // Copies `relative` (below the program's folder) into the copy through one read of the
 // original, which is closed afterwards. The SHA-256 of what was written, or a text beginning
-// with "nothing" that says why there is none; a copy that does not match is removed.
+// with "nothing" that says why there is none; a copy that does not match is removed. A file
+// that the recorded copy of this release already holds is taken as it is: it was checked as
+// it was copied, and only SYSTEM and the administrators may have written it since.
 std::wstring CopyIntoCspCopy(RunContext& context, FileDigester& digester,
                              const std::wstring& programFolder, const std::wstring& relative,
                              const std::wstring& expected);

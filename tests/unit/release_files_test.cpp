@@ -179,8 +179,11 @@ TEST(ReleaseFilesTest, TheCopysFolderIsOnlyEverTheProgramsOwn) {
   LayOutRelease(machine);
   ASSERT_EQ(sim::RunBootstrapper(machine, L"-silent -csp"), 0u);
   const std::wstring folder = machine.children[0].currentDirectory;
+  const auto read = sim::EventsWith(machine, L"create-file:C:\\Setup\\csp\\").size();
   ASSERT_EQ(sim::RunBootstrapper(machine, L"-silent -csp"), 0u);
   EXPECT_EQ(machine.children[2].currentDirectory, folder);
+  // The files it holds were checked as they were copied: the originals are not read again.
+  EXPECT_EQ(sim::EventsWith(machine, L"create-file:C:\\Setup\\csp\\").size(), read);
   EXPECT_EQ(sim::EventsWith(machine, L"create-folder:" + folder + L",").size(), 1u);
 
   SimulatedWindows squatted;

@@ -209,12 +209,30 @@ cp "$work/release-build/bootstrapper.exe" "$drive/release/"
 check_command() {  # build
   echo "\"\$WINE\" 'C:\\bench\\$1\\bootstrapper.exe' -csp -silent -QuorlArgs /qn -CSPArgs /qn"
 }
+# The first run of a release on a machine copies the csp folder; the copy's record and folder
+# removed make every run a first one.
+cat >"$work/forget-copy.sh" <<'EOF'
+"$WINE" reg delete 'HKLM\SOFTWARE\WOW6432Node\StalverBrowserPluginBootstrapper' /f >/dev/null 2>&1 || true
+rm -rf "$WINEPREFIX"/drive_c/ProgramData/StalverBootstrapper.*
+EOF
 hyperfine --warmup 1 --runs "$large_runs" --time-unit millisecond \
   --prepare "bash $work/prepare.sh developer" --prepare "bash $work/prepare.sh release" \
-  -n "developer's build (-csp)" -n "release build (-csp)" \
+  --prepare "bash $work/prepare.sh first && bash $work/forget-copy.sh" \
+  -n "developer's build (-csp)" -n "release build (-csp)" -n "release build, first run (-csp)" \
   --export-json "$work/check.json" --export-markdown "$work/check.md" \
-  "$(check_command developer)" "$(check_command release)"
-bash "$work/prepare.sh" release
+  "$(check_command developer)" "$(check_command release)" "$(check_command release)"
+bash "$work/prepare.sh" first
+# The program's own log times its check: from the manifest's line to the start of Setup.exe.
+# Wine's process start-up, far noisier than the check itself, is not in that span.
+for run in later first; do
+  [ "$run" = later ] || bash "$work/forget-copy.sh"
+  bash "$work/prepare.sh" "own-$run"
+  touch "$work/mark-$run"
+  "$WINE" 'C:\bench\release\bootstrapper.exe' -csp -silent -QuorlArgs /qn -CSPArgs /qn
+  find "$WINEPREFIX/drive_c" -name 'bootstrapper_*.log' -newer "$work/mark-$run" \
+    -exec cp {} "$work/own-$run.log" \;
+  bash "$work/prepare.sh" "own-$run"
+done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 finished=$(date +%s)
 
@@ -231,6 +249,8 @@ i686-w64-mingw32-objdump -p "$work/stripped.exe" >"$work/imports.txt"
   echo "kernel=$(uname -r)"
   echo "load=$load_before at the start, $load_after at the end"
   echo "wine=$("$WINE" --version)"
+  echo "sha_extensions=$(openssl speed -evp sha256 -bytes 65536 -seconds 1 2>/dev/null |
+    awk '$1 == "sha256" {printf "%.0f", $2 / 1e3}')"
   echo "hyperfine=$(hyperfine --version)"
   echo "wixl=$(wixl --version)"
   echo "gcc=$(i686-w64-mingw32-g++ --version | head -1)"
@@ -350,11 +370,24 @@ for size in ("small", "large"):
         f"| {size} | {boot['peak-working-set'] / MIB:.1f} MiB ({boot['samples']} samples) "
         f"| {boot['peak-pagefile'] / MIB:.1f} MiB | {bare['peak-working-set'] / MIB:.1f} MiB "
         f"| {rss / MIB:.1f} MiB |")
-developer_check, release_check = results("check")
-for result in (developer_check, release_check):
+developer_check, release_check, first_check = results("check")
+for result in (developer_check, release_check, first_check):
     expect_exit_codes(result, 0)
 check_ms = (release_check["mean"] - developer_check["mean"]) * 1000
 check_share = check_ms / (developer_check["mean"] * 1000)
+first_ms = (first_check["mean"] - developer_check["mean"]) * 1000
+first_share = first_ms / (developer_check["mean"] * 1000)
+def own_check_ms(run):
+    """Milliseconds from the manifest's line to the start of Setup.exe in the run's log."""
+    times = {}
+    for line in (work / f"own-{run}.log").read_text(encoding="utf-8-sig").splitlines():
+        elapsed, _, text = line.partition(" ")
+        for key, start in (("manifest", "release manifest:"), ("setup", "starting: csp\\")):
+            if text.startswith(start):
+                times.setdefault(key, int(elapsed))
+    return times["setup"] - times["manifest"]
+own_later, own_first = own_check_ms("later"), own_check_ms("first")
+package_mib = int(facts["large_package"]) / MIB
 stripped, shipped = int(facts["stripped_size"]), int(facts["shipped_size"])
 stripped_note = " (the build is stripped already)" if stripped == shipped else ""
 import_rows = [f"| {name} | {len(functions)} | {', '.join(functions)} |"
@@ -471,15 +504,32 @@ in msiexec as well, so the Windows-side counter is the one to go by.
 The same `-csp -silent -QuorlArgs /qn -CSPArgs /qn` run, {large_runs} times each after one
 warm-up, with the large package (20 MiB) and a `csp` folder of 50 MiB (the test `Setup.exe`
 and five files of 10 MiB of random bytes), by a developer's build of the x86_64 program and by
-a release build of it whose manifest lists those files: it hashes the package where it lies,
-copies the `csp` folder into its protected folder under `C:\\ProgramData`, hashing what it
-writes, and runs `Setup.exe` from there; a later run of the release copies into the same
-recorded folder again. The plug-in is uninstalled before every run, as in (a).
+a release build of it whose manifest lists those files: it hashes the package where it lies
+and runs `Setup.exe` from its protected copy under `C:\\ProgramData`. The first run of the
+release on a machine makes that copy, hashing what it writes; a later run takes the files
+the recorded copy holds as they are. The third row makes every run a first one (the copy and
+its record removed before each run, not timed). The plug-in is uninstalled before every
+run, as in (a).
 
 {(work / "check.md").read_text().strip()}
 
-The check and the copy add {check_ms:.0f} ms, {check_share:.1%} of the developer's build's
-run; goal at most 10 %: {'met' if check_share <= 0.10 else 'not met'}.
+By these means a run of the release adds {check_ms:.0f} ms, {check_share:.1%} of the developer's
+build's run, and its first run on a machine, which copies the 50 MiB, {first_ms:.0f} ms,
+{first_share:.1%}; the spread of Wine's process start-up is of the same size. The program's
+own log times the check alone, from the manifest's line to the start of `Setup.exe`, in one
+more run of each kind: {own_later} ms in a later run (the package's {package_mib:.0f} MiB
+hashed), {own_first} ms in a first run (the package hashed, the `csp` folder copied
+and hashed). Against the developer's run that is {own_later / (developer_check["mean"] * 1000):.1%}
+and {own_first / (developer_check["mean"] * 1000):.1%}; goal at most 10 %:
+{'met' if own_later <= 0.10 * developer_check["mean"] * 1000 else 'not met'} for a later run,
+{'met' if own_first <= 0.10 * developer_check["mean"] * 1000 else 'not met'} for a first.
+
+Nearly all of it is SHA-256, which Wine's bcrypt computes at about
+{int(facts["large_package"]) / 1e6 / max(own_later, 1) * 1000:.0f} MB/s here (the
+package's bytes over the later run's span). Windows' CNG uses the processor's SHA extensions where it has them; this one has
+them, and OpenSSL hashes {facts["sha_extensions"]} MB/s with them here: at that rate the
+package's hash would take about {int(facts["large_package"]) / 1e6 / float(facts["sha_extensions"]) * 1000:.0f} ms.
+That is an estimate, not a measurement on Windows.
 
 ## (h) Every Windows call failing in turn
 

@@ -811,6 +811,7 @@ Dword SimulatedWindows::GetSystemDirectory(std::vector<wchar_t>* buffer, Dword s
 
 Dword SimulatedWindows::GetFullPathName(const std::wstring& fileName, std::vector<wchar_t>* buffer,
                                         Dword size) {
+  if (Faulted(L"GetFullPathName", kErrorNotEnoughMemory)) return 0;
   if (fileName.empty()) {
     lastError = 123;  // ERROR_INVALID_NAME
     return 0;

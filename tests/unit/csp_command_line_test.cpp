@@ -114,6 +114,7 @@ TEST(InstallerOptionsTest, TokensAsMsiexecReadsThem) {
       {L"X=\"a \"\"/qb\" -Qr /passive -PASSIVE /qn+ /quiet ", false, true,
        L"X=\"a \"\"/qb\" /qn /qn /qn /qn /qn "},
       {L"X=\\l / l /Lv! /package", true, false, L"X=\\l / l /Lv! /package"},
+      {L"/L a.log /q ", true, true, L"/L a.log /qn "},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(HoldsLogOption(c.options), c.log) << c.options;

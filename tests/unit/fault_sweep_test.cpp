@@ -16,7 +16,7 @@ namespace {
 using sim::SimulatedWindows;
 
 const wchar_t kMarker[] = L"Software\\NeedBstrReboot";
-const wchar_t kRunLog[] = L"C:\\Temp\\bootstrapper_2027-03-01-09-05-03.log";
+const wchar_t kRunLogName[] = L"bootstrapper_2027-03-01-09-05-03.log";
 const wchar_t kCspSetup[] = L"C:\\Setup\\csp\\Setup.exe";
 const std::string kAbc = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
 const std::string kEmpty = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
@@ -84,7 +84,7 @@ const SweptRun kRuns[] = {
        sim::AddInstalledPlugin(w, sim::kNewProductCode, L"2.0.0.0");
        w.childBehaviours[sim::kMsiexec].effect = [&w] { w.products.clear(); };
      },
-     L"-uninstall -silent", PluginRemoved},
+     L"-uninstall -silent -log C:\\Logs", PluginRemoved},
 };
 
 struct Outcome {
@@ -99,8 +99,11 @@ Outcome RunFaulted(const SweptRun& run, int faultAt, SimulatedWindows& w) {
   const Dword started = w.tickCount;
   Outcome outcome;
   outcome.exitCode = sim::RunBootstrapper(w, run.arguments);
-  auto found = w.fileContents.find(kRunLog);
-  if (found != w.fileContents.end()) outcome.log = found->second;
+  // The run's log is in its -log folder, or in TMP where that folder fails.
+  for (const wchar_t* folder : {L"C:\\Logs\\", L"C:\\Temp\\"}) {
+    auto found = w.fileContents.find(folder + std::wstring(kRunLogName));
+    if (found != w.fileContents.end()) outcome.log += found->second;
+  }
   auto problem = [&](bool broken, const std::string& what) {
     if (broken) outcome.problems.push_back(what);
   };

@@ -302,6 +302,7 @@ TEST_F(InstallSequenceTest, MarkerDeletionPicksTheLoadedRegistryApi) {
     EXPECT_EQ(deletion->operation, c.operation);
     EXPECT_EQ(deletion->path, kMarker);
     EXPECT_EQ(deletion->access, 0u);
+    EXPECT_EQ(deletion->options, 0u);  // Reserved
     EXPECT_FALSE(machine.KeyExists(kMarker));
     auto parent =
         std::find_if(machine.registryCalls.begin(), machine.registryCalls.end(),

@@ -228,6 +228,7 @@ TEST(RunLogTest, SecretValuesAreMaskedAsTheirReadersReadThem) {
       {L"passwd=a=b KEY=\tPIN=", L"passwd=*** KEY=***\tPIN=***"},
       {L"INSTALLDIR=C:\\Keys KEYS.X=1", L"INSTALLDIR=C:\\Keys KEYS.X=***"},
       {L"PASSWORD=\"a\"\"b c\" X=1", L"PASSWORD=*** X=1"},
+      {L"PASSWORD=\"a\"\"\"b c\" X=1", L"PASSWORD=*** X=1"},
       {L"PASSWORD=ab\"cd ef\" X=1", L"PASSWORD=*** X=1"},
       {L"PROXY_PASS=p1 SQL_CREDENTIAL=c1 api_psk=k AuthHeader=h URL=https://x/pin",
        L"PROXY_PASS=*** SQL_CREDENTIAL=*** api_psk=*** AuthHeader=*** URL=https://x/pin"},
